@@ -1,0 +1,51 @@
+#pragma once
+// Seams between the program and what a headless test must answer or set: message boxes,
+// modal dialogs, the font and save-file dialogs, the clock and the program's folder.
+// The program uses the desktop versions; tests install their own (tests/support).
+#include <QDateTime>
+#include <QFont>
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+class Dialogs {
+public:
+    enum class Icon { None, Information, Warning, Critical, Question };
+    enum Button { NoButton = 0, Ok = 0x1, Cancel = 0x2, Yes = 0x4, No = 0x8 };
+
+    virtual ~Dialogs() = default;
+    // A modal message box; returns the button pressed (one of Button).
+    virtual int message(Icon icon, const QString &caption, const QString &text, int buttons,
+                        int defaultButton = NoButton) = 0;
+    // Runs a dialog modally and returns its result (QDialog::Accepted or Rejected).
+    virtual int exec(QDialog &dialog) = 0;
+    // The font dialog; returns false when the user cancels.
+    virtual bool chooseFont(QFont &font, QWidget *parent) = 0;
+    // The save-file dialog; an empty result is a cancel. `filter` is in Qt's form
+    // ("Name (*.ext)"), `defaultSuffix` without the dot.
+    virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filter,
+                                 const QString &defaultSuffix) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+namespace Seams {
+Dialogs &dialogs();
+// Installs another implementation (not owned); nullptr restores the desktop one.
+void setDialogs(Dialogs *dialogs);
+
+const Clock &clock();
+void setClock(const Clock *clock);
+// The current local date and time, and today (date part only, at midnight).
+QDateTime now();
+QDateTime today();
+
+// The folder of the program's executable; a test points it elsewhere.
+QString programFolder();
+void setProgramFolder(const QString &folder);
+}  // namespace Seams

@@ -1,0 +1,7 @@
+#include "app/Session.h"
+
+Session &session()
+{
+    static Session s;
+    return s;
+}

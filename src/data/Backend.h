@@ -1,0 +1,64 @@
+#pragma once
+// What differs between the embedded database and a shared server. The data module talks to
+// the backend; everybody else reaches the database through the data module and the
+// data-aware layer, on the one named connection.
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <memory>
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    // "(local)" (any letter case, blanks around it ignored) is the embedded database;
+    // anything else a PostgreSQL server.
+    static std::unique_ptr<Backend> forServer(const QString &serverName, const QString &connectionName);
+    static bool isLocalServer(const QString &serverName);
+
+    // The name that the creation script's "[org_tech]" stands for. Tests give each run a
+    // database of its own on a shared server.
+    static QString databaseName();
+    static void setDatabaseName(const QString &name);
+
+    virtual bool isEmbedded() const = 0;
+    // The creation script of this dialect (resource path).
+    virtual QString scriptResource() const = 0;
+
+    // Connects to the server without choosing the program's database. Raises DbError.
+    virtual void open() = 0;
+    // Carries out one batch of the creation script: "CREATE DATABASE [x]", "use [x]", the
+    // T-SQL session options, or a statement for the server. Raises DbError.
+    void execBatch(const QString &batch);
+
+    QSqlDatabase connection() const;
+    const QString &connectionName() const { return m_connectionName; }
+
+    // The stored procedures: one interface on both backends. Each raises DbError with the
+    // server's text. Parameters and results are keyed by the procedure's parameter names.
+    virtual int getId(const QString &name) = 0;
+    virtual void addToLog(const QDateTime &dt, int action, int userId) = 0;
+    virtual void changePassword(int userId, const QDateTime &dt, const QString &passw) = 0;
+    virtual QVariant getLastLogin(const QString &login) = 0;
+    // Returns @RES (0 when no user matches) and sets tp (null when none).
+    virtual int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) = 0;
+
+    // How a date-time is sent to this backend as a bound value.
+    virtual QVariant toDb(const QDateTime &dt) const = 0;
+    // A value read from the database converted back to a date-time (null stays null).
+    virtual QDateTime dateTimeFromDb(const QVariant &v) const = 0;
+
+protected:
+    explicit Backend(const QString &connectionName) : m_connectionName(connectionName) {}
+    virtual void createDatabase(const QString &name) = 0;
+    virtual void useDatabase(const QString &name) = 0;
+    virtual void execStatement(const QString &sql) = 0;
+    // Runs a statement and raises DbError with the server's text on failure.
+    void exec(QSqlQuery &q, const QString &what) const;
+
+    QString m_connectionName;
+};
+
+#include <QSqlQuery>
