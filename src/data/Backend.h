@@ -4,9 +4,9 @@
 // data-aware layer, on the one named connection.
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
-#include <QVariantMap>
 #include <memory>
 
 class Backend {
@@ -32,12 +32,15 @@ public:
     // Carries out one batch of the creation script: "CREATE DATABASE [x]", "use [x]", the
     // T-SQL session options, or a statement for the server. Raises DbError.
     void execBatch(const QString &batch);
+    // Around a whole creation script (the embedded database checks its keys at the end).
+    virtual void beginScript();
+    virtual void endScript();
 
     QSqlDatabase connection() const;
     const QString &connectionName() const { return m_connectionName; }
 
     // The stored procedures: one interface on both backends. Each raises DbError with the
-    // server's text. Parameters and results are keyed by the procedure's parameter names.
+    // server's text.
     virtual int getId(const QString &name) = 0;
     virtual void addToLog(const QDateTime &dt, int action, int userId) = 0;
     virtual void changePassword(int userId, const QDateTime &dt, const QString &passw) = 0;
@@ -55,10 +58,16 @@ protected:
     virtual void createDatabase(const QString &name) = 0;
     virtual void useDatabase(const QString &name) = 0;
     virtual void execStatement(const QString &sql) = 0;
-    // Runs a statement and raises DbError with the server's text on failure.
-    void exec(QSqlQuery &q, const QString &what) const;
+    // Runs a statement (the prepared one when `what` is null) and raises DbError with the
+    // server's text on failure.
+    void exec(QSqlQuery &q, const QString &what = QString()) const;
+
+public:
+    // The server's own text of an error.
+    static QString serverText(const class QSqlError &e);
+
+protected:
 
     QString m_connectionName;
 };
 
-#include <QSqlQuery>

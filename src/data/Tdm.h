@@ -3,6 +3,7 @@
 // datasets; allocates keys; writes the user log.
 #include "data/Backend.h"
 #include "data/IniFile.h"
+#include "data/SharedDataSets.h"
 
 #include <QDateTime>
 #include <QMap>
@@ -30,7 +31,7 @@ private:
     QMap<QString, QVariant> m_params;
 };
 
-class Tdm : public QObject {
+class Tdm : public QObject, public SharedDataSets {
     Q_OBJECT
 public:
     // The name of the one connection (the connection component's own name).
@@ -66,7 +67,9 @@ public:
     TStoredProc ProcLogin{this, QStringLiteral("LOGIN")};
     TStoredProc ProcGetLastLogin{this, QStringLiteral("GetLastLogin")};
 
-    // For tests and tools: connect straight to a server's existing database.
+    // For tests, tools and benchmarks: connect to a server without choosing a database
+    // (connectToServer), or straight to the program's database on it (connectTo).
+    void connectToServer(const QString &serverName);
     void connectTo(const QString &serverName);
 
 private:

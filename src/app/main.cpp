@@ -1,0 +1,10 @@
+// The program's entry: start-up returns an outcome and the process ends here.
+#include "app/Startup.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    return Startup::run();
+}

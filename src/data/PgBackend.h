@@ -1,0 +1,34 @@
+#pragma once
+// A shared PostgreSQL server. The server name is a host, "host:port", or a libpq
+// connection string; authentication is libpq's own (the OS user, ~/.pgpass, PG* variables).
+#include "data/Backend.h"
+
+class PgBackend : public Backend {
+public:
+    PgBackend(const QString &serverName, const QString &connectionName);
+
+    bool isEmbedded() const override { return false; }
+    QString scriptResource() const override { return QStringLiteral(":/sql/create_pg.sql"); }
+    void open() override;
+
+    int getId(const QString &name) override;
+    void addToLog(const QDateTime &dt, int action, int userId) override;
+    void changePassword(int userId, const QDateTime &dt, const QString &passw) override;
+    QVariant getLastLogin(const QString &login) override;
+    int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) override;
+
+    QVariant toDb(const QDateTime &dt) const override;
+    QDateTime dateTimeFromDb(const QVariant &v) const override;
+
+    // The libpq connection string for a server name, with the database to open.
+    static QString connectionString(const QString &serverName, const QString &database);
+
+protected:
+    void createDatabase(const QString &name) override;
+    void useDatabase(const QString &name) override;
+    void execStatement(const QString &sql) override;
+
+private:
+    void openOn(const QString &database);
+    QString m_serverName;
+};

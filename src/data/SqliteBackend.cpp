@@ -1,0 +1,301 @@
+#include "data/SqliteBackend.h"
+
+#include "app/Errors.h"
+#include "app/Seams.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <sqlite3.h>
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("SqliteBackend", text); }
+
+// Text columns are declared NOCASE so that any SQLite tool opens the file. On our
+// connections NOCASE compares every letter without regard to case, Cyrillic included,
+// and orders alphabetically, as the shared server's collation does.
+int compareNoCase(void *, int len1, const void *s1, int len2, const void *s2)
+{
+    static QCollator collator = [] {
+        QCollator c{QLocale(QLocale::Russian, QLocale::Russia)};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    const QString a = QString::fromUtf8(static_cast<const char *>(s1), len1);
+    const QString b = QString::fromUtf8(static_cast<const char *>(s2), len2);
+    const int r = collator.compare(a, b);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(v.data());
+    return nullptr;
+}
+
+void pragma(QSqlDatabase &db, const QString &text)
+{
+    QSqlQuery q(db);
+    if (!q.exec(text))
+        throw DbError(Backend::serverText(q.lastError()));
+}
+
+bool looksLikeSqliteFile(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(16);
+    return head.isEmpty() || head == QByteArray("SQLite format 3\0", 16);
+}
+
+}  // namespace
+
+SqliteBackend::SqliteBackend(const QString &connectionName) : Backend(connectionName) {}
+
+SqliteBackend::~SqliteBackend() = default;
+
+QString SqliteBackend::fileFor(const QString &name)
+{
+    return QDir(Seams::programFolder()).filePath(name + QStringLiteral(".sqlite"));
+}
+
+void SqliteBackend::openFile(QSqlDatabase &db, const QString &file, bool enforceKeys)
+{
+    db.close();
+    db.setDatabaseName(file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=60000"));
+    if (!db.open())
+        throw DbError(serverText(db.lastError()));
+    if (sqlite3 *h = handleOf(db))
+        sqlite3_create_collation_v2(h, "NOCASE", SQLITE_UTF8, nullptr, compareNoCase, nullptr);
+    pragma(db, QStringLiteral("PRAGMA foreign_keys = %1").arg(enforceKeys ? "ON" : "OFF"));
+    // Readers never block the writer and the writer never blocks readers; a reader holds
+    // nothing once its rows are read.
+    pragma(db, QStringLiteral("PRAGMA journal_mode = WAL"));
+    pragma(db, QStringLiteral("PRAGMA synchronous = NORMAL"));
+    // Touches the schema: a file that is not a database fails here, not later.
+    pragma(db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+void SqliteBackend::open()
+{
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!db.isValid())
+        throw DbError(tr("Драйвер встроенной базы данных не найден"));
+    // Connected, but in no database yet: "use" chooses the file.
+    db.close();
+    db.setDatabaseName(QStringLiteral(":memory:"));
+    if (!db.open())
+        throw DbError(serverText(db.lastError()));
+}
+
+void SqliteBackend::useDatabase(const QString &name)
+{
+    const QString file = fileFor(name);
+    if (!QFileInfo(file).isFile())
+        throw DbError(tr("База данных \"%1\" не существует (файл %2)").arg(name, QDir::toNativeSeparators(file)));
+    if (!looksLikeSqliteFile(file))
+        throw DbError(tr("Файл %1 не является базой данных").arg(QDir::toNativeSeparators(file)));
+    QSqlDatabase db = connection();
+    openFile(db, file, !m_inScript);
+}
+
+void SqliteBackend::createDatabase(const QString &name)
+{
+    const QString file = fileFor(name);
+    if (QFileInfo::exists(file))
+        throw DbError(tr("База данных \"%1\" уже существует").arg(name));
+    const QString tmpName = m_connectionName + QStringLiteral("_create");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), tmpName);
+        try {
+            openFile(db, file, true);
+        } catch (...) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(tmpName);
+            throw;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(tmpName);
+}
+
+void SqliteBackend::execStatement(const QString &sql)
+{
+    QSqlDatabase db = connection();
+    QSqlQuery q(db);
+    exec(q, sql);
+}
+
+void SqliteBackend::beginScript()
+{
+    // Rows are inserted before the keys that check them, as on the server; the keys are
+    // checked once the script is through.
+    m_inScript = true;
+    QSqlDatabase db = connection();
+    if (db.isOpen())
+        pragma(db, QStringLiteral("PRAGMA foreign_keys = OFF"));
+}
+
+void SqliteBackend::endScript()
+{
+    m_inScript = false;
+    QSqlDatabase db = connection();
+    if (!db.isOpen() || db.databaseName() == QLatin1String(":memory:"))
+        return;
+    pragma(db, QStringLiteral("PRAGMA foreign_keys = ON"));
+    QSqlQuery q(db);
+    exec(q, QStringLiteral("PRAGMA foreign_key_check"));
+    QStringList broken;
+    while (q.next())
+        broken << tr("таблица %1, строка %2 ссылается на %3").arg(q.value(0).toString(), q.value(1).toString(),
+                                                                  q.value(2).toString());
+    if (!broken.isEmpty())
+        throw DbError(tr("Нарушены внешние ключи: %1").arg(broken.join(QStringLiteral("; "))));
+}
+
+template <typename Fn>
+void SqliteBackend::writeTransaction(Fn body)
+{
+    QSqlDatabase db = connection();
+    QSqlQuery begin(db);
+    exec(begin, QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        body(db);
+        QSqlQuery commit(db);
+        exec(commit, QStringLiteral("COMMIT"));
+    } catch (...) {
+        QSqlQuery rollback(db);
+        rollback.exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+int SqliteBackend::getId(const QString &name)
+{
+    int newId = 0;
+    writeTransaction([&](QSqlDatabase &db) {
+        const QString upper = name.toUpper();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT LastId FROM ids WHERE TblName = :name"));
+        q.bindValue(QStringLiteral(":name"), upper);
+        exec(q);
+        if (!q.next()) {
+            q.finish();
+            QSqlQuery ins(db);
+            ins.prepare(QStringLiteral("INSERT INTO ids VALUES (:name, 1)"));
+            ins.bindValue(QStringLiteral(":name"), upper);
+            exec(ins);
+            newId = 1;
+            return;
+        }
+        newId = q.value(0).toInt() + 1;
+        q.finish();
+        QSqlQuery upd(db);
+        upd.prepare(QStringLiteral("UPDATE ids SET LastId = LastId + 1 WHERE TblName = :name"));
+        upd.bindValue(QStringLiteral(":name"), upper);
+        exec(upd);
+    });
+    return newId;
+}
+
+void SqliteBackend::addToLog(const QDateTime &dt, int action, int userId)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("INSERT INTO UserLog (dt, usr, LogAction) VALUES (:dt, :usr, :action)"));
+    q.bindValue(QStringLiteral(":dt"), toDb(dt));
+    q.bindValue(QStringLiteral(":usr"), userId);
+    q.bindValue(QStringLiteral(":action"), action);
+    exec(q);
+}
+
+void SqliteBackend::changePassword(int userId, const QDateTime &dt, const QString &passw)
+{
+    if (passw.size() > 20)
+        throw DbError(tr("Пароль длиннее 20 символов"));
+    writeTransaction([&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE users SET passw = :passw WHERE ID = :id"));
+        q.bindValue(QStringLiteral(":passw"), passw);
+        q.bindValue(QStringLiteral(":id"), userId);
+        exec(q);
+        addToLog(dt, 3, userId);
+    });
+}
+
+QVariant SqliteBackend::getLastLogin(const QString &login)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT max(LastEnter) FROM users WHERE login = :login"));
+    q.bindValue(QStringLiteral(":login"), login);
+    exec(q);
+    if (!q.next() || q.value(0).isNull())
+        return QVariant();
+    const QDateTime dt = dateTimeFromDb(q.value(0));
+    return dt.isValid() ? QVariant(dt) : QVariant();
+}
+
+int SqliteBackend::login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp)
+{
+    int res = 0;
+    tp = QVariant();
+    writeTransaction([&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT ID, tp FROM users WHERE login = :login AND passw = :passw"));
+        q.bindValue(QStringLiteral(":login"), login);
+        q.bindValue(QStringLiteral(":passw"), passw);
+        exec(q);
+        if (!q.next())
+            return;
+        res = q.value(0).toInt();
+        tp = q.value(1);
+        q.finish();
+        QSqlQuery upd(db);
+        upd.prepare(QStringLiteral("UPDATE users SET LastEnter = :dt WHERE ID = :id"));
+        upd.bindValue(QStringLiteral(":dt"), toDb(dt));
+        upd.bindValue(QStringLiteral(":id"), res);
+        exec(upd);
+        addToLog(dt, 1, res);
+    });
+    if (res == 0)
+        tp = QVariant();
+    return res;
+}
+
+QVariant SqliteBackend::toDb(const QDateTime &dt) const
+{
+    if (!dt.isValid())
+        return QVariant(QMetaType(QMetaType::QString));
+    return dt.toString(QLatin1String(DateTimeFormat));
+}
+
+QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
+{
+    if (v.isNull() || !v.isValid())
+        return QDateTime();
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return v.toDateTime();
+    const QString s = v.toString().trimmed();
+    static const char *const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
+                                          "yyyy-MM-ddTHH:mm:ss", "yyyyMMdd HH:mm:ss", "yyyy-MM-dd HH:mm",
+                                          "yyyy-MM-dd"};
+    for (const char *f : formats) {
+        const QDateTime dt = QDateTime::fromString(s, QLatin1String(f));
+        if (dt.isValid())
+            return dt;
+    }
+    return QDateTime();
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The embedded database: the file "<name>.sqlite" in the program's folder. Several copies
+// of the program may share it: connections wait for each other's writes instead of failing,
+// and the procedures take the write lock at their start.
+#include "data/Backend.h"
+
+class SqliteBackend : public Backend {
+public:
+    explicit SqliteBackend(const QString &connectionName);
+    ~SqliteBackend() override;
+
+    bool isEmbedded() const override { return true; }
+    QString scriptResource() const override { return QStringLiteral(":/sql/create_sqlite.sql"); }
+    void open() override;
+    void beginScript() override;
+    void endScript() override;
+
+    int getId(const QString &name) override;
+    void addToLog(const QDateTime &dt, int action, int userId) override;
+    void changePassword(int userId, const QDateTime &dt, const QString &passw) override;
+    QVariant getLastLogin(const QString &login) override;
+    int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) override;
+
+    QVariant toDb(const QDateTime &dt) const override;
+    QDateTime dateTimeFromDb(const QVariant &v) const override;
+
+    // The file of a database of that name in the program's folder.
+    static QString fileFor(const QString &name);
+    // Opens an existing database file on a connection, with the settings every Tavrell
+    // connection to the embedded database uses.
+    static void openFile(QSqlDatabase &db, const QString &file, bool enforceKeys);
+
+    static constexpr const char *DateTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
+
+protected:
+    void createDatabase(const QString &name) override;
+    void useDatabase(const QString &name) override;
+    void execStatement(const QString &sql) override;
+
+private:
+    // Runs `body` inside BEGIN IMMEDIATE ... COMMIT; rolls back and raises on error.
+    template <typename Fn>
+    void writeTransaction(Fn body);
+
+    bool m_inScript = false;
+};

@@ -1,0 +1,204 @@
+#include "data/Tdm.h"
+
+#include "app/Errors.h"
+#include "app/MsgBox.h"
+#include "app/Seams.h"
+#include "data/conn.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+
+Tdm *dm = nullptr;
+
+static void initScripts() { Q_INIT_RESOURCE(scripts); }
+
+void TStoredProc::ExecProc() { m_owner->execProc(*this); }
+
+Tdm::Tdm(QObject *parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("dm"));
+    initScripts();
+    createSharedDataSets(this);
+}
+
+Tdm::~Tdm()
+{
+    const bool hadConnection = QSqlDatabase::contains(QLatin1String(ConnectionName));
+    m_backend.reset();
+    if (hadConnection) {
+        QSqlDatabase::database(QLatin1String(ConnectionName), false).close();
+        QSqlDatabase::removeDatabase(QLatin1String(ConnectionName));
+    }
+    if (dm == this)
+        dm = nullptr;
+}
+
+QSqlDatabase Tdm::connection() const { return QSqlDatabase::database(QLatin1String(ConnectionName), false); }
+
+bool Tdm::isConnected() const { return m_backend && connection().isOpen(); }
+
+Tdm::Outcome Tdm::DataModule1Create()
+{
+    // 1. The connection starts closed.
+    if (QSqlDatabase::contains(QLatin1String(ConnectionName)))
+        connection().close();
+
+    // 2. The settings file beside the program.
+    m_settings = std::make_unique<IniFile>(QDir(Seams::programFolder()).filePath(QStringLiteral("remont.ini")));
+    QString server = m_settings->readString(QStringLiteral("main"), QStringLiteral("server"), QString());
+    const bool firstRun = server.isEmpty();
+
+    // 3.-4. The first run asks where the database is.
+    bool localCreation = true;
+    bool haveServer = !firstRun;
+    if (firstRun) {
+        TFrmConnect dialog;
+        if (Seams::dialogs().exec(dialog) == QDialog::Accepted) {
+            server = dialog.Edit1->text();
+            localCreation = dialog.RadioButton1->isChecked();
+            if (localCreation)
+                server = QStringLiteral("(local)");
+            haveServer = true;
+        }
+    }
+
+    // 5. Connect.
+    try {
+        if (!haveServer || server.trimmed().isEmpty())
+            throw DbError(tr("Не задана строка соединения с сервером"));
+        m_backend = Backend::forServer(server, QLatin1String(ConnectionName));
+        m_backend->open();
+    } catch (const TavrellError &e) {
+        ErrorBoxFmt(tr("Не удалось подключится к SQL Server 2000. \r\n"
+                       "SQL Server 2000 не установлен, либо неправильно настроен\r\n"
+                       "Установки по умолчанию: авторизация Windows NT\r\n"
+                       "Сообщение об ошибке %s"),
+                    {e.message()});
+        m_exitCode = 0;
+        return Outcome::Exit;
+    }
+
+    // 6. Into the program's database, creating it where it is missing.
+    try {
+        m_backend->execBatch(QStringLiteral("use [org_tech]"));
+    } catch (const TavrellError &) {
+        if (localCreation) {
+            CreateDatabase();
+            InfoBox(tr("Создана локальная база данных [org_tech]. Запустите программу заново"));
+            if (firstRun)
+                m_settings->writeString(QStringLiteral("main"), QStringLiteral("server"), server);
+        } else {
+            ErrorBox(tr("Не удалось подключится"));
+        }
+        m_exitCode = 0;
+        return Outcome::Exit;
+    }
+
+    // 7. Remember the server.
+    if (firstRun)
+        m_settings->writeString(QStringLiteral("main"), QStringLiteral("server"), server);
+    return Outcome::Ready;
+}
+
+void Tdm::connectToServer(const QString &serverName)
+{
+    m_backend = Backend::forServer(serverName, QLatin1String(ConnectionName));
+    m_backend->open();
+}
+
+void Tdm::connectTo(const QString &serverName)
+{
+    connectToServer(serverName);
+    m_backend->execBatch(QStringLiteral("use [org_tech]"));
+}
+
+void Tdm::CreateDatabase()
+{
+    QFile f(m_backend->scriptResource());
+    if (!f.open(QIODevice::ReadOnly))
+        throw FileError(tr("Не найден сценарий создания базы данных %1").arg(f.fileName()));
+    CreateDatabase(QString::fromUtf8(f.readAll()));
+}
+
+void Tdm::CreateDatabase(const QString &scriptText)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = scriptText.split(lineBreak);
+    m_backend->beginScript();
+    QString batch;
+    for (const QString &line : lines) {
+        // Trimming takes off blanks and control characters at both ends.
+        int b = 0, e = line.size();
+        while (b < e && line.at(b).unicode() <= 32)
+            ++b;
+        while (e > b && line.at(e - 1).unicode() <= 32)
+            --e;
+        const QString trimmed = line.mid(b, e - b);
+        if (trimmed.isEmpty())
+            continue;
+        if (trimmed == QLatin1String("GO")) {
+            try {
+                m_backend->execBatch(batch);
+            } catch (const TavrellError &) {
+                ErrorBoxFmt(tr("Не прошла команда: \"%s\""), {batch});
+            }
+            batch.clear();
+        } else {
+            batch += QStringLiteral("\r\n ") + trimmed;
+        }
+    }
+    try {
+        m_backend->endScript();
+    } catch (const TavrellError &e) {
+        ErrorBox(e.message());
+    }
+}
+
+int Tdm::GetNewId(const QString &tableName)
+{
+    GetId.setParam(QStringLiteral("@name"), tableName);
+    GetId.ExecProc();
+    return GetId.param(QStringLiteral("@NewId")).toInt();
+}
+
+QString Tdm::TblUserstpSetText(const QString &text)
+{
+    if (text.isEmpty())
+        return QString();
+    const QChar c = text.at(0);
+    if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+        return QString(c.toUpper());
+    return QString(c);
+}
+
+void Tdm::execProc(TStoredProc &proc)
+{
+    if (!m_backend)
+        throw DbError(tr("Нет соединения с базой данных"));
+    const QString name = proc.procedureName();
+    auto dt = [&](const char *param) { return proc.param(QLatin1String(param)).toDateTime(); };
+    if (name == QLatin1String("GetId")) {
+        proc.setParam(QStringLiteral("@NewId"), m_backend->getId(proc.param(QStringLiteral("@name")).toString()));
+    } else if (name == QLatin1String("AddToLog")) {
+        m_backend->addToLog(dt("@dt"), proc.param(QStringLiteral("@action")).toInt(),
+                            proc.param(QStringLiteral("@UserId")).toInt());
+    } else if (name == QLatin1String("ChangePassword")) {
+        m_backend->changePassword(proc.param(QStringLiteral("@UserId")).toInt(), dt("@dt"),
+                                  proc.param(QStringLiteral("@passw")).toString());
+    } else if (name == QLatin1String("GetLastLogin")) {
+        proc.setParam(QStringLiteral("@dt"), m_backend->getLastLogin(proc.param(QStringLiteral("@login")).toString()));
+    } else if (name == QLatin1String("LOGIN")) {
+        QVariant tp;
+        const int res = m_backend->login(proc.param(QStringLiteral("@login")).toString(),
+                                         proc.param(QStringLiteral("@PASSW")).toString(), dt("@dt"), tp);
+        proc.setParam(QStringLiteral("@RES"), res);
+        proc.setParam(QStringLiteral("@tp"), tp);
+    } else {
+        throw DbError(tr("Процедура %1 не найдена").arg(name));
+    }
+}

@@ -1,0 +1,147 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QTest>
+#include "data/PgBackend.h"
+#include "app/Errors.h"
+#include <atomic>
+
+ScriptedDialogs::ScriptedDialogs() { Seams::setDialogs(this); }
+ScriptedDialogs::~ScriptedDialogs() { Seams::setDialogs(nullptr); }
+
+QStringList ScriptedDialogs::texts() const
+{
+    QStringList out;
+    for (const Message &m : messages)
+        out << m.text;
+    return out;
+}
+
+void ScriptedDialogs::clear()
+{
+    messages.clear();
+    answers.clear();
+    dialogs.clear();
+    execLog.clear();
+}
+
+int ScriptedDialogs::message(Icon icon, const QString &caption, const QString &text, int buttons, int)
+{
+    messages.append({icon, caption, text, buttons});
+    if (!answers.isEmpty())
+        return answers.dequeue();
+    // Unanswered: the affirmative button.
+    for (int b : {Yes, Ok, No, Cancel})
+        if (buttons & b)
+            return b;
+    return Ok;
+}
+
+int ScriptedDialogs::exec(QDialog &dialog)
+{
+    execLog << dialog.objectName();
+    if (dialogs.isEmpty())
+        return QDialog::Rejected;
+    return dialogs.dequeue()(dialog);
+}
+
+bool ScriptedDialogs::chooseFont(QFont &font, QWidget *)
+{
+    if (fonts.isEmpty())
+        return false;
+    font = fonts.dequeue();
+    return true;
+}
+
+QString ScriptedDialogs::saveFileName(QWidget *, const QString &title, const QString &filter, const QString &)
+{
+    saveTitles << title;
+    saveFilters << filter;
+    return saveNames.isEmpty() ? QString() : saveNames.dequeue();
+}
+
+FixedClock::FixedClock(const QDateTime &t) : current(t) { Seams::setClock(this); }
+FixedClock::~FixedClock() { Seams::setClock(nullptr); }
+
+QString testPgServer() { return qEnvironmentVariable(PgServerVariable); }
+
+void TestDb::addBackendRows()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    QTest::newRow("postgres") << QStringLiteral("postgres");
+}
+
+TestDb::TestDb(const QString &backend) : m_backend(backend)
+{
+    static std::atomic<int> counter{0};
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return;
+    }
+    Seams::setProgramFolder(m_dir.path());
+    if (isPostgres()) {
+        m_server = testPgServer();
+        if (m_server.isEmpty()) {
+            m_error = QStringLiteral("TAVRELL_TEST_PGSERVER is not set");
+            return;
+        }
+        m_dbName = QStringLiteral("tavrell_t%1_%2_%3")
+                       .arg(QCoreApplication::applicationPid())
+                       .arg(QDateTime::currentMSecsSinceEpoch() % 100000000)
+                       .arg(counter++);
+        Backend::setDatabaseName(m_dbName);
+    } else {
+        m_server = QStringLiteral("(local)");
+        Backend::setDatabaseName(QStringLiteral("org_tech"));
+    }
+    ScriptedDialogs dialogs;
+    m_dm = std::make_unique<Tdm>();
+    dm = m_dm.get();
+    try {
+        dm->connectToServer(m_server);
+        dm->CreateDatabase();
+    } catch (const TavrellError &e) {
+        m_error = e.message();
+        return;
+    }
+    if (!dialogs.messages.isEmpty())
+        m_error = QStringLiteral("creating the database showed: ") + dialogs.texts().join(QStringLiteral(" | "));
+}
+
+TestDb::~TestDb()
+{
+    m_dm.reset();
+    dm = nullptr;
+    if (isPostgres() && !m_dbName.isEmpty() && !m_server.isEmpty()) {
+        const QString name = QStringLiteral("tavrell_test_drop");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            db.setConnectOptions(PgBackend::connectionString(m_server, QStringLiteral("postgres")));
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_dbName));
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    Backend::setDatabaseName(QStringLiteral("org_tech"));
+    Seams::setProgramFolder(QString());
+}
+
+QSqlQuery TestDb::query(const QString &sql) const
+{
+    QSqlQuery q(m_dm->connection());
+    if (!q.exec(sql))
+        qWarning("query failed: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+    return q;
+}
+
+QVariant TestDb::scalar(const QString &sql) const
+{
+    QSqlQuery q = query(sql);
+    return q.next() ? q.value(0) : QVariant();
+}

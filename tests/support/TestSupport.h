@@ -1,0 +1,91 @@
+#pragma once
+// What the tests share: answered dialogs, a set clock, and a fresh database in a
+// temporary program folder on either backend.
+#include "app/Seams.h"
+#include "data/Tdm.h"
+
+#include <QDialog>
+#include <QList>
+#include <QQueue>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+// Message boxes and dialogs answered by the test. Every message shown is recorded.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Message {
+        Icon icon;
+        QString caption;
+        QString text;
+        int buttons;
+    };
+    ScriptedDialogs();   // installs itself
+    ~ScriptedDialogs();  // restores the desktop dialogs
+
+    QList<Message> messages;
+    QQueue<int> answers;                               // buttons to press, in order
+    QQueue<std::function<int(QDialog &)>> dialogs;     // handlers for modal dialogs, in order
+    QStringList execLog;                               // objectName of every dialog run modally
+    QQueue<QFont> fonts;                               // fonts to choose; empty = cancel
+    QQueue<QString> saveNames;                         // file names to choose; empty = cancel
+    QStringList saveTitles, saveFilters;
+
+    QStringList texts() const;
+    void clear();
+
+    int message(Icon icon, const QString &caption, const QString &text, int buttons, int defaultButton) override;
+    int exec(QDialog &dialog) override;
+    bool chooseFont(QFont &font, QWidget *parent) override;
+    QString saveFileName(QWidget *parent, const QString &title, const QString &filter,
+                         const QString &defaultSuffix) override;
+};
+
+class FixedClock : public Clock {
+public:
+    explicit FixedClock(const QDateTime &t);  // installs itself
+    ~FixedClock();
+    QDateTime now() const override { return current; }
+    QDateTime current;
+};
+
+// The environment variable that names the test PostgreSQL server (a libpq connection
+// string). The README's test command starts a throwaway server and sets it.
+constexpr const char *PgServerVariable = "TAVRELL_TEST_PGSERVER";
+QString testPgServer();
+
+// A temporary program folder and a freshly created database, with the global `dm`
+// connected to it. Backend "sqlite" (the embedded "(local)") or "postgres".
+class TestDb {
+public:
+    explicit TestDb(const QString &backend = QStringLiteral("sqlite"));
+    ~TestDb();
+
+    bool ok() const { return m_error.isEmpty(); }
+    const QString &error() const { return m_error; }
+    QString folder() const { return m_dir.path(); }
+    const QString &serverName() const { return m_server; }
+    bool isPostgres() const { return m_backend == QLatin1String("postgres"); }
+
+    Tdm *module() const { return m_dm.get(); }
+    QSqlQuery query(const QString &sql) const;  // runs it; QFAIL-style checks are the caller's
+    QVariant scalar(const QString &sql) const;  // first column of the first row
+
+    // Adds the data rows "sqlite" and "postgres" (column "backend") to a data-driven test.
+    static void addBackendRows();
+
+private:
+    QString m_backend, m_server, m_error, m_dbName;
+    QTemporaryDir m_dir;
+    std::unique_ptr<Tdm> m_dm;
+};
+
+// Use at the start of a data-driven test function whose rows come from addBackendRows().
+#define TAVRELL_TEST_DB(var)                                                          \
+    QFETCH(QString, backend);                                                         \
+    if (backend == QLatin1String("postgres") && testPgServer().isEmpty())             \
+        QSKIP("no test PostgreSQL server (TAVRELL_TEST_PGSERVER is not set)");        \
+    TestDb var(backend);                                                              \
+    QVERIFY2(var.ok(), qPrintable(var.error()))
