@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -165,13 +166,18 @@ static FileError saveError(const QString &path, const QString &reason)
 
 void ReportWindow::saveOdt(const QString &path)
 {
+    // The ODF writer closes its device when done, which a save file does not allow:
+    // build the package in memory, then write it at once.
+    QBuffer package;
+    package.open(QIODevice::WriteOnly);
+    QTextDocumentWriter writer(&package, "odf");
+    if (!writer.write(m_document))
+        throw saveError(path, tr("не удалось построить документ ODF"));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw saveError(path, file.errorString());
-    QTextDocumentWriter writer(&file, "odf");
-    if (!writer.write(m_document)) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                    : tr("ошибка записи");
+    if (file.write(package.data()) != package.data().size()) {
+        const QString reason = file.errorString();
         file.cancelWriting();
         throw saveError(path, reason);
     }
