@@ -112,6 +112,15 @@ private slots:
         closeAll();
     }
 
+    // Without a test factory the wrapper writes to the rich-text sink.
+    void defaultSinkIsRichText()
+    {
+        TMSWord::setSinkFactory({});
+        TMSWord word;
+        QVERIFY(word.Open());
+        QVERIFY(dynamic_cast<RichTextSink *>(word.Word()));
+    }
+
     void titleIsCentredAndFollowedByLeftParagraph()
     {
         buildReport({});
