@@ -1,0 +1,127 @@
+#include "data/SharedDataSets.h"
+
+#include "app/Seams.h"
+#include "data/Tdm.h"
+#include "db/TDataSet.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("Tdm", text); }
+
+TDataSet *table(Tdm *owner, const char *name, const char *tableName)
+{
+    auto *ds = new TDataSet(owner);
+    ds->setObjectName(QString::fromLatin1(name));
+    ds->setTableName(QString::fromLatin1(tableName));
+    return ds;
+}
+
+}  // namespace
+
+void SharedDataSets::createSharedDataSets(Tdm *owner)
+{
+    m_owner = owner;
+    auto newRec = [this](TDataSet &ds) { TblNewRec(ds); };
+
+    TblOtdel = table(owner, "TblOtdel", "otdel");
+    TblOtdel->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    TblOtdel->addField(QStringLiteral("Name"), FieldType::String, 65).setDisplayLabel(tr("Название"));
+    TblOtdel->OnNewRecord = newRec;
+
+    // The directories of 30 characters show 100 characters wide.
+    TblStates = table(owner, "TblStates", "States");
+    TblStates->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    TblStates->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Состояние")).setDisplayWidth(100);
+    TblStates->OnNewRecord = newRec;
+
+    TblOperations = table(owner, "TblOperations", "Operations");
+    TblOperations->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    TblOperations->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Операция")).setDisplayWidth(100);
+    TblOperations->OnNewRecord = newRec;
+
+    Tblresurs = table(owner, "Tblresurs", "resurs");
+    Tblresurs->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    Tblresurs->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Название"));
+    Tblresurs->addField(QStringLiteral("Ed_izmer"), FieldType::String, 12).setDisplayLabel(tr("Ед. изм."));
+    Tblresurs->OnNewRecord = newRec;
+
+    Tblvidu = table(owner, "Tblvidu", "vidu");
+    Tblvidu->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    Tblvidu->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Название")).setDisplayWidth(100);
+    Tblvidu->OnNewRecord = newRec;
+
+    TblUsers = table(owner, "TblUsers", "users");
+    TblUsers->addField(QStringLiteral("ID"), FieldType::Integer).setVisible(false);
+    TblUsers->addField(QStringLiteral("login"), FieldType::String, 20).setDisplayLabel(tr("Логин"));
+    TblUsers->addField(QStringLiteral("passw"), FieldType::String, 20).setDisplayLabel(tr("Пароль"));
+    TblUsers->addField(QStringLiteral("tp"), FieldType::FixedChar, 1)
+        .setDisplayLabel(tr("Тип"))
+        .setOnSetText([](TField &f, const QString &text) {
+            const QString tp = Tdm::TblUserstpSetText(text);
+            f.setValue(tp.isEmpty() ? QVariant() : QVariant(tp));
+        });
+    TblUsers->addField(QStringLiteral("LastEnter"), FieldType::DateTime).setDisplayLabel(tr("Посл. вход")).setReadOnly(true);
+    TblUsers->OnNewRecord = newRec;
+
+    TblZStates = table(owner, "TblZStates", "zaj_states");          // all columns
+    TableRemOpState = table(owner, "TableRemOpState", "RemOpState");  // all columns
+
+    TblIsdel = table(owner, "TblIsdel", "izdel");
+    TblIsdel->addField(QStringLiteral("id"), FieldType::Integer);
+    TblIsdel->addField(QStringLiteral("Name"), FieldType::String, 30);
+    TblIsdel->addField(QStringLiteral("Proizvod"), FieldType::String, 30);
+    TblIsdel->addField(QStringLiteral("D_vup"), FieldType::DateTime);
+    TblIsdel->addField(QStringLiteral("Seria"), FieldType::String, 12);
+    TblIsdel->addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(tr("Номер"));
+    TblIsdel->addField(QStringLiteral("CurState"), FieldType::Integer);
+    TblIsdel->addField(QStringLiteral("otdel"), FieldType::Integer);
+    TblIsdel->addField(QStringLiteral("D_pred"), FieldType::DateTime);
+    TblIsdel->addField(QStringLiteral("D_sled"), FieldType::DateTime);
+    TblIsdel->addField(QStringLiteral("D_otpr"), FieldType::DateTime);
+    TblIsdel->addField(QStringLiteral("D_poluh"), FieldType::DateTime);
+    TblIsdel->addField(QStringLiteral("form"), FieldType::FixedChar, 3);
+    TblIsdel->addField(QStringLiteral("Info"), FieldType::Memo);
+    TblIsdel->addField(QStringLiteral("Resurs"), FieldType::FixedChar, 10).setDisplayLabel(tr("Ресурс"));
+    TblIsdel->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), TblOtdel, QStringLiteral("id"),
+                             QStringLiteral("Name"), 65)
+        .setDisplayLabel(tr("Отдел"));
+
+    Tblzajav = table(owner, "Tblzajav", "zajav");
+    Tblzajav->addField(QStringLiteral("Data"), FieldType::DateTime).setDisplayLabel(tr("Дата"));
+    Tblzajav->addField(QStringLiteral("Opis"), FieldType::String, 50).setDisplayLabel(tr("Описание")).setDisplayWidth(30);
+    Tblzajav->addLookupField(QStringLiteral("Изделие"), QStringLiteral("izd"), TblIsdel, QStringLiteral("id"),
+                             QStringLiteral("Name"), 40)
+        .setDisplayLabel(tr("Изделие"))
+        .setDisplayWidth(30);
+    Tblzajav->addField(QStringLiteral("Prim"), FieldType::Memo).setVisible(false);
+    Tblzajav->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    Tblzajav->addField(QStringLiteral("izd"), FieldType::Integer).setVisible(false);
+    Tblzajav->addField(QStringLiteral("Otdel"), FieldType::Integer).setVisible(false);
+    Tblzajav->addField(QStringLiteral("State"), FieldType::Integer).setVisible(false);
+    Tblzajav->addLookupField(QStringLiteral("Состояние"), QStringLiteral("State"), TblZStates, QStringLiteral("id"),
+                             QStringLiteral("StateName"), 30)
+        .setDisplayLabel(tr("Состояние"));
+    Tblzajav->addField(QStringLiteral("fio"), FieldType::String, 30).setDisplayLabel(tr("ФИО заявившего")).setVisible(false);
+    Tblzajav->addField(QStringLiteral("Phone"), FieldType::String, 13).setDisplayLabel(tr("Телефон")).setVisible(false);
+    Tblzajav->addField(QStringLiteral("MayBy"), FieldType::String, 50).setDisplayLabel(tr("Возможная причина")).setVisible(false);
+    Tblzajav->addLookupField(QStringLiteral("Отдел"), QStringLiteral("Otdel"), TblOtdel, QStringLiteral("id"),
+                             QStringLiteral("Name"), 65)
+        .setDisplayLabel(tr("Отдел"))
+        .setVisible(false);
+    Tblzajav->OnNewRecord = [this](TDataSet &ds) { TblzajavNewRecord(ds); };
+}
+
+void SharedDataSets::TblNewRec(TDataSet &dataSet)
+{
+    // The key is taken the moment the record starts; a cancelled record leaves a gap.
+    const int id = m_owner->GetNewId(dataSet.TableName());
+    dataSet.FieldByName(QStringLiteral("id"))->setValue(id);
+}
+
+void SharedDataSets::TblzajavNewRecord(TDataSet &dataSet)
+{
+    TblNewRec(dataSet);
+    dataSet.FieldByName(QStringLiteral("Data"))->setValue(Seams::today());
+}
