@@ -750,10 +750,17 @@ void TDataSet::Open()
             f->m_lookupDataSet->Open();
     QSqlQuery q = runSelect();
     bindFields(q.record());
-    resolveKeyColumns();
     emit modelAboutToBeReset();
     readRows(q);
     q.clear();
+    // Only now: a server may keep one result at a time on the connection.
+    try {
+        resolveKeyColumns();
+    } catch (...) {
+        m_rows.clear();
+        emit modelReset();
+        throw;
+    }
     m_order.resize(int(m_rows.size()));
     for (int i = 0; i < m_order.size(); ++i)
         m_order[i] = i;
