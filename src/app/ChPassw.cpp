@@ -1,0 +1,58 @@
+#include "app/ChPassw.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TFrmChPassw::TFrmChPassw(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FrmChPassw"));
+    setWindowTitle(tr("Изменение пароля"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    auto *layout = new QVBoxLayout(this);
+    auto *form = new QVBoxLayout;
+    auto makeEdit = [&](const char *name, const QString &label) {
+        auto *l = new QLabel(label, this);
+        auto *e = new QLineEdit(this);
+        e->setObjectName(QLatin1String(name));
+        e->setEchoMode(QLineEdit::Password);
+        e->setMaxLength(MaxPasswordLength);
+        l->setBuddy(e);
+        form->addWidget(l);
+        form->addWidget(e);
+        return e;
+    };
+    LabeledEdit1 = makeEdit("LabeledEdit1", tr("Введите новый пароль"));
+    LabeledEdit2 = makeEdit("LabeledEdit2", tr("Еще раз"));
+    layout->addLayout(form);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    BitBtn1 = new QPushButton(tr("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    BitBtn1->setEnabled(false);
+    BitBtn2 = new QPushButton(tr("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setAutoDefault(false);
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    layout->addLayout(buttons);
+
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(LabeledEdit1, &QLineEdit::textChanged, this, &TFrmChPassw::LabeledEdit1Change);
+    connect(LabeledEdit2, &QLineEdit::textChanged, this, &TFrmChPassw::LabeledEdit1Change);
+
+    setMinimumWidth(260);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TFrmChPassw::LabeledEdit1Change()
+{
+    BitBtn1->setEnabled(!LabeledEdit1->text().isEmpty() && LabeledEdit1->text() == LabeledEdit2->text());
+}
