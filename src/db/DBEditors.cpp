@@ -61,11 +61,12 @@ DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent), m_link(new TFieldDataLink(t
     connect(this, &QLineEdit::textEdited, this, [this] {
         if (m_userModified)
             return;
-        if (!m_link->canModify() || !m_link->edit()) {
-            showField();
-            return;
-        }
+        // Marked first: entering editing refreshes the editors, which must keep the text.
         m_userModified = true;
+        if (!m_link->canModify() || !m_link->edit()) {
+            m_userModified = false;
+            showField();
+        }
     });
     connect(this, &QLineEdit::returnPressed, this, [this] { commit(); });
 }
@@ -271,11 +272,11 @@ DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent), m_link(new TFieldDataL
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (m_updating || m_userModified)
             return;
-        if (!m_link->canModify() || !m_link->edit()) {
-            showField();
-            return;
-        }
         m_userModified = true;
+        if (!m_link->canModify() || !m_link->edit()) {
+            m_userModified = false;
+            showField();
+        }
     });
 }
 

@@ -24,17 +24,32 @@ void TDataSetModel::setDataSet(TDataSet *ds)
     m_connections.clear();
     m_ds = ds;
     if (ds) {
-        m_connections << connect(ds, &TDataSet::modelAboutToBeReset, this, [this] { beginResetModel(); });
+        // While rows come and go, views must not move the dataset (m_changing).
+        m_connections << connect(ds, &TDataSet::modelAboutToBeReset, this, [this] {
+            m_changing = true;
+            beginResetModel();
+        });
         m_connections << connect(ds, &TDataSet::modelReset, this, [this] {
             effectiveColumns();
             endResetModel();
+            m_changing = false;
         });
-        m_connections << connect(ds, &TDataSet::rowAboutToBeInserted, this,
-                                 [this](int pos) { beginInsertRows(QModelIndex(), pos, pos); });
-        m_connections << connect(ds, &TDataSet::rowInserted, this, [this](int) { endInsertRows(); });
-        m_connections << connect(ds, &TDataSet::rowAboutToBeRemoved, this,
-                                 [this](int pos) { beginRemoveRows(QModelIndex(), pos, pos); });
-        m_connections << connect(ds, &TDataSet::rowRemoved, this, [this](int) { endRemoveRows(); });
+        m_connections << connect(ds, &TDataSet::rowAboutToBeInserted, this, [this](int pos) {
+            m_changing = true;
+            beginInsertRows(QModelIndex(), pos, pos);
+        });
+        m_connections << connect(ds, &TDataSet::rowInserted, this, [this](int) {
+            endInsertRows();
+            m_changing = false;
+        });
+        m_connections << connect(ds, &TDataSet::rowAboutToBeRemoved, this, [this](int pos) {
+            m_changing = true;
+            beginRemoveRows(QModelIndex(), pos, pos);
+        });
+        m_connections << connect(ds, &TDataSet::rowRemoved, this, [this](int) {
+            endRemoveRows();
+            m_changing = false;
+        });
         m_connections << connect(ds, &TDataSet::rowChanged, this, [this](int pos) {
             if (pos >= 0 && pos < rowCount() && columnCount() > 0)
                 emit dataChanged(index(pos, 0), index(pos, columnCount() - 1));
@@ -461,7 +476,7 @@ void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &prev
     QTableView::currentChanged(current, previous);
     viewport()->update();
     TDataSet *ds = dataSet();
-    if (m_syncing || !ds || !ds->Active() || !current.isValid())
+    if (m_syncing || m_model->isChanging() || !ds || !ds->Active() || !current.isValid())
         return;
     if (current.row() == ds->RecNo() - 1)
         return;

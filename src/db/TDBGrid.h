@@ -56,6 +56,8 @@ public:
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     void setColumnReadOnly(const QList<bool> &readOnly) { m_columnReadOnly = readOnly; }
     TField *fieldAt(int column) const;
+    // Rows are being inserted, removed or reset.
+    bool isChanging() const { return m_changing; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -70,6 +72,7 @@ private:
     QStringList m_columns, m_declared, m_titles;
     QList<bool> m_bold, m_columnReadOnly;
     bool m_readOnly = false;
+    bool m_changing = false;
     QList<QMetaObject::Connection> m_connections;
 };
 

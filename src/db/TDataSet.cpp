@@ -1182,18 +1182,20 @@ void TDataSet::Cancel()
     if (!isEditing())
         return;
     const int row = m_editRow;
-    if (m_state == DataSetState::Insert) {
-        m_editRow = -1;
+    const bool inserting = m_state == DataSetState::Insert;
+    // Browse before anybody hears of the change: listeners may move the cursor.
+    m_state = DataSetState::Browse;
+    m_editRow = -1;
+    m_modified = false;
+    if (inserting) {
         removeFromView(row);
     } else {
         m_rows[row] = m_backup;
-        m_editRow = -1;
         touch();
         emit rowChanged(m_cur);
     }
     m_backup.clear();
-    m_modified = false;
-    setState(DataSetState::Browse);
+    emit stateChanged();
     emit currentChanged(m_cur);
     emit dataChanged(nullptr);
 }
@@ -1227,13 +1229,16 @@ void TDataSet::Delete()
     const QString where = whereByKey(stored, binds);
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     execWrite(q, binds, QStringLiteral("DELETE FROM %1 WHERE %2").arg(postTable(), where));
+    const bool wasEditing = isEditing();
+    m_state = DataSetState::Browse;
     m_editRow = -1;
     m_backup.clear();
     m_modified = false;
     removeFromView(row);
     m_eof = m_visible.isEmpty();
     m_bof = m_visible.isEmpty();
-    setState(DataSetState::Browse);
+    if (wasEditing)
+        emit stateChanged();
     emit currentChanged(m_cur);
     emit dataChanged(nullptr);
 }
