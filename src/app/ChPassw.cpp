@@ -48,7 +48,7 @@ TFrmChPassw::TFrmChPassw(QWidget *parent) : QDialog(parent)
     connect(LabeledEdit1, &QLineEdit::textChanged, this, &TFrmChPassw::LabeledEdit1Change);
     connect(LabeledEdit2, &QLineEdit::textChanged, this, &TFrmChPassw::LabeledEdit1Change);
 
-    setMinimumWidth(260);
+    LabeledEdit1->setMinimumWidth(240);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

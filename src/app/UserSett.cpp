@@ -66,7 +66,7 @@ TFrmSett::TFrmSett(QWidget *parent) : QDialog(parent)
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     Guard::connect(SpeedButton1, &QToolButton::clicked, this, [this](bool) { SpeedButton1Click(); });
 
-    setMinimumWidth(260);
+    LabeledEdit1->setMinimumWidth(220);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -73,7 +73,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     layout->addWidget(OKButton, 0, Qt::AlignHCenter);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
-    setMinimumWidth(300);
+    Comments->setMinimumWidth(320);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -89,7 +89,7 @@ TFrmLogin::TFrmLogin(TFrmSplash *splash, QWidget *parent) : QDialog(parent), m_s
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     Guard::connect(ComboLog, &QComboBox::activated, this, [this](int) { ComboLogChange(); });
 
-    setMinimumWidth(300);
+    GroupBox1->setMinimumWidth(280);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     ep->setFocus();
 
