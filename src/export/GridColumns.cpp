@@ -1,0 +1,61 @@
+#include "export/GridColumns.h"
+
+#include "db/TDBGrid.h"
+#include "db/TDataSet.h"
+
+#include <QCoreApplication>
+#include <QVector>
+
+QList<GridColumn> gridColumns(const TDBGrid &grid, bool numbered)
+{
+    QList<GridColumn> out;
+    out.reserve(grid.columnCount() + 1);
+    if (numbered)
+        out.append({QCoreApplication::translate("sg2csv", "№ п.п."), QString(), 0, true});
+    const TDataSetModel *model = grid.dataModel();
+    for (int i = 0; i < grid.columnCount(); ++i) {
+        GridColumn c;
+        c.caption = model->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+        c.fieldName = grid.column(i).FieldName;
+        c.widthPixels = grid.columnWidthPixels(i);
+        out.append(c);
+    }
+    return out;
+}
+
+QStringList gridCaptions(const QList<GridColumn> &columns)
+{
+    QStringList out;
+    out.reserve(columns.size());
+    for (const GridColumn &c : columns)
+        out.append(c.caption);
+    return out;
+}
+
+void walkGridRecords(TDataSet &dataSet, const QList<GridColumn> &columns,
+                     const std::function<void(const QStringList &values)> &row)
+{
+    dataSet.First();  // posts a row being edited, as every move does
+    if (dataSet.Eof())
+        return;
+    QVector<TField *> fields(columns.size(), nullptr);
+    for (int i = 0; i < columns.size(); ++i)
+        if (!columns.at(i).numbering)
+            fields[i] = dataSet.FieldByName(columns.at(i).fieldName);
+
+    // The records are read where they lie instead of moving the cursor through them: each
+    // move would redraw the grid and run the window's data-change handlers, which costs far
+    // more than the report. The cursor then ends where the walk would have left it.
+    QStringList values;
+    values.reserve(columns.size());
+    const int count = dataSet.RecordCount();
+    for (int position = dataSet.RecNo() - 1, number = 1; position < count; ++position, ++number) {
+        TDataSet::ActiveRow active(&dataSet, dataSet.rowIndexAt(position));
+        values.clear();
+        for (const TField *f : fields)
+            values.append(f ? f->AsString() : QString::number(number));
+        row(values);
+    }
+    dataSet.Last();
+    dataSet.Next();
+}

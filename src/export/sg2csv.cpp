@@ -1,0 +1,103 @@
+#include "export/sg2csv.h"
+
+#include "app/Errors.h"
+#include "app/MsgBox.h"
+#include "app/Seams.h"
+#include "db/TDBGrid.h"
+#include "db/TDataSet.h"
+#include "export/CSVobj.h"
+#include "export/Cp1251.h"
+#include "export/GridColumns.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("sg2csv", text); }
+
+FileError createError(const QString &fileName, const QString &reason)
+{
+    return FileError(tr("Не удается создать файл \"%1\": %2")
+                         .arg(QFileInfo(fileName).absoluteFilePath(), reason));
+}
+
+// Writes the bytes as the whole new content of the file. Written beside it and moved over
+// it, so a failure leaves the old file as it was; a file the user may not write is refused
+// rather than replaced by the move.
+void writeWhole(const QString &fileName, const QByteArray &bytes)
+{
+    if (QFileInfo::exists(fileName)) {
+        QFile probe(fileName);
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append))
+            throw createError(fileName, probe.errorString());
+    }
+    QSaveFile f(fileName);
+    if (!f.open(QIODevice::WriteOnly))
+        throw createError(fileName, f.errorString());
+    if (f.write(bytes) != bytes.size()) {
+        const QString reason = f.errorString();
+        f.cancelWriting();
+        throw createError(fileName, reason);
+    }
+    if (!f.commit())
+        throw createError(fileName, f.errorString());
+}
+
+}  // namespace
+
+void AppendCSVLine(QByteArray &lines, const QStringList &values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            lines.append(';');
+        Cp1251::encodeAppend(lines, values.at(i));
+    }
+    lines.append("\r\n", 2);
+}
+
+void GridToCSV(const QString &title, TDBGrid *grid, TDataSet *dataSet, bool Numbered)
+{
+    const QString filter = tr("Текстовые файлы с разделителями ") + QStringLiteral("\";\" (*.csv)");
+    const QString fileName = Seams::dialogs().saveFileName(grid ? grid->window() : nullptr,
+                                                           tr("Выберите файл для сохранения. ") + title,
+                                                           filter, QStringLiteral("csv"));
+    if (fileName.isEmpty())
+        return;
+
+    const QList<GridColumn> columns = gridColumns(*grid, Numbered);
+    QByteArray lines;
+    lines.reserve(qsizetype(dataSet->RecordCount() + 1) * 16 * columns.size());
+    int count = 1;
+    AppendCSVLine(lines, gridCaptions(columns));
+    walkGridRecords(*dataSet, columns, [&](const QStringList &values) {
+        AppendCSVLine(lines, values);
+        ++count;
+    });
+
+    writeWhole(fileName, lines);
+    InfoBox(tr("Экспорт завершен\rФайл ") + fileName + tr("\rВсего строк ") + QString::number(count));
+}
+
+void DataSetToCSV(const QString &fileName, TDataSet *dataSet)
+{
+    if (!dataSet->Active())
+        throw TavrellError(tr("Cannot perform this operation on a closed dataset"));
+    tCSV csv(fileName);
+    dataSet->CheckBrowseMode();  // a row being edited is written as posted
+    if (!dataSet->Eof()) {
+        const QList<TField *> &fields = dataSet->Fields();
+        const int count = dataSet->RecordCount();
+        // Read in place, as the grid walk does; the cursor ends past the last record.
+        for (int position = dataSet->RecNo() - 1, row = 0; position < count; ++position, ++row) {
+            TDataSet::ActiveRow active(dataSet, dataSet->rowIndexAt(position));
+            for (const TField *f : fields)
+                csv.SetCell(row, f->Index(), f->AsString());
+        }
+        dataSet->Last();
+        dataSet->Next();
+    }
+    csv.Save();
+}
