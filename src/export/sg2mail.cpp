@@ -1,9 +1,11 @@
 #include "export/sg2mail.h"
 
 #include "app/MsgBox.h"
+#include "export/GridColumns.h"
 #include "export/MailSender.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 bool SendMail(const QString &subject, const QString &body)
 {
@@ -18,4 +20,17 @@ bool SendMail(const QString &subject, const QString &body)
     return sent;
 }
 
-// GridToMail goes here.
+void AppendMailLine(QString &body, const QStringList &values)
+{
+    body += values.join(QLatin1Char('\t'));
+    body += QLatin1String("\r\n");
+}
+
+bool GridToMail(const QString &title, TDBGrid *grid, TDataSet *dataSet, bool Numbered)
+{
+    const QList<GridColumn> columns = gridColumns(*grid, Numbered);
+    QString body;
+    AppendMailLine(body, gridCaptions(columns));
+    walkGridRecords(*dataSet, columns, [&](const QStringList &values) { AppendMailLine(body, values); });
+    return SendMail(title, body);
+}
