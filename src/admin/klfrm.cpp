@@ -1,6 +1,11 @@
 #include "admin/klfrm.h"
 
 #include "app/Guard.h"
+#include "app/MsgBox.h"
+#include "export/MSWord.h"
+#include "export/sg2csv.h"
+#include "export/sg2mail.h"
+#include "export/sg2word.h"
 
 #include <QHBoxLayout>
 #include <QStatusBar>
@@ -94,5 +99,22 @@ void TFrmKl::DsLocDataChange(TField *)
 }
 
 QString TFrmKl::statusText() const { return StatusBar->currentMessage(); }
+
+void TFrmKl::BtnRepClick()
+{
+    TMSWord word;
+    if (!word.Open()) {
+        ErrorBox(tr("Не могу открыть msWord"));
+        return;
+    }
+    word.NewDocument();
+    word.InsertTitle(windowTitle() + QLatin1Char('\r'));
+    GridToWord(grid, DsLoc->DataSet(), word, true);
+    word.Show();
+}
+
+void TFrmKl::BtnSendToMailClick() { GridToMail(windowTitle(), grid, DsLoc->DataSet(), true); }
+
+void TFrmKl::BtnExportClick() { GridToCSV(windowTitle(), grid, DsLoc->DataSet(), true); }
 
 void TFrmKl::BtnCloseClick() { close(); }

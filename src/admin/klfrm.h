@@ -37,9 +37,12 @@ protected:
     void FormCreate();
     // Sets the record count; runs on every change of the current row or the data.
     virtual void DsLocDataChange(TField *field);
-    // The report, mail and export of the list toolbar; the documents code fills them in.
-    virtual void BtnRepClick() {}
-    virtual void BtnSendToMailClick() {}
-    virtual void BtnExportClick() {}
+    // The report, mail and export of the list toolbar, all titled with the caption.
+    // The grid as a numbered table under the caption, shown in the report window.
+    virtual void BtnRepClick();
+    // The grid as TAB-separated lines in a new message of the mail client.
+    virtual void BtnSendToMailClick();
+    // The grid as a CSV file the user chooses.
+    virtual void BtnExportClick();
     virtual void BtnCloseClick();
 };
