@@ -1390,8 +1390,27 @@ int TDataSet::findRow(const QString &fields, const QVariant &values, int options
         ms.push_back(m);
     }
     const Qt::CaseSensitivity cs = ci ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    // A case-insensitive prefix search first compares the folded first characters kept in
+    // one compact array, so that a scan touches the rows' texts only where they may match.
+    const QVector<quint64> *prefixes = nullptr;
+    quint64 needleBits = 0, needleMask = 0;
+    if (ci && partial && !ms.empty() && ms[0].text && !ms[0].needle.isEmpty()) {
+        const QString &needle = ms[0].needle;
+        const int k = std::min<int>(4, needle.size());
+        bool plain = true;
+        for (int i = 0; i < k; ++i) {
+            if (needle.at(i).isSurrogate())
+                plain = false;
+            needleBits |= quint64(needle.at(i).toCaseFolded().unicode()) << (16 * i);
+        }
+        needleMask = k == 4 ? ~quint64(0) : (quint64(1) << (16 * k)) - 1;
+        if (plain)
+            prefixes = &foldedPrefixes(ms[0].field);
+    }
     for (int p = 0; p < m_visible.size(); ++p) {
         const int r = m_visible[p];
+        if (prefixes && ((*prefixes)[r] & needleMask) != needleBits)
+            continue;
         bool all = true;
         for (const Matcher &m : ms) {
             bool hit;
@@ -1459,6 +1478,37 @@ bool TDataSet::Locate(const QString &fields, const QVariant &values, int options
     moveTo(p);
     m_bof = m_eof = false;
     return true;
+}
+
+const QVector<quint64> &TDataSet::foldedPrefixes(const TField *field) const
+{
+    auto &entry = m_prefixIndex[field];
+    if (entry.first != m_generation || entry.second.size() != int(m_rows.size())) {
+        QVector<quint64> bits(int(m_rows.size()), 0);
+        for (int r = 0; r < int(m_rows.size()); ++r) {
+            if (m_rows[r].isEmpty())
+                continue;
+            QString s;
+            const QVariant *raw = field->m_kind == FieldKind::Data && field->m_type != FieldType::FixedChar
+                                      ? &m_rows[r][field->m_column]
+                                      : nullptr;
+            if (raw && raw->metaType().id() == QMetaType::QString) {
+                s = *static_cast<const QString *>(raw->constData());
+            } else {
+                const QVariant v = field->valueAt(r);
+                if (!v.isValid())
+                    continue;
+                s = v.toString();
+            }
+            quint64 b = 0;
+            for (int i = 0; i < 4 && i < s.size(); ++i)
+                b |= quint64(s.at(i).toCaseFolded().unicode()) << (16 * i);
+            bits[r] = b;
+        }
+        entry.second = std::move(bits);
+        entry.first = m_generation;
+    }
+    return entry.second;
 }
 
 int TDataSet::findRowIndexByKey(const TField *field, const QVariant &key) const

@@ -368,6 +368,9 @@ private:
     std::vector<FilterTerm> m_filterTerms;
     quint64 m_generation = 0;
     mutable QHash<const TField *, QPair<quint64, QHash<QString, int>>> m_keyIndex;
+    // Case-folded first four characters of a text field per storage row (locate).
+    const QVector<quint64> &foldedPrefixes(const TField *field) const;
+    mutable QHash<const TField *, QPair<quint64, QVector<quint64>>> m_prefixIndex;
 };
 
 // Connects a dataset to grids, navigators, editors and a window's handlers.

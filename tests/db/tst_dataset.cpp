@@ -35,6 +35,7 @@ private slots:
     void filterOnKeyAndBadFilter();
     void locate_data();
     void locate();
+    void locateFollowsChanges();
     void lookupThroughLookupFollowsKey_data() { TestDb::addBackendRows(); }
     void lookupThroughLookupFollowsKey();
     void fixedCharPaddedAndFieldNames_data() { TestDb::addBackendRows(); }
@@ -412,6 +413,33 @@ void TestDataSet::locate()
         QCOMPARE(t->FieldByName("id")->AsInteger(), found);
     else
         QCOMPARE(t->RecNo(), before);
+}
+
+void TestDataSet::locateFollowsChanges()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TDataSet *t = dm->TblOtdel;
+    t->Open();
+    const int opts = CaseInsensitive | PartialKey;
+    QVERIFY(t->Locate("Name", QStringLiteral("изд"), opts));
+    QCOMPARE(t->FieldByName("id")->AsInteger(), 15);
+    // Renamed, inserted and deleted rows are found (or not) at once.
+    t->Edit();
+    t->FieldByName("Name")->setText(QStringLiteral("Типография"));
+    t->Post();
+    QVERIFY(!t->Locate("Name", QStringLiteral("изд"), opts));
+    QVERIFY(t->Locate("Name", QStringLiteral("ТИПО"), opts));
+    t->Append();
+    t->FieldByName("Name")->setText(QStringLiteral("Ёлочный"));
+    t->Post();
+    QVERIFY(t->Locate("Name", QStringLiteral("ёл"), opts));
+    QCOMPARE(t->FieldByName("id")->AsInteger(), 17);
+    t->Delete();
+    QVERIFY(!t->Locate("Name", QStringLiteral("ёл"), opts));
+    // Fewer characters than the compared prefix, and a longer needle than any name.
+    QVERIFY(t->Locate("Name", QStringLiteral("т"), opts));
+    QVERIFY(!t->Locate("Name", QStringLiteral("Типография и ещё"), opts));
 }
 
 void TestDataSet::lookupThroughLookupFollowsKey()

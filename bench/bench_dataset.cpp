@@ -1,0 +1,204 @@
+// Speed and memory of the dataset over a large equipment list (embedded database):
+//   - opening the equipment list with its two lookups and showing it in a grid model,
+//     as a ratio to a bare QSqlQuery loop reading the same rows (goal: at most 2);
+//   - the peak memory of the program holding them (goal: under 150 MB);
+//   - one case-insensitive prefix locate over them (goal: under 5 ms).
+// Usage: bench_dataset [items]   (default 100000)
+#include "app/Seams.h"
+#include "data/Backend.h"
+#include "data/Tdm.h"
+#include "db/TDBGrid.h"
+#include "db/TDataSet.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+long peakRssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+void generate(QSqlDatabase db, int items)
+{
+    static const char *const models[] = {"HP LaserJet", "Canon", "Epson Perfection", "Xerox", "Samsung ML", "Brother HL",
+                                         "Kyocera", "Лексмарк", "Рикох", "Panasonic"};
+    static const char *const kinds[] = {"принтер", "сканер", "ксерокс"};
+    static const char *const forms[] = {"A4", "A3", "A2", "A1", "A0", "др."};
+    QRandomGenerator rng(42);
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("insert into izdel (id, Name, Proizvod, D_vup, Seria, Nomer, CurState, otdel, form, Resurs) "
+                             "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const QDateTime base(QDate(1995, 1, 1), QTime(0, 0));
+    for (int i = 0; i < items; ++i) {
+        const int id = 1000 + i;
+        q.bindValue(0, id);
+        q.bindValue(1, QStringLiteral("%1 %2").arg(QString::fromUtf8(models[rng.bounded(10)])).arg(rng.bounded(10000)));
+        q.bindValue(2, QString::fromUtf8(kinds[rng.bounded(3)]));
+        q.bindValue(3, dm->backend().toDb(base.addDays(rng.bounded(10000))));
+        q.bindValue(4, QStringLiteral("В-%1").arg(rng.bounded(1000000)));
+        q.bindValue(5, QString::number(rng.bounded(100000000)));
+        q.bindValue(6, 1 + rng.bounded(6));
+        q.bindValue(7, 11 + rng.bounded(5));
+        q.bindValue(8, QString::fromUtf8(forms[rng.bounded(6)]));
+        q.bindValue(9, i % 3 ? QVariant(QString::number(rng.bounded(50000))) : QVariant());
+        if (!q.exec()) {
+            fprintf(stderr, "insert failed: %s\n", qPrintable(q.lastError().text()));
+            exit(1);
+        }
+    }
+    // The last item is the one the locate looks for.
+    QSqlQuery u(db);
+    u.exec(QStringLiteral("update izdel set Name = 'Юбилейный ZX' where id = %1").arg(1000 + items - 1));
+    db.commit();
+}
+
+// The main window's equipment list: the query, its fields and its two lookups.
+std::unique_ptr<TDataSet> equipmentList()
+{
+    auto qry = std::make_unique<TDataSet>();
+    qry->setSQL(QStringLiteral("select * from izdel\norder by 2"));
+    qry->setUpdateTable(QStringLiteral("izdel"));
+    qry->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    qry->addField(QStringLiteral("Name"), FieldType::String, 30);
+    qry->addField(QStringLiteral("Nomer"), FieldType::String, 15);
+    qry->addField(QStringLiteral("Proizvod"), FieldType::String, 30);
+    qry->addField(QStringLiteral("D_vup"), FieldType::DateTime).setDisplayWidth(10);
+    qry->addField(QStringLiteral("Seria"), FieldType::String, 12);
+    qry->addLookupField(QStringLiteral("Состояние"), QStringLiteral("CurState"), dm->TblStates, QStringLiteral("id"),
+                        QStringLiteral("Name"));
+    qry->addField(QStringLiteral("CurState"), FieldType::Integer).setVisible(false);
+    qry->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), dm->TblOtdel, QStringLiteral("id"),
+                        QStringLiteral("Name"), 65)
+        .setDisplayWidth(20);
+    qry->addField(QStringLiteral("otdel"), FieldType::Integer).setVisible(false);
+    for (const char *d : {"D_pred", "D_sled", "D_otpr", "D_poluh"})
+        qry->addField(QString::fromLatin1(d), FieldType::DateTime).setVisible(false);
+    qry->addField(QStringLiteral("form"), FieldType::FixedChar, 3);
+    qry->addField(QStringLiteral("Info"), FieldType::Memo).setVisible(false);
+    qry->addField(QStringLiteral("Resurs"), FieldType::FixedChar, 10);
+    return qry;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int items = argc > 1 ? atoi(argv[1]) : 100000;
+    QTemporaryDir dir;
+    Seams::setProgramFolder(dir.path());
+    Backend::setDatabaseName(QStringLiteral("org_tech"));
+    auto module = std::make_unique<Tdm>();
+    dm = module.get();
+    try {
+        dm->connectToServer(QStringLiteral("(local)"));
+        dm->CreateDatabase();
+    } catch (const TavrellError &e) {
+        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
+        return 1;
+    }
+    QSqlDatabase db = dm->connection();
+    db.exec(QStringLiteral("delete from zajav"));
+    db.exec(QStringLiteral("delete from izdel"));
+    generate(db, items);
+    dm->TblStates->Open();
+    dm->TblOtdel->Open();
+    const long rssBefore = peakRssKb();
+
+    // A bare loop reading every value of the same rows.
+    QElapsedTimer t;
+    qint64 bare = 0;
+    for (int round = 0; round < 3; ++round) {
+        t.start();
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.exec(QStringLiteral("select * from izdel\norder by 2"));
+        const int cols = q.record().count();
+        qint64 n = 0;
+        while (q.next())
+            for (int c = 0; c < cols; ++c)
+                n += q.value(c).isValid();
+        const qint64 e = t.nsecsElapsed();
+        bare = round == 0 ? e : std::min(bare, e);
+        if (n == 0)
+            return 1;
+    }
+
+    // The dataset with its lookups, shown in a grid model (the rows a grid first paints).
+    qint64 ours = 0;
+    std::unique_ptr<TDataSet> qry;
+    TDataSetModel model;
+    for (int round = 0; round < 3; ++round) {
+        model.setDataSet(nullptr);
+        qry.reset();
+        qry = equipmentList();
+        t.start();
+        model.setDataSet(qry.get());
+        qry->Open();
+        for (int r = 0; r < 40 && r < model.rowCount(); ++r)
+            for (int c = 0; c < model.columnCount(); ++c)
+                model.data(model.index(r, c));
+        const qint64 e = t.nsecsElapsed();
+        ours = round == 0 ? e : std::min(ours, e);
+    }
+    const long rssAfter = peakRssKb();
+
+    // One case-insensitive prefix locate from the top. The first one also folds the names
+    // once; later ones (the quick find, keystroke after keystroke) reuse that.
+    qry->First();
+    t.start();
+    qry->Locate(QStringLiteral("Name"), QStringLiteral("юБИЛ"), CaseInsensitive | PartialKey);
+    const qint64 first = t.nsecsElapsed();
+    qint64 best = -1;
+    bool found = false;
+    for (int round = 0; round < 5; ++round) {
+        qry->First();
+        t.start();
+        found = qry->Locate(QStringLiteral("Name"), QStringLiteral("юБИЛ"), CaseInsensitive | PartialKey);
+        const qint64 e = t.nsecsElapsed();
+        best = best < 0 ? e : std::min(best, e);
+    }
+    // No match: the locate reads every row.
+    qint64 miss = -1;
+    bool missing = false;
+    for (int round = 0; round < 5; ++round) {
+        t.start();
+        missing = qry->Locate(QStringLiteral("Name"), QStringLiteral("нет такого"), CaseInsensitive | PartialKey);
+        const qint64 e = t.nsecsElapsed();
+        miss = miss < 0 ? e : std::min(miss, e);
+    }
+
+    printf("items:                         %d (rows read: %d)\n", items, qry->RecordCount());
+    printf("bare QSqlQuery loop:           %.1f ms\n", bare / 1e6);
+    printf("dataset + lookups + model:     %.1f ms\n", ours / 1e6);
+    printf("ratio (goal <= 2):             %.2f\n", double(ours) / double(bare));
+    printf("peak memory (goal < 150 MB):   %.1f MB (%.1f MB before the list was read)\n", rssAfter / 1024.0,
+           rssBefore / 1024.0);
+    printf("prefix locate, found (goal < 5 ms): %.2f ms (%s, RecNo %d)\n", best / 1e6, found ? "found" : "NOT FOUND",
+           qry->RecNo());
+    printf("prefix locate, first one:      %.2f ms\n", first / 1e6);
+    printf("prefix locate, no match:       %.2f ms (%s)\n", miss / 1e6, missing ? "found?!" : "none");
+    qry.reset();
+    db = QSqlDatabase();
+    module.reset();
+    dm = nullptr;
+    return found && !missing ? 0 : 1;
+}
