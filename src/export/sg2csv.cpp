@@ -10,7 +10,6 @@
 #include "export/GridColumns.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -25,15 +24,9 @@ FileError createError(const QString &fileName, const QString &reason)
 }
 
 // Writes the bytes as the whole new content of the file. Written beside it and moved over
-// it, so a failure leaves the old file as it was; a file the user may not write is refused
-// rather than replaced by the move.
+// it, so a failure leaves the old file as it was (a read-only one is refused, not replaced).
 void writeWhole(const QString &fileName, const QByteArray &bytes)
 {
-    if (QFileInfo::exists(fileName)) {
-        QFile probe(fileName);
-        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append))
-            throw createError(fileName, probe.errorString());
-    }
     QSaveFile f(fileName);
     if (!f.open(QIODevice::WriteOnly))
         throw createError(fileName, f.errorString());
