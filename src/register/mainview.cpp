@@ -98,9 +98,9 @@ void TFrmmain::GridTitleClick(int column)
     Qry->Close();
 
     // The lookup columns sort by their keys.
-    if (field == QLatin1String("Отдел"))
+    if (field == QStringLiteral("Отдел"))
         field = QStringLiteral("Otdel");
-    else if (field == QLatin1String("Состояние"))
+    else if (field == QStringLiteral("Состояние"))
         field = QStringLiteral("CurState");
     if (!SecondSortField.isEmpty() && SecondSortField != field)
         field += QLatin1Char(',') + SecondSortField;

@@ -44,6 +44,7 @@ void TestMainWindow::listAndLayout()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     TFrmmain w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Tavrell"));
     QVERIFY(w.Qry->Active());
@@ -112,6 +113,7 @@ void TestMainWindow::rights()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     logIn(1, type);
     TFrmmain w;
     w.SetupForUser();
@@ -132,7 +134,6 @@ void TestMainWindow::rights()
                        w.ViewSortPanel, w.Action7})
         QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
     // A disabled action does nothing, by shortcut or otherwise.
-    ScriptedDialogs dialogs;
     w.ActDel->trigger();
     QCOMPARE(dialogs.messages.isEmpty(), !enabled.contains(QLatin1Char('E')));
 }
@@ -141,6 +142,7 @@ void TestMainWindow::emptyListDisablesEditAndDelete()
 {
     TAVRELL_TEST_DB(db);
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     db.query(QStringLiteral("delete from zajav"));
     db.query(QStringLiteral("delete from izdel"));
     for (const char *type : {"A", "R", "D"}) {
@@ -157,7 +159,6 @@ void TestMainWindow::emptyListDisablesEditAndDelete()
     logIn(1, QStringLiteral("A"));
     TFrmmain w;
     w.SetupForUser();
-    ScriptedDialogs dialogs;
     dialogs.dialogs.enqueue([](QDialog &d) {
         d.accept();
         return d.result();
@@ -191,9 +192,9 @@ void TestMainWindow::adminWindowsCheckTheTypeAgain()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     logIn(1, type);
     TFrmmain w;
-    ScriptedDialogs dialogs;
     // Called directly, as if the action were enabled.
     w.FileAdminUserExecute();
     w.FileLogViewExecute();
@@ -220,6 +221,7 @@ void TestMainWindow::hints()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     TFrmmain w;
     QCOMPARE(w.Edit->toolTip(), QStringLiteral("Поиск"));
     QCOMPARE(w.Edit->statusTip(), QStringLiteral("Слово для поиска"));
@@ -255,6 +257,7 @@ void TestMainWindow::menusAndToolbar()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     TFrmmain w;
     const QList<QPair<QString, QString>> menus = {
         {"Файл", "Action10 FileAdminUser FileLogView - ActExit"},
@@ -317,6 +320,7 @@ void TestMainWindow::actionsTable()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     TFrmmain w;
     auto *a = w.findChild<QAction *>(name);
     QVERIFY(a);
@@ -331,6 +335,7 @@ void TestMainWindow::highlight()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     logIn(1, QStringLiteral("A"));
     TFrmmain w;
     w.SetupForUser();
@@ -371,6 +376,7 @@ void TestMainWindow::closingSavesThenLogs()
 {
     TAVRELL_TEST_DB(db);
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     FixedClock clock(QDateTime(QDate(2024, 3, 5), QTime(9, 30, 0)));
     logIn(2, QStringLiteral("R"));
     const int before = db.scalar(QStringLiteral("select count(*) from UserLog")).toInt();
@@ -400,9 +406,9 @@ void TestMainWindow::closingWhenTheLogFails()
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
     TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
     // A user the log cannot name: the log row is refused by its foreign key.
     logIn(999, QStringLiteral("A"));
-    ScriptedDialogs dialogs;
     TFrmmain w;
     w.SetupForUser();
     QSignalSpy closed(&w, &TFrmmain::closed);
