@@ -7,7 +7,9 @@
 #include "data/IniFile.h"
 #include "register/main.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QStringList>
 
 namespace RegisterTest {
@@ -37,6 +39,17 @@ inline QStringList column(TDataSet *ds, const QString &fieldName)
     for (int pos = 0; pos < ds->RecordCount(); ++pos)
         out << f->valueAt(ds->rowIndexAt(pos)).toString();
     return out;
+}
+
+// Types a text as key presses (any script; QTest's key clicks take ASCII only).
+inline void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &release);
+    }
 }
 
 inline int currentId(TDataSet *ds)
