@@ -1,19 +1,71 @@
 #include "app/Startup.h"
 
+#include "app/Guard.h"
+#include "app/Seams.h"
+#include "app/Splash.h"
+#include "app/login.h"
 #include "data/Tdm.h"
+#include "register/main.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <memory>
 
 namespace Startup {
+
+namespace {
+
+// Shows the main window application-modal and returns when it has closed: the whole
+// working time runs inside this loop.
+void showModal(TFrmmain &window)
+{
+    QEventLoop loop;
+    QObject::connect(&window, &TFrmmain::closed, &loop, &QEventLoop::quit);
+    window.setWindowModality(Qt::ApplicationModal);
+    window.show();
+    window.activateWindow();
+    loop.exec();
+}
+
+}  // namespace
 
 int run()
 {
     QApplication::setApplicationName(QStringLiteral("Tavrell"));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // The splash is the first window; the connection work follows without waiting for it.
+    auto splash = std::make_unique<TFrmSplash>();
+    splash->showNow();
+
     Tdm module;
     dm = &module;
-    if (module.DataModule1Create() == Tdm::Outcome::Exit)
+    if (module.DataModule1Create() == Tdm::Outcome::Exit) {
+        splash.reset();
+        dm = nullptr;
         return module.exitCode();
+    }
+
+    // The main window opens its list now, before anybody has logged in.
+    std::unique_ptr<TFrmmain> mainWindow;
+    if (!Guard::run([&] { mainWindow = std::make_unique<TFrmmain>(); })) {
+        splash.reset();
+        dm = nullptr;
+        return 1;
+    }
+
+    std::unique_ptr<TFrmLogin> login;
+    if (Guard::run([&] { login = std::make_unique<TFrmLogin>(splash.get()); })
+        && Seams::dialogs().exec(*login) == QDialog::Accepted) {
+        Guard::run([&] { mainWindow->SetupForUser(); });
+        showModal(*mainWindow);
+    }
+    // A cancelled login ends here: nothing was shown, saved or logged.
+
+    mainWindow.reset();
+    login.reset();
+    splash.reset();
+    dm = nullptr;
     return 0;
 }
 

@@ -1,0 +1,165 @@
+// The program's start and end: first run, cancelled login, a working session that ends
+// with the settings saved and the log written.
+#include "TestSupport.h"
+#include "app/Session.h"
+#include "app/Startup.h"
+#include "app/login.h"
+#include "data/IniFile.h"
+#include "register/main.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTimer>
+#include <QtTest>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TFrmLogin::SplashDelayMs = 0; }
+    void init();
+    void cleanup();
+    void firstRunCreatesTheDatabaseAndEnds();
+    void cancelledLoginWritesNothing();
+    void workingSessionSavesAndLogs();
+
+private:
+    // Runs the program once in the test's folder.
+    int start() { return Startup::run(); }
+    QString ini() const { return QDir(m_dir->path()).filePath(QStringLiteral("remont.ini")); }
+    QVariant scalar(const QString &sql) const;
+    QByteArray iniBytes() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestStartup::init()
+{
+    session() = Session();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    Seams::setProgramFolder(m_dir->path());
+    Backend::setDatabaseName(QStringLiteral("org_tech"));
+}
+
+void TestStartup::cleanup()
+{
+    Seams::setProgramFolder(QString());
+    m_dir.reset();
+}
+
+QVariant TestStartup::scalar(const QString &sql) const
+{
+    QVariant v;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("peek"));
+        db.setDatabaseName(QDir(m_dir->path()).filePath(QStringLiteral("org_tech.sqlite")));
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                v = q.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("peek"));
+    return v;
+}
+
+QByteArray TestStartup::iniBytes() const
+{
+    QFile f(ini());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void TestStartup::firstRunCreatesTheDatabaseAndEnds()
+{
+    IniFile(ini()).writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("(local)"));
+    ScriptedDialogs dialogs;
+    QCOMPARE(start(), 0);
+    QCOMPARE(dialogs.texts(), QStringList({"Создана локальная база данных [org_tech]. Запустите программу заново"}));
+    // Neither the main window nor the login dialog came up.
+    QVERIFY(dialogs.execLog.isEmpty());
+    QCOMPARE(frmmain, nullptr);
+    QCOMPARE(dm, nullptr);
+    QCOMPARE(scalar(QStringLiteral("select count(*) from izdel")).toInt(), 7);
+}
+
+void TestStartup::cancelledLoginWritesNothing()
+{
+    IniFile(ini()).writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("(local)"));
+    {
+        ScriptedDialogs dialogs;
+        QCOMPARE(start(), 0);  // creates the database
+    }
+    const QByteArray iniBefore = iniBytes();
+    const int logBefore = scalar(QStringLiteral("select count(*) from UserLog")).toInt();
+
+    ScriptedDialogs dialogs;
+    bool mainWindowExisted = false;
+    bool mainWindowShown = true;
+    dialogs.dialogs.enqueue([&](QDialog &d) {
+        mainWindowExisted = frmmain && frmmain->Qry->Active();
+        mainWindowShown = frmmain && frmmain->isVisible();
+        d.reject();
+        return d.result();
+    });
+    QCOMPARE(start(), 0);
+    QCOMPARE(dialogs.execLog, QStringList({"FrmLogin"}));
+    QVERIFY(mainWindowExisted);
+    QVERIFY(!mainWindowShown);
+    QVERIFY(dialogs.messages.isEmpty());
+    QCOMPARE(frmmain, nullptr);
+    QCOMPARE(iniBytes(), iniBefore);
+    QCOMPARE(scalar(QStringLiteral("select count(*) from UserLog")).toInt(), logBefore);
+}
+
+void TestStartup::workingSessionSavesAndLogs()
+{
+    IniFile(ini()).writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("(local)"));
+    {
+        ScriptedDialogs dialogs;
+        QCOMPARE(start(), 0);
+    }
+    const int logBefore = scalar(QStringLiteral("select count(*) from UserLog")).toInt();
+
+    FixedClock clock(QDateTime(QDate(2024, 4, 1), QTime(8, 0, 0)));
+    ScriptedDialogs dialogs;
+    bool shownModal = false;
+    QString typeAtShow;
+    dialogs.dialogs.enqueue([&](QDialog &d) {
+        auto &login = dynamic_cast<TFrmLogin &>(d);
+        login.ComboLog->setCurrentIndex(login.ComboLog->findText(QStringLiteral("SYS ADMIN")));
+        login.ep->setText(QStringLiteral("a"));
+        login.BitBtn1->click();
+        // Once the main window runs, the user works and then leaves through "Выход".
+        QTimer::singleShot(0, [&] {
+            shownModal = frmmain && frmmain->isVisible() && frmmain->windowModality() == Qt::ApplicationModal;
+            typeAtShow = session().CurrentUserType;
+            if (frmmain) {
+                emit frmmain->Grid->titleClick(frmmain->columnOfField(QStringLiteral("Seria")));
+                clock.current = clock.current.addSecs(3600);
+                frmmain->ActExit->trigger();
+            }
+        });
+        return d.result();
+    });
+    QCOMPARE(start(), 0);
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QVERIFY(shownModal);
+    QCOMPARE(typeAtShow, QStringLiteral("A"));
+    QCOMPARE(frmmain, nullptr);
+
+    // The login and the exit, one row each.
+    QCOMPARE(scalar(QStringLiteral("select count(*) from UserLog")).toInt(), logBefore + 2);
+    QCOMPARE(scalar(QStringLiteral("select count(*) from UserLog where LogAction = 2 and usr = 1")).toInt(), 1);
+    QCOMPARE(scalar(QStringLiteral("select dt from UserLog where LogAction = 2")).toString(),
+             QStringLiteral("2024-04-01 09:00:00.000"));
+    const IniFile settings(ini());
+    QCOMPARE(settings.readString(QStringLiteral("1"), QStringLiteral("SortField"), QString()), QStringLiteral("Seria"));
+    QCOMPARE(settings.readString(QStringLiteral("1"), QStringLiteral("fontname"), QString()), QStringLiteral("Arial Cyr"));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
