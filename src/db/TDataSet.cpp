@@ -1259,6 +1259,10 @@ void TDataSet::setFilter(const QString &filter)
         t.literal = literal;
         terms.push_back(t);
     }
+    // An unknown field is refused before anything changes.
+    if (Active())
+        for (const FilterTerm &t : terms)
+            FieldByName(t.field);
     m_filter = filter;
     m_filterTerms = std::move(terms);
     if (Active() && m_filtered) {
@@ -1277,8 +1281,12 @@ void TDataSet::setFiltered(bool filtered)
 {
     if (m_filtered == filtered)
         return;
-    if (Active())
+    if (Active()) {
         CheckBrowseMode();
+        if (filtered)
+            for (const FilterTerm &t : m_filterTerms)
+                FieldByName(t.field);
+    }
     m_filtered = filtered;
     if (!Active())
         return;
