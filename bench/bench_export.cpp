@@ -1,0 +1,249 @@
+// Speed of the list exports over a large equipment list (embedded database), the list
+// open in a shown list window as the user has it:
+//   - GridToCSV and DataSetToCSV of every item, each as a ratio to the sqlite3 shell's
+//     CSV export of the same table (goal: at most 1.5);
+//   - GridToWord of 10,000 items into the default document until its report window is
+//     shown, as a ratio to GridToCSV of the same items (goal: at most 3).
+// Usage: bench_export [items]   (default 100000)
+#include "admin/klfrm.h"
+#include "app/Errors.h"
+#include "app/Seams.h"
+#include "data/Backend.h"
+#include "data/Tdm.h"
+#include "db/TDBGrid.h"
+#include "db/TDataSet.h"
+#include "export/MSWord.h"
+#include "export/ReportWindow.h"
+#include "export/RichTextSink.h"
+#include "export/sg2csv.h"
+#include "export/sg2word.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTextTable>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Answers the save dialog with a set name and every message with OK.
+class BenchDialogs : public Dialogs {
+public:
+    QString fileName;
+    int message(Icon, const QString &, const QString &, int, int) override { return Ok; }
+    int exec(QDialog &) override { return 0; }
+    bool chooseFont(QFont &, QWidget *) override { return false; }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return fileName; }
+};
+
+void generate(QSqlDatabase db, int items)
+{
+    static const char *const models[] = {"HP LaserJet", "Canon", "Epson Perfection", "Xerox", "Samsung ML", "Brother HL",
+                                         "Kyocera", "Лексмарк", "Рикох", "Panasonic"};
+    static const char *const kinds[] = {"принтер", "сканер", "ксерокс"};
+    static const char *const forms[] = {"A4", "A3", "A2", "A1", "A0", "др."};
+    QRandomGenerator rng(42);
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("insert into izdel (id, Name, Proizvod, D_vup, Seria, Nomer, CurState, otdel, form, Info, Resurs) "
+                             "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const QDateTime base(QDate(1995, 1, 1), QTime(0, 0));
+    for (int i = 0; i < items; ++i) {
+        q.bindValue(0, 1000 + i);
+        q.bindValue(1, QStringLiteral("%1 %2").arg(QString::fromUtf8(models[rng.bounded(10)])).arg(rng.bounded(10000)));
+        q.bindValue(2, QString::fromUtf8(kinds[rng.bounded(3)]));
+        q.bindValue(3, dm->backend().toDb(base.addDays(rng.bounded(10000))));
+        q.bindValue(4, QStringLiteral("В-%1").arg(rng.bounded(1000000)));
+        q.bindValue(5, QString::number(rng.bounded(100000000)));
+        q.bindValue(6, 1 + rng.bounded(6));
+        q.bindValue(7, 11 + rng.bounded(5));
+        q.bindValue(8, QString::fromUtf8(forms[rng.bounded(6)]));
+        q.bindValue(9, i % 5 ? QVariant() : QVariant(QStringLiteral("заправлен %1 раз").arg(rng.bounded(20))));
+        q.bindValue(10, i % 3 ? QVariant(QString::number(rng.bounded(50000))) : QVariant());
+        if (!q.exec()) {
+            fprintf(stderr, "insert failed: %s\n", qPrintable(q.lastError().text()));
+            exit(1);
+        }
+    }
+    db.commit();
+}
+
+// The main window's equipment list: the query, its fields and its two lookups.
+std::unique_ptr<TDataSet> equipmentList(const QString &where)
+{
+    auto qry = std::make_unique<TDataSet>();
+    qry->setSQL(QStringLiteral("select * from izdel %1\norder by 2").arg(where));
+    qry->setUpdateTable(QStringLiteral("izdel"));
+    qry->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    qry->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
+    qry->addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(QStringLiteral("Номер"));
+    qry->addField(QStringLiteral("Proizvod"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Тип"));
+    qry->addField(QStringLiteral("D_vup"), FieldType::DateTime).setDisplayLabel(QStringLiteral("Дата вып")).setDisplayWidth(10);
+    qry->addField(QStringLiteral("Seria"), FieldType::String, 12).setDisplayLabel(QStringLiteral("Серия"));
+    qry->addLookupField(QStringLiteral("Состояние"), QStringLiteral("CurState"), dm->TblStates, QStringLiteral("id"),
+                        QStringLiteral("Name"));
+    qry->addField(QStringLiteral("CurState"), FieldType::Integer).setVisible(false);
+    qry->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), dm->TblOtdel, QStringLiteral("id"),
+                        QStringLiteral("Name"), 65)
+        .setDisplayWidth(20);
+    qry->addField(QStringLiteral("otdel"), FieldType::Integer).setVisible(false);
+    for (const char *d : {"D_pred", "D_sled", "D_otpr", "D_poluh"})
+        qry->addField(QString::fromLatin1(d), FieldType::DateTime).setVisible(false);
+    qry->addField(QStringLiteral("form"), FieldType::FixedChar, 3).setDisplayLabel(QStringLiteral("Формат"));
+    qry->addField(QStringLiteral("Info"), FieldType::Memo).setVisible(false);
+    qry->addField(QStringLiteral("Resurs"), FieldType::FixedChar, 10).setDisplayLabel(QStringLiteral("Ресурс"));
+    return qry;
+}
+
+// The best of `rounds` runs, in nanoseconds.
+qint64 best(int rounds, const std::function<void()> &run)
+{
+    qint64 out = -1;
+    QElapsedTimer t;
+    for (int i = 0; i < rounds; ++i) {
+        t.start();
+        run();
+        const qint64 e = t.nsecsElapsed();
+        out = out < 0 ? e : std::min(out, e);
+    }
+    return out;
+}
+
+qint64 fileSize(const QString &path) { return QFileInfo(path).size(); }
+
+void line(const char *what, qint64 ns, const QString &path)
+{
+    printf("%-46s %9.1f ms  (%lld bytes)\n", what, ns / 1e6, fileSize(path));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int items = argc > 1 ? atoi(argv[1]) : 100000;
+    const int reportItems = std::min(items, 10000);
+    QTemporaryDir dir;
+    Seams::setProgramFolder(dir.path());
+    Backend::setDatabaseName(QStringLiteral("org_tech"));
+    auto module = std::make_unique<Tdm>();
+    dm = module.get();
+    try {
+        dm->connectToServer(QStringLiteral("(local)"));
+        dm->CreateDatabase();
+    } catch (const TavrellError &e) {
+        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
+        return 1;
+    }
+    QSqlDatabase db = dm->connection();
+    db.exec(QStringLiteral("delete from zajav"));
+    db.exec(QStringLiteral("delete from izdel"));
+    generate(db, items);
+    const QString dbFile = db.databaseName();
+    BenchDialogs dialogs;
+    Seams::setDialogs(&dialogs);
+    const QDir out(dir.path());
+
+    // The sqlite3 shell writing the whole table as CSV.
+    const QString shellFile = out.filePath(QStringLiteral("shell.csv"));
+    bool shellOk = true;
+    const qint64 shell = best(3, [&] {
+        QProcess p;
+        p.setStandardOutputFile(shellFile);
+        p.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), dbFile, QStringLiteral("select * from izdel")});
+        shellOk = p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    });
+    if (!shellOk) {
+        fprintf(stderr, "the sqlite3 shell did not run\n");
+        return 1;
+    }
+
+    // The whole list in a shown list window.
+    std::unique_ptr<TDataSet> list = equipmentList(QString());
+    auto window = std::make_unique<TFrmKl>(list.get(), QStringLiteral("Список"));
+    window->show();
+    QApplication::processEvents();
+
+    const QString gridFile = out.filePath(QStringLiteral("grid.csv"));
+    dialogs.fileName = gridFile;
+    const qint64 grid = best(3, [&] { GridToCSV(window->windowTitle(), window->grid, list.get(), true); });
+
+    const QString dataSetFile = out.filePath(QStringLiteral("dataset.csv"));
+    const qint64 dataSet = best(3, [&] {
+        QFile::remove(dataSetFile);  // a new file each time, as the archive writes
+        list->First();
+        DataSetToCSV(dataSetFile, list.get());
+    });
+    if (list->RecordCount() != items) {
+        fprintf(stderr, "the list holds %d items, not %d\n", list->RecordCount(), items);
+        return 1;
+    }
+    window.reset();
+    list.reset();
+
+    // 10,000 items: CSV, then the report until its window is shown.
+    std::unique_ptr<TDataSet> part = equipmentList(QStringLiteral("where id < %1").arg(1000 + reportItems));
+    window = std::make_unique<TFrmKl>(part.get(), QStringLiteral("Список"));
+    window->show();
+    QApplication::processEvents();
+    const QString partFile = out.filePath(QStringLiteral("part.csv"));
+    dialogs.fileName = partFile;
+    const qint64 partCsv = best(3, [&] { GridToCSV(window->windowTitle(), window->grid, part.get(), true); });
+
+    TMSWord::setSinkFactory({});
+    int rows = 0;
+    qint64 built = 0;
+    // One run: the document is by far the slowest part.
+    const qint64 report = best(1, [&] {
+        ReportWindow *shown = nullptr;
+        QElapsedTimer t;
+        t.start();
+        {
+            TMSWord word;
+            if (!word.Open()) {
+                fprintf(stderr, "no report document\n");
+                exit(1);
+            }
+            word.NewDocument();
+            word.InsertTitle(window->windowTitle() + QLatin1Char('\r'));
+            GridToWord(window->grid, part.get(), word, true);
+            built = t.nsecsElapsed();
+            word.Show();
+            shown = static_cast<RichTextSink *>(word.Word())->window();
+        }
+        QApplication::processEvents();  // the window's first paint
+        rows = 0;
+        if (shown) {
+            for (QTextFrame *f : shown->document()->rootFrame()->childFrames())
+                if (auto *t = qobject_cast<QTextTable *>(f))
+                    rows = t->rows();
+            delete shown;
+        }
+    });
+    window.reset();
+    part.reset();
+
+    printf("items: %d (report: %d)\n", items, reportItems);
+    line("sqlite3 -csv, whole table", shell, shellFile);
+    line("GridToCSV, whole list", grid, gridFile);
+    line("DataSetToCSV, whole list", dataSet, dataSetFile);
+    printf("GridToCSV / sqlite3 (goal <= 1.5):              %.2f\n", double(grid) / double(shell));
+    printf("DataSetToCSV / sqlite3 (goal <= 1.5):           %.2f\n", double(dataSet) / double(shell));
+    line("GridToCSV, report items", partCsv, partFile);
+    printf("%-46s %9.1f ms  (%d table rows)\n", "GridToWord until the report window is shown", report / 1e6, rows);
+    printf("%-46s %9.1f ms\n", "  of which the table (last run)", built / 1e6);
+    printf("GridToWord / GridToCSV (goal <= 3):             %.2f\n", double(report) / double(partCsv));
+    Seams::setDialogs(nullptr);
+    db = QSqlDatabase();
+    return 0;
+}
