@@ -9,7 +9,8 @@ packages=(
   postgresql
   xdg-utils
   poppler-utils unzip
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
+  adwaita-icon-theme
 )
 missing=()
 for p in "${packages[@]}"; do

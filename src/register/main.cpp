@@ -14,6 +14,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QFontMetricsF>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +32,41 @@
 #include <QVBoxLayout>
 
 TFrmmain *frmmain = nullptr;
+
+// The grid's columns with their least widths in pixels for a font of 5 pixels' average
+// character width (the small dialog font they were made for); -1: from the field's
+// display width.
+const TFrmmain::ColumnWidth TFrmmain::GridColumns[TFrmmain::GridColumnCount] = {
+    {"Name", 107}, {"Nomer", 70}, {"Proizvod", 80}, {"D_vup", -1}, {"Resurs", -1},
+    {"Seria", 65}, {"Состояние", 100}, {"Отдел", 112}, {"form", -1},
+};
+
+void TFrmmain::applyColumnWidths()
+{
+    // The widths grow with the grid's font, so that a larger font does not cut the texts
+    // the columns were made for.
+    const qreal scale = qMax<qreal>(1.0, QFontMetricsF(Grid->font()).averageCharWidth() / 5.0);
+    for (int i = 0; i < GridColumnCount && i < Grid->columnCount(); ++i)
+        Grid->column(i).Width = GridColumns[i].width < 0 ? -1 : qRound(GridColumns[i].width * scale);
+    Grid->updateColumns();
+    fitColumnsToContents();
+}
+
+void TFrmmain::fitColumnsToContents()
+{
+    // A column is widened to show its longest value, up to twice its own width.
+    for (int i = 0; i < GridColumnCount && i < Grid->columnCount(); ++i) {
+        const int base = Grid->column(i).Width;
+        if (base < 0)
+            continue;
+        const QFontMetrics fm(Grid->font());
+        int fit = Grid->horizontalHeader()->sectionSizeHint(i);
+        const int rows = qMin(Grid->model()->rowCount(), 2000);  // enough to judge by
+        for (int r = 0; r < rows; ++r)
+            fit = qMax(fit, fm.horizontalAdvance(Grid->model()->index(r, i).data().toString()) + 10);
+        Grid->setColumnWidth(i, qBound(base, fit, 2 * base));
+    }
+}
 
 namespace {
 
@@ -184,17 +221,14 @@ void TFrmmain::declareGrid()
     Grid = new TDBGrid(Splitter1);
     Grid->setObjectName(QStringLiteral("Grid"));
     Grid->setDataSource(DataSource1);
-    Grid->addColumn(QStringLiteral("Name"), QString(), 107);
-    Grid->addColumn(QStringLiteral("Nomer"), QString(), 70);
-    Grid->addColumn(QStringLiteral("Proizvod"), QString(), 80);
-    Grid->addColumn(QStringLiteral("D_vup"));
-    Grid->addColumn(QStringLiteral("Resurs"));
-    Grid->addColumn(QStringLiteral("Seria"), QString(), 65);
-    Grid->addColumn(QStringLiteral("Состояние"), QString(), 100);
-    Grid->addColumn(QStringLiteral("Отдел"), QString(), 112);
-    Grid->addColumn(QStringLiteral("form"));
-    Grid->updateColumns();
+    for (const ColumnWidth &c : GridColumns)
+        Grid->addColumn(QString::fromUtf8(c.field));
+    applyColumnWidths();
     Grid->setReadOnly(true);
+    // One line per item: a series like "А - 67567879" must not break at its blanks.
+    Grid->setWordWrap(false);
+    // Reading the rows again sets the declared widths; the values decide again.
+    connect(Grid->model(), &QAbstractItemModel::modelReset, this, [this] { fitColumnsToContents(); });
     setHint(Grid, tr("Таблица данных"));
     Grid->OnDrawColumnCell = [this](TDBGrid::DrawCell &cell) { GridDrawColumnCell(cell); };
     Guard::connect(Grid, &TDBGrid::titleClick, this, [this](int column) { GridTitleClick(column); });

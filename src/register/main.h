@@ -125,6 +125,16 @@ public:
     // The grid column showing a field, or -1.
     int columnOfField(const QString &fieldName) const;
 
+    // The grid's columns and their widths before scaling to the grid's font.
+    struct ColumnWidth {
+        const char *field;
+        int width;
+    };
+    static constexpr int GridColumnCount = 9;
+    static const ColumnWidth GridColumns[GridColumnCount];
+    void applyColumnWidths();
+    void fitColumnsToContents();
+
     // Hint texts: "tooltip|long hint"; a hint without a bar serves as both.
     static QString shortHint(const QString &hint);
     static QString longHint(const QString &hint);

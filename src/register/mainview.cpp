@@ -177,6 +177,7 @@ void TFrmmain::setGridFont(const QFont &font, const QColor &color)
     QPalette m = DBMemo1->palette();
     m.setColor(QPalette::Text, color);
     DBMemo1->setPalette(m);
+    applyColumnWidths();
 }
 
 void TFrmmain::BtnFontClick()

@@ -288,17 +288,20 @@ void TestSorting::fontDialog()
     TFrmmain w;
     w.SetupForUser();
     const QFont before = w.Grid->font();
+    const int widthBefore = w.Grid->columnWidthPixels(0);
     w.ActFont->trigger();  // cancelled
     QCOMPARE(w.Grid->font(), before);
 
-    QFont chosen(QStringLiteral("DejaVu Serif"), 12);
+    QFont chosen(QStringLiteral("DejaVu Serif"), 16);
     chosen.setItalic(true);
     dialogs.fonts.enqueue(chosen);
     w.ActFont->trigger();
     QCOMPARE(w.Grid->font().family(), QStringLiteral("DejaVu Serif"));
-    QCOMPARE(w.Grid->font().pointSize(), 12);
+    QCOMPARE(w.Grid->font().pointSize(), 16);
     QVERIFY(w.Grid->font().italic());
     QCOMPARE(w.DBMemo1->font(), w.Grid->font());
+    // The columns grow with the font.
+    QVERIFY(w.Grid->columnWidthPixels(0) > widthBefore);
     // The list windows copy it.
     QCOMPARE(TDBGrid::mainGridFont(), w.Grid->font());
 }

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Starts the real program under a virtual X server at 1366x768 in a fresh program folder,
+# creates the local database on the first run, logs in as the seeded administrator and
+# takes screenshots of the login dialog and the main window.
+#   screenshots.sh [OUTDIR] [PROGRAM]
+# OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-/tmp/tavrell-screenshots}
+prog=${2:-build/tavrell}
+scripts/install-deps.sh
+[ -x "$prog" ] || scripts/build.sh
+
+mkdir -p "$out"
+folder=$(mktemp -d /tmp/tavrell-shot.XXXXXX)
+cp "$prog" "$folder/tavrell"
+# The first run creates the embedded database without asking where it is.
+printf '[main]\nserver=(local)\n' >"$folder/remont.ini"
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+app=""
+cleanup() {
+  [ -n "$app" ] && kill "$app" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$folder"
+}
+trap cleanup EXIT
+export DISPLAY=$display
+# The script's tools read window titles as UTF-8; the program runs as a Russian user's.
+export LC_ALL=C.UTF-8
+run_program() { env -u LC_ALL LANG=ru_RU.UTF-8 "$folder/tavrell" & }
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+# Waits until a window of the program with this title is mapped; prints its id. (Titles
+# are compared as read back, since a search by name depends on the locale's encoding.)
+wait_window() {
+  local w
+  for _ in $(seq 100); do
+    for w in $(xdotool search --onlyvisible --class tavrell 2>/dev/null || true); do
+      [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ] && { echo "$w"; return 0; }
+    done
+    sleep 0.2
+  done
+  echo "no window \"$1\" came up" >&2
+  return 1
+}
+
+# Puts the keyboard focus into a window (there is no window manager to do it).
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+
+# First run: the database is created, the program says so and ends.
+run_program
+app=$!
+info=$(wait_window "К Вашему Сведению")
+focus "$info"
+import -window root "$out/first-run.png"
+xdotool key Return
+wait "$app" || true
+app=""
+[ -f "$folder/org_tech.sqlite" ] || { echo "the database was not created" >&2; exit 1; }
+
+# Second run: log in as "SYS ADMIN" with the password "a".
+run_program
+app=$!
+login=$(wait_window "Регистрация")
+focus "$login"
+import -window root "$out/login.png"
+xdotool type --delay 50 "a"
+xdotool key Return
+main=$(wait_window "Tavrell")
+sleep 1
+import -window root "$out/main.png"
+focus "$main"
+xdotool key alt+F4
+wait "$app" || true
+app=""
+echo "screenshots in $out"
