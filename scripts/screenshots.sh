@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real program under a virtual X server at 1366x768 in a fresh program folder,
 # creates the local database on the first run, logs in as the seeded administrator and
-# takes screenshots of the login dialog and the main window.
+# takes screenshots of the login dialog, the main window and the item editor.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -72,6 +72,14 @@ xdotool key Return
 main=$(wait_window "Tavrell")
 sleep 1
 import -window root "$out/main.png"
+focus "$main"
+# The item editor over the list (Ctrl+N), left with Escape: the new item is not stored.
+xdotool key ctrl+n
+editor=$(wait_window "Добавить позицию")
+focus "$editor"
+import -window root "$out/editor.png"
+xdotool key Escape
+sleep 0.5
 focus "$main"
 xdotool key alt+F4
 wait "$app" || true

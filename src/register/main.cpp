@@ -182,8 +182,8 @@ TFrmmain::~TFrmmain()
 {
     if (frmmain == this)
         frmmain = nullptr;
-    if (TDBGrid::mainGridFont() == Grid->font())
-        TDBGrid::setMainGrid(nullptr);
+    // There is one main window: its grid goes with it.
+    TDBGrid::setMainGrid(nullptr);
 }
 
 void TFrmmain::declareQry()
@@ -549,8 +549,10 @@ void TFrmmain::GridDrawColumnCell(TDBGrid::DrawCell &cell)
     cell.painter->fillRect(cell.rect, hot);
     cell.painter->drawRect(cell.rect.adjusted(0, 0, -1, -1));
     cell.painter->restore();
-    // The text goes over the highlight; a selected cell keeps its selected text colour.
+    // The text goes over the highlight in the colour text has on a highlight, so that it
+    // stays readable on the dark link colour.
     cell.option.palette.setColor(QPalette::Highlight, hot);
+    cell.option.palette.setColor(QPalette::Text, palette().color(QPalette::HighlightedText));
     cell.option.backgroundBrush = Qt::NoBrush;
 }
 
