@@ -5,6 +5,7 @@
 //   - one case-insensitive prefix locate over them (goal: under 5 ms).
 // Usage: bench_dataset [items]   (default 100000)
 #include "app/Seams.h"
+#include "app/Process.h"
 #include "data/Backend.h"
 #include "data/Tdm.h"
 #include "db/TDBGrid.h"
@@ -101,6 +102,7 @@ std::unique_ptr<TDataSet> equipmentList()
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    Process::prepare();
     QApplication app(argc, argv);
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     QTemporaryDir dir;

@@ -6,6 +6,7 @@
 //     shown, as a ratio to GridToCSV of the same items (goal: at most 3).
 // Usage: bench_export [items]   (default 100000)
 #include "admin/klfrm.h"
+#include "app/Process.h"
 #include "app/Errors.h"
 #include "app/Seams.h"
 #include "data/Backend.h"
@@ -130,6 +131,7 @@ void line(const char *what, qint64 ns, const QString &path)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    Process::prepare();
     QApplication app(argc, argv);
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     const int reportItems = std::min(items, 10000);

@@ -892,7 +892,10 @@ void TDataSet::moveTo(int position)
     CheckBrowseMode();
     if (m_visible.isEmpty())
         return;
-    int pos = target >= 0 ? int(m_visible.indexOf(target)) : -1;
+    // Posting the row being left may have moved rows; look the target up only then.
+    int pos = -1;
+    if (target >= 0)
+        pos = m_visible.value(position, -1) == target ? position : int(m_visible.indexOf(target));
     if (pos < 0)
         pos = std::clamp(position, 0, int(m_visible.size()) - 1);
     if (pos == m_cur)
