@@ -1,5 +1,6 @@
 #include "app/Process.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 
 namespace Process {
