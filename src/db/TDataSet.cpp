@@ -74,7 +74,10 @@ QDateTime parse(const QString &text)
         return QDateTime();
     // Lenient about leading zeros: "5.1.2004" reads as "05.01.2004".
     QString date = shortDateFormat();
-    date.replace(QLatin1String("dd"), QLatin1String("d")).replace(QLatin1String("MM"), QLatin1String("M"));
+    // Only numeric day and month: "MMM" (a month's name) stays as it is.
+    static const QRegularExpression twoDigitDay(QStringLiteral("(?<!d)dd(?!d)"));
+    static const QRegularExpression twoDigitMonth(QStringLiteral("(?<!M)MM(?!M)"));
+    date.replace(twoDigitDay, QStringLiteral("d")).replace(twoDigitMonth, QStringLiteral("M"));
     const QString times[] = {QString(), QStringLiteral(" H:mm:ss"), QStringLiteral(" H:mm"), QStringLiteral(" H:mm:ss.zzz")};
     for (const QString &t : times) {
         const QDateTime dt = QLocale().toDateTime(s, date + t);
