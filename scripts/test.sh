@@ -4,18 +4,19 @@
 # cannot be started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
 scripts/install-deps.sh
 scripts/build.sh
 
 pgdir=$(mktemp -d /tmp/tavrell-pg.XXXXXX)
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null || echo 55432)
-cleanup() { scripts/pg-test-server.sh stop "$pgdir"; rm -rf "$pgdir"; }
+cleanup() { "$root/scripts/pg-test-server.sh" stop "$pgdir"; rm -rf "$pgdir"; }
 trap cleanup EXIT
-if ! scripts/pg-test-server.sh start "$pgdir" "$port"; then
+if ! "$root/scripts/pg-test-server.sh" start "$pgdir" "$port"; then
   echo "The test PostgreSQL server could not be started." >&2
   exit 1
 fi
 export TAVRELL_TEST_PGSERVER="host=127.0.0.1 port=$port user=postgres"
 export QT_QPA_PLATFORM=offscreen
-cd build
+cd "$root/build"
 ctest --output-on-failure -j2
