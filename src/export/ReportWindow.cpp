@@ -45,6 +45,8 @@ ReportWindow::ReportWindow(QTextDocument *document, QWidget *parent)
     setObjectName(QStringLiteral("ReportWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     m_document->setParent(this);
+    // The report's own building is not undoable; the user's edits are.
+    m_document->setUndoRedoEnabled(true);
 
     m_editor->setObjectName(QStringLiteral("Editor"));
     m_editor->setDocument(m_document);
