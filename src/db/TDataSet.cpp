@@ -51,10 +51,18 @@ namespace DateText {
 
 QString shortDateFormat()
 {
-    QString f = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!f.contains(QLatin1String("yyyy")))
-        f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return f;
+    // Asked for every date a list or an export shows: worked out once per locale.
+    static QLocale cachedFor(QLocale::c());
+    static QString cached;
+    const QLocale locale;
+    if (cached.isEmpty() || locale != cachedFor) {
+        QString f = locale.dateFormat(QLocale::ShortFormat);
+        if (!f.contains(QLatin1String("yyyy")))
+            f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+        cachedFor = locale;
+        cached = f;
+    }
+    return cached;
 }
 
 QString format(const QDateTime &dt)
