@@ -1,5 +1,7 @@
 #include "app/ChPassw.h"
 
+#include "app/DialogButtons.h"
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,21 +32,12 @@ TFrmChPassw::TFrmChPassw(QWidget *parent) : QDialog(parent)
     LabeledEdit2 = makeEdit("LabeledEdit2", tr("Еще раз"));
     layout->addLayout(form);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    BitBtn1 = new QPushButton(tr("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
+    const OkCancelRow row = addOkCancelRow(this, layout);
+    BitBtn1 = row.ok;
+    BitBtn2 = row.cancel;
     BitBtn1->setEnabled(false);
-    BitBtn2 = new QPushButton(tr("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setAutoDefault(false);
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    layout->addLayout(buttons);
 
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     connect(LabeledEdit1, &QLineEdit::textChanged, this, &TFrmChPassw::LabeledEdit1Change);
     connect(LabeledEdit2, &QLineEdit::textChanged, this, &TFrmChPassw::LabeledEdit1Change);
 

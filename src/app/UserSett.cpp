@@ -1,6 +1,7 @@
 #include "app/UserSett.h"
 
 #include "app/ChPassw.h"
+#include "app/DialogButtons.h"
 #include "app/Guard.h"
 #include "app/Seams.h"
 #include "app/Session.h"
@@ -50,20 +51,11 @@ TFrmSett::TFrmSett(QWidget *parent) : QDialog(parent)
     grid->addWidget(SpeedButton1, 3, 1);
     layout->addLayout(grid);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    BitBtn1 = new QPushButton(tr("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(tr("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setAutoDefault(false);
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    layout->addLayout(buttons);
+    const OkCancelRow row = addOkCancelRow(this, layout);
+    BitBtn1 = row.ok;
+    BitBtn2 = row.cancel;
 
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     Guard::connect(SpeedButton1, &QToolButton::clicked, this, [this](bool) { SpeedButton1Click(); });
 
     LabeledEdit1->setMinimumWidth(220);

@@ -1,5 +1,6 @@
 #include "app/login.h"
 
+#include "app/DialogButtons.h"
 #include "app/Guard.h"
 #include "app/MsgBox.h"
 #include "app/Seams.h"
@@ -72,21 +73,12 @@ TFrmLogin::TFrmLogin(TFrmSplash *splash, QWidget *parent) : QDialog(parent), m_s
     box->addWidget(ep);
     layout->addWidget(GroupBox1);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    BitBtn1 = new QPushButton(tr("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(tr("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setAutoDefault(false);
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    layout->addLayout(buttons);
+    const OkCancelRow row = addOkCancelRow(this, layout);
+    BitBtn1 = row.ok;
+    BitBtn2 = row.cancel;
 
     // Escape rejects the dialog by QDialog's own handling.
     Guard::connect(BitBtn1, &QPushButton::clicked, this, [this](bool) { BitBtn1Click(); });
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     Guard::connect(ComboLog, &QComboBox::activated, this, [this](int) { ComboLogChange(); });
 
     GroupBox1->setMinimumWidth(280);
