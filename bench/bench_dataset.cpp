@@ -4,6 +4,7 @@
 //   - the peak memory of the program holding them (goal: under 150 MB);
 //   - one case-insensitive prefix locate over them (goal: under 5 ms).
 // Usage: bench_dataset [items]   (default 100000)
+#include "BenchItems.h"
 #include "app/Seams.h"
 #include "app/Process.h"
 #include "data/Backend.h"
@@ -35,68 +36,6 @@ long peakRssKb()
     return -1;
 }
 
-void generate(QSqlDatabase db, int items)
-{
-    static const char *const models[] = {"HP LaserJet", "Canon", "Epson Perfection", "Xerox", "Samsung ML", "Brother HL",
-                                         "Kyocera", "Лексмарк", "Рикох", "Panasonic"};
-    static const char *const kinds[] = {"принтер", "сканер", "ксерокс"};
-    static const char *const forms[] = {"A4", "A3", "A2", "A1", "A0", "др."};
-    QRandomGenerator rng(42);
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into izdel (id, Name, Proizvod, D_vup, Seria, Nomer, CurState, otdel, form, Resurs) "
-                             "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const QDateTime base(QDate(1995, 1, 1), QTime(0, 0));
-    for (int i = 0; i < items; ++i) {
-        const int id = 1000 + i;
-        q.bindValue(0, id);
-        q.bindValue(1, QStringLiteral("%1 %2").arg(QString::fromUtf8(models[rng.bounded(10)])).arg(rng.bounded(10000)));
-        q.bindValue(2, QString::fromUtf8(kinds[rng.bounded(3)]));
-        q.bindValue(3, dm->backend().toDb(base.addDays(rng.bounded(10000))));
-        q.bindValue(4, QStringLiteral("В-%1").arg(rng.bounded(1000000)));
-        q.bindValue(5, QString::number(rng.bounded(100000000)));
-        q.bindValue(6, 1 + rng.bounded(6));
-        q.bindValue(7, 11 + rng.bounded(5));
-        q.bindValue(8, QString::fromUtf8(forms[rng.bounded(6)]));
-        q.bindValue(9, i % 3 ? QVariant(QString::number(rng.bounded(50000))) : QVariant());
-        if (!q.exec()) {
-            fprintf(stderr, "insert failed: %s\n", qPrintable(q.lastError().text()));
-            exit(1);
-        }
-    }
-    // The last item is the one the locate looks for.
-    QSqlQuery u(db);
-    u.exec(QStringLiteral("update izdel set Name = 'Юбилейный ZX' where id = %1").arg(1000 + items - 1));
-    db.commit();
-}
-
-// The main window's equipment list: the query, its fields and its two lookups.
-std::unique_ptr<TDataSet> equipmentList()
-{
-    auto qry = std::make_unique<TDataSet>();
-    qry->setSQL(QStringLiteral("select * from izdel\norder by 2"));
-    qry->setUpdateTable(QStringLiteral("izdel"));
-    qry->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
-    qry->addField(QStringLiteral("Name"), FieldType::String, 30);
-    qry->addField(QStringLiteral("Nomer"), FieldType::String, 15);
-    qry->addField(QStringLiteral("Proizvod"), FieldType::String, 30);
-    qry->addField(QStringLiteral("D_vup"), FieldType::DateTime).setDisplayWidth(10);
-    qry->addField(QStringLiteral("Seria"), FieldType::String, 12);
-    qry->addLookupField(QStringLiteral("Состояние"), QStringLiteral("CurState"), dm->TblStates, QStringLiteral("id"),
-                        QStringLiteral("Name"));
-    qry->addField(QStringLiteral("CurState"), FieldType::Integer).setVisible(false);
-    qry->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), dm->TblOtdel, QStringLiteral("id"),
-                        QStringLiteral("Name"), 65)
-        .setDisplayWidth(20);
-    qry->addField(QStringLiteral("otdel"), FieldType::Integer).setVisible(false);
-    for (const char *d : {"D_pred", "D_sled", "D_otpr", "D_poluh"})
-        qry->addField(QString::fromLatin1(d), FieldType::DateTime).setVisible(false);
-    qry->addField(QStringLiteral("form"), FieldType::FixedChar, 3);
-    qry->addField(QStringLiteral("Info"), FieldType::Memo).setVisible(false);
-    qry->addField(QStringLiteral("Resurs"), FieldType::FixedChar, 10);
-    return qry;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
@@ -120,7 +59,12 @@ int main(int argc, char **argv)
     QSqlDatabase db = dm->connection();
     db.exec(QStringLiteral("delete from zajav"));
     db.exec(QStringLiteral("delete from izdel"));
-    generate(db, items);
+    bench::generate(db, items);
+    {
+        // The last item is the one the locate looks for.
+        QSqlQuery u(db);
+        u.exec(QStringLiteral("update izdel set Name = 'Юбилейный ZX' where id = %1").arg(1000 + items - 1));
+    }
     dm->TblStates->Open();
     dm->TblOtdel->Open();
     const long rssBefore = peakRssKb();
@@ -151,7 +95,7 @@ int main(int argc, char **argv)
     for (int round = 0; round < 3; ++round) {
         model.setDataSet(nullptr);
         qry.reset();
-        qry = equipmentList();
+        qry = bench::equipmentList(QString());
         t.start();
         model.setDataSet(qry.get());
         qry->Open();

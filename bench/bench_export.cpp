@@ -5,6 +5,7 @@
 //   - GridToWord of 10,000 items into the default document until its report window is
 //     shown, as a ratio to GridToCSV of the same items (goal: at most 3).
 // Usage: bench_export [items]   (default 100000)
+#include "BenchItems.h"
 #include "admin/klfrm.h"
 #include "app/Process.h"
 #include "app/Errors.h"
@@ -45,65 +46,6 @@ public:
     bool chooseFont(QFont &, QWidget *) override { return false; }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return fileName; }
 };
-
-void generate(QSqlDatabase db, int items)
-{
-    static const char *const models[] = {"HP LaserJet", "Canon", "Epson Perfection", "Xerox", "Samsung ML", "Brother HL",
-                                         "Kyocera", "Лексмарк", "Рикох", "Panasonic"};
-    static const char *const kinds[] = {"принтер", "сканер", "ксерокс"};
-    static const char *const forms[] = {"A4", "A3", "A2", "A1", "A0", "др."};
-    QRandomGenerator rng(42);
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into izdel (id, Name, Proizvod, D_vup, Seria, Nomer, CurState, otdel, form, Info, Resurs) "
-                             "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const QDateTime base(QDate(1995, 1, 1), QTime(0, 0));
-    for (int i = 0; i < items; ++i) {
-        q.bindValue(0, 1000 + i);
-        q.bindValue(1, QStringLiteral("%1 %2").arg(QString::fromUtf8(models[rng.bounded(10)])).arg(rng.bounded(10000)));
-        q.bindValue(2, QString::fromUtf8(kinds[rng.bounded(3)]));
-        q.bindValue(3, dm->backend().toDb(base.addDays(rng.bounded(10000))));
-        q.bindValue(4, QStringLiteral("В-%1").arg(rng.bounded(1000000)));
-        q.bindValue(5, QString::number(rng.bounded(100000000)));
-        q.bindValue(6, 1 + rng.bounded(6));
-        q.bindValue(7, 11 + rng.bounded(5));
-        q.bindValue(8, QString::fromUtf8(forms[rng.bounded(6)]));
-        q.bindValue(9, i % 5 ? QVariant() : QVariant(QStringLiteral("заправлен %1 раз").arg(rng.bounded(20))));
-        q.bindValue(10, i % 3 ? QVariant(QString::number(rng.bounded(50000))) : QVariant());
-        if (!q.exec()) {
-            fprintf(stderr, "insert failed: %s\n", qPrintable(q.lastError().text()));
-            exit(1);
-        }
-    }
-    db.commit();
-}
-
-// The main window's equipment list: the query, its fields and its two lookups.
-std::unique_ptr<TDataSet> equipmentList(const QString &where)
-{
-    auto qry = std::make_unique<TDataSet>();
-    qry->setSQL(QStringLiteral("select * from izdel %1\norder by 2").arg(where));
-    qry->setUpdateTable(QStringLiteral("izdel"));
-    qry->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
-    qry->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
-    qry->addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(QStringLiteral("Номер"));
-    qry->addField(QStringLiteral("Proizvod"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Тип"));
-    qry->addField(QStringLiteral("D_vup"), FieldType::DateTime).setDisplayLabel(QStringLiteral("Дата вып")).setDisplayWidth(10);
-    qry->addField(QStringLiteral("Seria"), FieldType::String, 12).setDisplayLabel(QStringLiteral("Серия"));
-    qry->addLookupField(QStringLiteral("Состояние"), QStringLiteral("CurState"), dm->TblStates, QStringLiteral("id"),
-                        QStringLiteral("Name"));
-    qry->addField(QStringLiteral("CurState"), FieldType::Integer).setVisible(false);
-    qry->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), dm->TblOtdel, QStringLiteral("id"),
-                        QStringLiteral("Name"), 65)
-        .setDisplayWidth(20);
-    qry->addField(QStringLiteral("otdel"), FieldType::Integer).setVisible(false);
-    for (const char *d : {"D_pred", "D_sled", "D_otpr", "D_poluh"})
-        qry->addField(QString::fromLatin1(d), FieldType::DateTime).setVisible(false);
-    qry->addField(QStringLiteral("form"), FieldType::FixedChar, 3).setDisplayLabel(QStringLiteral("Формат"));
-    qry->addField(QStringLiteral("Info"), FieldType::Memo).setVisible(false);
-    qry->addField(QStringLiteral("Resurs"), FieldType::FixedChar, 10).setDisplayLabel(QStringLiteral("Ресурс"));
-    return qry;
-}
 
 // The best of `rounds` runs, in nanoseconds.
 qint64 best(int rounds, const std::function<void()> &run)
@@ -150,7 +92,7 @@ int main(int argc, char **argv)
     QSqlDatabase db = dm->connection();
     db.exec(QStringLiteral("delete from zajav"));
     db.exec(QStringLiteral("delete from izdel"));
-    generate(db, items);
+    bench::generate(db, items);
     const QString dbFile = db.databaseName();
     BenchDialogs dialogs;
     Seams::setDialogs(&dialogs);
@@ -171,7 +113,7 @@ int main(int argc, char **argv)
     }
 
     // The whole list in a shown list window.
-    std::unique_ptr<TDataSet> list = equipmentList(QString());
+    std::unique_ptr<TDataSet> list = bench::equipmentList(QString());
     auto window = std::make_unique<TFrmKl>(list.get(), QStringLiteral("Список"));
     window->show();
     QApplication::processEvents();
@@ -194,7 +136,7 @@ int main(int argc, char **argv)
     list.reset();
 
     // 10,000 items: CSV, then the report until its window is shown.
-    std::unique_ptr<TDataSet> part = equipmentList(QStringLiteral("where id < %1").arg(1000 + reportItems));
+    std::unique_ptr<TDataSet> part = bench::equipmentList(QStringLiteral("where id < %1").arg(1000 + reportItems));
     window = std::make_unique<TFrmKl>(part.get(), QStringLiteral("Список"));
     window->show();
     QApplication::processEvents();
