@@ -1,5 +1,6 @@
 // The CSV writer: escaping, field placement, the Windows-1251 bytes it writes, the lines it
 // reads back from files with any kind of line break, and file errors that lose nothing.
+#include "TestSupport.h"
 #include "app/Errors.h"
 #include "export/CSVobj.h"
 #include "export/Cp1251.h"
@@ -12,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <unistd.h>
 
 namespace {
 
@@ -52,7 +52,6 @@ QString escapeByLoops(QString s)
     return s;
 }
 
-bool runningAsRoot() { return ::geteuid() == 0; }
 
 }  // namespace
 
@@ -520,18 +519,21 @@ void TestCSVobj::saveErrors()
 
 void TestCSVobj::unreadableFile()
 {
-    if (runningAsRoot())
-        QSKIP("file permissions do not bind the superuser");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
+    AsOrdinaryUser::openUp(dir.path());
     const QString path = dir.filePath("secret.csv");
     QVERIFY(writeBytes(path, "a\r\n"));
     QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
-    try {
-        tCSV csv(path);
-        QFAIL("no error");
-    } catch (const FileError &e) {
-        QCOMPARE(e.message(), QStringLiteral("Не удается открыть файл \"%1\": Permission denied").arg(path));
+    {
+        AsOrdinaryUser asUser;
+        QVERIFY(asUser.ok());
+        try {
+            tCSV csv(path);
+            QFAIL("no error");
+        } catch (const FileError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Не удается открыть файл \"%1\": Permission denied").arg(path));
+        }
     }
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     QCOMPARE(readBytes(path), QByteArray("a\r\n"));
@@ -539,24 +541,26 @@ void TestCSVobj::unreadableFile()
 
 void TestCSVobj::unwritableFolderKeepsOldFile()
 {
-    if (runningAsRoot())
-        QSKIP("file permissions do not bind the superuser");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("old.csv");
     QVERIFY(writeBytes(path, "1;2\r\n3;4\r\n"));
     tCSV csv(path);
     csv.SetCell(0, 0, "new");
-    const auto rx = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+    const auto rx = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther;
     QVERIFY(QFile::setPermissions(dir.path(), rx));
-    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther));
     bool raised = false;
-    try {
-        csv.Save();
-    } catch (const FileError &e) {
-        raised = true;
-        QVERIFY2(e.message().startsWith(QStringLiteral("Не удается создать файл \"%1\": ").arg(path)),
-                 qPrintable(e.message()));
+    {
+        AsOrdinaryUser asUser;
+        QVERIFY(asUser.ok());
+        try {
+            csv.Save();
+        } catch (const FileError &e) {
+            raised = true;
+            QVERIFY2(e.message().startsWith(QStringLiteral("Не удается создать файл \"%1\": ").arg(path)),
+                     qPrintable(e.message()));
+        }
     }
     QFile::setPermissions(dir.path(), rx | QFileDevice::WriteOwner);
     QVERIFY(raised);

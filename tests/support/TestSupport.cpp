@@ -7,6 +7,11 @@
 #include "data/PgBackend.h"
 #include "app/Errors.h"
 #include <atomic>
+#include <QFile>
+#if defined(Q_OS_LINUX)
+#include <sys/fsuid.h>
+#include <unistd.h>
+#endif
 
 ScriptedDialogs::ScriptedDialogs() { Seams::setDialogs(this); }
 ScriptedDialogs::~ScriptedDialogs() { Seams::setDialogs(nullptr); }
@@ -144,4 +149,31 @@ QVariant TestDb::scalar(const QString &sql) const
 {
     QSqlQuery q = query(sql);
     return q.next() ? q.value(0) : QVariant();
+}
+
+AsOrdinaryUser::AsOrdinaryUser()
+{
+#if defined(Q_OS_LINUX)
+    if (::geteuid() != 0)
+        return;
+    constexpr int nobody = 65534;
+    setfsuid(nobody);
+    m_switched = true;
+    m_ok = setfsuid(nobody) == nobody;  // the call answers with the id in force
+#endif
+}
+
+AsOrdinaryUser::~AsOrdinaryUser()
+{
+#if defined(Q_OS_LINUX)
+    if (m_switched)
+        setfsuid(0);
+#endif
+}
+
+void AsOrdinaryUser::openUp(const QString &folder)
+{
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                      QFileDevice::ExeOther);
 }

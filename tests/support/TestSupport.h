@@ -51,6 +51,23 @@ public:
     QDateTime current;
 };
 
+// File permissions do not bind the superuser, and the tests run as root in CI. While an
+// object of this class lives, this thread's file access is checked as an ordinary user's
+// (Linux: the filesystem user id becomes "nobody", which also drops the override).
+// Files the test makes for that user must be reachable by others (see openUp).
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser();
+    ~AsOrdinaryUser();
+    bool ok() const { return m_ok; }
+    // Lets others into a folder the test made (temporary folders are the owner's alone).
+    static void openUp(const QString &folder);
+
+private:
+    bool m_switched = false;
+    bool m_ok = true;
+};
+
 // The environment variable that names the test PostgreSQL server (a libpq connection
 // string). The README's test command starts a throwaway server and sets it.
 constexpr const char *PgServerVariable = "TAVRELL_TEST_PGSERVER";
