@@ -196,7 +196,7 @@ private slots:
     void remoteServerPaths()
     {
         if (testPgServer().isEmpty())
-            QSKIP("no test PostgreSQL server (TAVRELL_TEST_PGSERVER is not set)");
+            TAVRELL_NO_PG_SERVER();
         const QString server = testPgServer();
         const QString name = uniqueDbName();
         Backend::setDatabaseName(name);
