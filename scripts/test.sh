@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts a throwaway PostgreSQL server on loopback and
 # runs every test against the embedded database and that server. Fails when the server
-# cannot be started.
+# cannot be started. TAVRELL_BUILD_DIR and TAVRELL_CMAKE_ARGS as for scripts/build.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,5 +18,5 @@ if ! "$root/scripts/pg-test-server.sh" start "$pgdir" "$port"; then
 fi
 export TAVRELL_TEST_PGSERVER="host=127.0.0.1 port=$port user=postgres"
 export QT_QPA_PLATFORM=offscreen
-cd "$root/build"
+cd "$root/${TAVRELL_BUILD_DIR:-build}"
 ctest --output-on-failure -j2
