@@ -877,8 +877,10 @@ QVariant TDataSet::storedAsNormalized(int rowIndex, int column) const
     if (!f)
         return raw;
     QVariant v = f->normalize(raw);
-    // Date-times are converted once, on first reading.
-    if (f->m_type == FieldType::DateTime && v.isValid() && raw.metaType().id() != QMetaType::QDateTime)
+    // Date-times are converted once, on first reading, when the text stored is the one this
+    // program writes: a post compares the stored text with what was read (see asRead).
+    if (f->m_type == FieldType::DateTime && v.isValid() && raw.metaType().id() != QMetaType::QDateTime
+        && toDb(column, v) == raw)
         const_cast<QVariant &>(raw) = v;
     return v;
 }
@@ -1093,20 +1095,61 @@ void TDataSet::execWrite(QSqlQuery &q, const QVariantList &binds, const QString 
         throw DbError(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
 }
 
+QVariant TDataSet::asRead(const QVector<QVariant> &row, int column) const
+{
+    const QVariant &v = row.value(column);
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    // A date-time was read as one, converted from the text this program writes, or set by
+    // this copy; every other value is kept as the database gave it or as this copy stored it.
+    return v.metaType().id() == QMetaType::QDateTime ? toDb(column, v) : v;
+}
+
 QString TDataSet::whereByKey(const QVector<QVariant> &row, QVariantList &binds) const
 {
     QStringList parts;
     for (int c : m_keyStorage) {
-        const TField *f = m_columnField.value(c, nullptr);
-        const QVariant v = f ? f->normalize(row.value(c)) : row.value(c);
+        const QVariant v = asRead(row, c);
         if (!v.isValid()) {
             parts.append(m_columnNames.at(c) + QStringLiteral(" IS NULL"));
         } else {
             parts.append(m_columnNames.at(c) + QStringLiteral(" = ?"));
-            binds.append(toDb(c, v));
+            binds.append(v);
         }
     }
     return parts.join(QStringLiteral(" AND "));
+}
+
+QString TDataSet::unchangedSince(const QVector<QVariant> &row, const QList<int> &columns, QVariantList &binds) const
+{
+    const QString driver = QSqlDatabase::database(m_connectionName, false).driverName();
+    QStringList parts;
+    for (int c : columns) {
+        const QString &name = m_columnNames.at(c);
+        const QVariant v = asRead(row, c);
+        if (!v.isValid()) {
+            parts.append(name + QStringLiteral(" IS NULL"));
+            continue;
+        }
+        // Text columns compare without regard to letter case; a colleague's change of case
+        // is a change all the same.
+        const bool text = isText(m_columnTypes.at(c)) && v.metaType().id() == QMetaType::QString;
+        if (driver == QLatin1String("QPSQL"))
+            parts.append(name + (text ? QStringLiteral(" COLLATE \"C\" IS NOT DISTINCT FROM ?")
+                                      : QStringLiteral(" IS NOT DISTINCT FROM ?")));
+        else if (driver == QLatin1String("QSQLITE"))
+            parts.append(name + (text ? QStringLiteral(" IS ? COLLATE BINARY") : QStringLiteral(" IS ?")));
+        else
+            parts.append(name + QStringLiteral(" = ?"));
+        binds.append(v);
+    }
+    return parts.join(QStringLiteral(" AND "));
+}
+
+DbError TDataSet::changedByAnotherUser()
+{
+    return DbError(tr("Другой пользователь изменил или удалил эту запись после того, как она была прочитана. "
+                      "Обновите данные, чтобы увидеть её текущий вид."));
 }
 
 void TDataSet::postInsert()
@@ -1135,19 +1178,25 @@ bool TDataSet::postUpdate()
 {
     QStringList sets;
     QVariantList binds;
+    QList<int> changed;
     for (int c = 0; c < m_columnNames.size(); ++c) {
         if (!m_changed.value(c))
             continue;
         sets.append(m_columnNames.at(c) + QStringLiteral(" = ?"));
         binds.append(toDb(c, storedAsNormalized(m_editRow, c)));
+        changed.append(c);
     }
     if (sets.isEmpty())
         return true;
-    const QString where = whereByKey(m_backup, binds);
+    // Only while the changed columns still hold what this copy read: a colleague's change
+    // made since is never overwritten unseen, and his changes of other columns stay.
+    // The key's marks come first: bound in that order.
+    QString where = whereByKey(m_backup, binds);
+    where += QStringLiteral(" AND ") + unchangedSince(m_backup, changed, binds);
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     execWrite(q, binds, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(postTable(), sets.join(QStringLiteral(", ")), where));
     if (q.numRowsAffected() == 0)
-        throw DbError(tr("The row to update was not found: another user may have changed or deleted it"));
+        throw changedByAnotherUser();
     return true;
 }
 
@@ -1224,6 +1273,19 @@ void TDataSet::CheckBrowseMode()
         Cancel();
 }
 
+QList<int> TDataSet::postTableColumns() const
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlRecord rec = db.record(postTable());
+    if (rec.isEmpty() && db.driverName() == QLatin1String("QPSQL"))
+        rec = db.record(postTable().toLower());
+    QList<int> columns;
+    for (int c = 0; c < m_columnNames.size(); ++c)
+        if (rec.indexOf(m_columnNames.at(c)) >= 0)  // case-insensitive
+            columns.append(c);
+    return columns;
+}
+
 void TDataSet::Delete()
 {
     checkActive();
@@ -1237,12 +1299,19 @@ void TDataSet::Delete()
     if (BeforeDelete)
         BeforeDelete(*this);
     const int row = currentRowIndex();
-    // A row being edited is deleted by the key it was read with.
+    // A row being edited is deleted by the key it was read with, and only as it was read:
+    // the user confirmed deleting the row he saw (the cascade takes its repairs along).
     const QVector<QVariant> &stored = m_state == DataSetState::Edit ? m_backup : m_rows[row];
     QVariantList binds;
-    const QString where = whereByKey(stored, binds);
+    QString where = whereByKey(stored, binds);
+    const QList<int> columns = postTableColumns();
+    if (!columns.isEmpty())
+        where += QStringLiteral(" AND ") + unchangedSince(stored, columns, binds);
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     execWrite(q, binds, QStringLiteral("DELETE FROM %1 WHERE %2").arg(postTable(), where));
+    // Nothing deleted is no success.
+    if (q.numRowsAffected() == 0)
+        throw changedByAnotherUser();
     const bool wasEditing = isEditing();
     m_state = DataSetState::Browse;
     m_editRow = -1;

@@ -16,7 +16,8 @@
 //
 // Reading fetches every row into the dataset and releases the query at once, so an open
 // grid never holds a lock on the database. Append/Insert/Edit/Post/Cancel/Delete reach the
-// database at once, one row by its key, with bound parameters only. Errors are raised as
+// database at once, one row by its key, with bound parameters only; a row changes or goes
+// only while the columns concerned still hold what this copy read. Errors are raised as
 // DbError (with the server's text) or TavrellError; the dataset's state never changes on a
 // failed operation (a refused post leaves the row in editing).
 #include "app/Errors.h"
@@ -237,10 +238,13 @@ public:
     void Append();
     void Insert();
     void Edit();
-    // Writes the row at once; on failure raises and stays in Edit/Insert.
+    // Writes the row at once; on failure raises and stays in Edit/Insert. A change is
+    // refused when another user changed one of the changed columns or deleted the row since
+    // it was read.
     void Post();
     void Cancel();
-    // Deletes the current row in the database at once (cancels an insert).
+    // Deletes the current row in the database at once (cancels an insert); refused when
+    // another user changed or deleted it since it was read.
     void Delete();
     // Posts a changed row, cancels an untouched new one (done before every move).
     void CheckBrowseMode();
@@ -324,6 +328,14 @@ private:
     void postInsert();
     bool postUpdate();
     QString whereByKey(const QVector<QVariant> &row, QVariantList &binds) const;
+    // The value of a column in a row as read (or as this copy last stored it), as bound to
+    // compare it with what the database holds.
+    QVariant asRead(const QVector<QVariant> &row, int column) const;
+    // "These columns still hold what the row held when read": null-safe and exact.
+    QString unchangedSince(const QVector<QVariant> &row, const QList<int> &columns, QVariantList &binds) const;
+    // Storage columns that belong to the table rows are posted to.
+    QList<int> postTableColumns() const;
+    static DbError changedByAnotherUser();
     void execWrite(QSqlQuery &q, const QVariantList &binds, const QString &sql) const;
     void setFieldValue(TField *f, const QVariant &normalized);
     QVariant toDb(int column, const QVariant &v) const;

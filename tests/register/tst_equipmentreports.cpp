@@ -147,9 +147,13 @@ private slots:
         MailSender::setCurrent(nullptr);
     }
 
+    void listAsTable_data() { TestDb::addBackendRows(); }
     void listAsTable();
+    void listFollowsSortOrder_data() { TestDb::addBackendRows(); }
     void listFollowsSortOrder();
+    void listByMailAndToFile_data() { TestDb::addBackendRows(); }
     void listByMailAndToFile();
+    void byDepartment_data() { TestDb::addBackendRows(); }
     void byDepartment();
     void card_data();
     void card();
@@ -159,8 +163,7 @@ private slots:
 
 void TestEquipmentReports::listAsTable()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_TEST_DB(db);
     TAVRELL_START_PROGRAM(db);
     ScriptedDialogs dialogs;
     TFrmmain w;
@@ -199,8 +202,7 @@ void TestEquipmentReports::listAsTable()
 
 void TestEquipmentReports::listFollowsSortOrder()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_TEST_DB(db);
     TAVRELL_START_PROGRAM(db);
     ScriptedDialogs dialogs;
     TFrmmain w;
@@ -219,8 +221,7 @@ void TestEquipmentReports::listFollowsSortOrder()
 
 void TestEquipmentReports::listByMailAndToFile()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_TEST_DB(db);
     TAVRELL_START_PROGRAM(db);
     ScriptedDialogs dialogs;
     RecordingMailSender sender;
@@ -252,8 +253,7 @@ void TestEquipmentReports::listByMailAndToFile()
 
 void TestEquipmentReports::byDepartment()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_TEST_DB(db);
     // An item without department, and one whose series is empty.
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (108, 'Lost', 'X1', '7', NULL)"));
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (109, 'NoSeries', NULL, '8', 11)"));
@@ -315,12 +315,18 @@ void TestEquipmentReports::byDepartment()
 
 void TestEquipmentReports::card_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("change");  // applied to item 103 before the window opens
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("department");
-    QTest::newRow("seeded item 103") << QString() << QStringLiteral("Еле дышит") << QStringLiteral("Технический");
-    QTest::newRow("without department or state")
-        << QStringLiteral("update izdel set otdel = NULL, CurState = NULL where id = 103") << QString() << QString();
+    for (const char *b : {"sqlite", "postgres"}) {
+        const QString be = QString::fromLatin1(b);
+        QTest::addRow("%s: seeded item 103", b) << be << QString() << QStringLiteral("Еле дышит")
+                                                << QStringLiteral("Технический");
+        QTest::addRow("%s: without department or state", b)
+            << be << QStringLiteral("update izdel set otdel = NULL, CurState = NULL where id = 103") << QString()
+            << QString();
+    }
 }
 
 void TestEquipmentReports::card()
@@ -328,8 +334,7 @@ void TestEquipmentReports::card()
     QFETCH(QString, change);
     QFETCH(QString, state);
     QFETCH(QString, department);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_TEST_DB(db);
     if (!change.isEmpty())
         db.query(change);
     TAVRELL_START_PROGRAM(db);
@@ -377,17 +382,20 @@ void TestEquipmentReports::card()
 
 void TestEquipmentReports::noWordProcessor_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("action");
-    QTest::newRow("list") << QStringLiteral("ExpToWord");
-    QTest::newRow("by department") << QStringLiteral("ViewTechOnOtdel");
-    QTest::newRow("card") << QStringLiteral("ActPrintCard");
+    for (const char *b : {"sqlite", "postgres"}) {
+        const QString be = QString::fromLatin1(b);
+        QTest::addRow("%s: list", b) << be << QStringLiteral("ExpToWord");
+        QTest::addRow("%s: by department", b) << be << QStringLiteral("ViewTechOnOtdel");
+        QTest::addRow("%s: card", b) << be << QStringLiteral("ActPrintCard");
+    }
 }
 
 void TestEquipmentReports::noWordProcessor()
 {
     QFETCH(QString, action);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_TEST_DB(db);
     TAVRELL_START_PROGRAM(db);
     ScriptedDialogs dialogs;
     TMSWord::setSinkFactory([] { return std::shared_ptr<DocumentSink>(); });

@@ -27,6 +27,8 @@ private slots:
     void editShowsTheTrimmedFormat();
     void editChangesAndCancels_data() { TestDb::addBackendRows(); }
     void editChangesAndCancels();
+    void editRefusedWhenChangedMeanwhile_data() { TestDb::addBackendRows(); }
+    void editRefusedWhenChangedMeanwhile();
     void badDateIsRefused();
     void deleteAsksFirst();
     void deleteCascadesToRepairs_data() { TestDb::addBackendRows(); }
@@ -289,6 +291,42 @@ void TestItemEdit::editChangesAndCancels()
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from izdel")).toInt(), 7);
     QCOMPARE(currentId(w.Qry), 106);
     QVERIFY(dialogs.messages.isEmpty());
+}
+
+void TestItemEdit::editRefusedWhenChangedMeanwhile()
+{
+    TAVRELL_TEST_DB(db);
+    TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;
+    logIn(1, QStringLiteral("R"));
+    TFrmmain w;
+    w.SetupForUser();
+    QVERIFY(w.Qry->Locate(QStringLiteral("id"), 106));
+    bool stayedOpen = false;
+    QString typedAfterRefusal;
+    dialogs.dialogs.enqueue(editor([&](TFrmEdit &e) {
+        e.EditSeria->selectAll();
+        typeText(e.EditSeria, QStringLiteral("G-1"));
+        // Meanwhile somebody else changes the same field.
+        db.query(QStringLiteral("update izdel set Seria = 'Чужая' where id = 106"));
+        e.BtnOK->click();
+        stayedOpen = e.result() != QDialog::Accepted;
+        typedAfterRefusal = e.EditSeria->text();
+        return pressCancel(e);
+    }));
+    w.ActEdit->trigger();
+    QVERIFY(stayedOpen);
+    QCOMPARE(typedAfterRefusal, QStringLiteral("G-1"));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages.first().caption, QStringLiteral("Ошибка"));
+    QCOMPARE(dialogs.messages.first().text,
+             QStringLiteral("Другой пользователь изменил или удалил эту запись после того, как она была прочитана. "
+                            "Обновите данные, чтобы увидеть её текущий вид."));
+    QCOMPARE(db.scalar(QStringLiteral("select Seria from izdel where id = 106")).toString(), QStringLiteral("Чужая"));
+    QVERIFY(!w.Qry->isEditing());
+    w.Qry->Refresh();
+    QCOMPARE(currentId(w.Qry), 106);
+    QCOMPARE(w.Qry->FieldByName(QStringLiteral("Seria"))->AsString(), QStringLiteral("Чужая"));
 }
 
 void TestItemEdit::badDateIsRefused()

@@ -1,0 +1,359 @@
+// Two copies of the program on one database: a row posted or deleted by this copy after a
+// colleague changed it since this copy read it. A change of the same field (letter case
+// included) or a deleted row is refused and the typing kept; other fields go through; and
+// nobody changing anything never counts as a change, for any column type.
+#include "TestSupport.h"
+#include "data/PgBackend.h"
+#include "data/SqliteBackend.h"
+#include "db/TDataSet.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace
+{
+
+const QString Conflict = QStringLiteral("Другой пользователь изменил или удалил эту запись после того, как она была "
+                                        "прочитана. Обновите данные, чтобы увидеть её текущий вид.");
+
+// The other copy: its own connection to the same database, opened as the program opens it.
+class Colleague
+{
+public:
+    explicit Colleague(const TestDb &db)
+    {
+        m_db = QSqlDatabase::addDatabase(db.isPostgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), Name);
+        try {
+            if (db.isPostgres()) {
+                m_db.setConnectOptions(PgBackend::connectionString(db.serverName(), Backend::databaseName()));
+                if (!m_db.open())
+                    m_error = m_db.lastError().text();
+            } else {
+                SqliteBackend::openFile(m_db, SqliteBackend::fileFor(Backend::databaseName()), true);
+            }
+        } catch (const TavrellError &e) {
+            m_error = e.message();
+        }
+    }
+    ~Colleague()
+    {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(Name);
+    }
+    const QString &error() const { return m_error; }
+    // Runs a statement; the error text, or empty.
+    QString exec(const QString &sql)
+    {
+        QSqlQuery q(m_db);
+        return q.exec(sql) ? QString() : q.lastError().text();
+    }
+
+private:
+    static constexpr const char *Name = "colleague";
+    QSqlDatabase m_db;
+    QString m_error;
+};
+
+#define COLLEAGUE_RUNS(colleague, sql)                                                                                 \
+    do {                                                                                                               \
+        const QString err_ = (colleague).exec(sql);                                                                    \
+        QVERIFY2(err_.isEmpty(), qPrintable(err_));                                                                    \
+    } while (false)
+
+// Name and number of item 104 in the database; empty when it is gone.
+QStringList item104(TestDb &db)
+{
+    QSqlQuery q = db.query(QStringLiteral("select Name, Nomer from izdel where id = 104"));
+    return q.next() ? QStringList{q.value(0).toString(), q.value(1).toString()} : QStringList();
+}
+
+const QString EpsonName = QStringLiteral("Epson Perfection 1270");
+const QString EpsonNumber = QStringLiteral("12345");
+
+} // namespace
+
+class TestPostConflict : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+
+    void colleagueChangedRowBeforePost_data();
+    void colleagueChangedRowBeforePost();
+    void colleagueChangedRowBeforeDelete_data();
+    void colleagueChangedRowBeforeDelete();
+    void nobodyElseNoConflict_data();
+    void nobodyElseNoConflict();
+};
+
+void TestPostConflict::colleagueChangedRowBeforePost_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("colleague"); // run after this copy read the row and typed
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QStringList>("stored"); // name and number of the item afterwards
+    const QString mine = QStringLiteral("Мой сканер");
+    for (const char *b : {"sqlite", "postgres"}) {
+        const QString be = QString::fromLatin1(b);
+        QTest::addRow("%s: same field", b) << be << QStringLiteral("update izdel set Name = 'Чужой' where id = 104")
+                                           << true << QStringList{QStringLiteral("Чужой"), EpsonNumber};
+        // The columns compare without regard to case; a change of case is a change all the same.
+        QTest::addRow("%s: same field, letter case only", b)
+            << be << QStringLiteral("update izdel set Name = 'EPSON PERFECTION 1270' where id = 104") << true
+            << QStringList{QStringLiteral("EPSON PERFECTION 1270"), EpsonNumber};
+        QTest::addRow("%s: another field", b) << be << QStringLiteral("update izdel set Nomer = '999' where id = 104")
+                                              << false << QStringList{mine, QStringLiteral("999")};
+        QTest::addRow("%s: row deleted", b)
+            << be << QStringLiteral("delete from izdel where id = 104") << true << QStringList();
+        QTest::addRow("%s: nobody else", b) << be << QString() << false << QStringList{mine, EpsonNumber};
+    }
+}
+
+void TestPostConflict::colleagueChangedRowBeforePost()
+{
+    TAVRELL_TEST_DB(db);
+    QFETCH(QString, colleague);
+    QFETCH(bool, refused);
+    QFETCH(QStringList, stored);
+    Colleague other(db);
+    QVERIFY2(other.error().isEmpty(), qPrintable(other.error()));
+    TDataSet *t = dm->TblIsdel;
+    t->Open();
+    QVERIFY(t->Locate("id", 104));
+    t->Edit();
+    t->FieldByName("Name")->setText(QStringLiteral("Мой сканер"));
+    if (!colleague.isEmpty())
+        COLLEAGUE_RUNS(other, colleague);
+
+    QString message;
+    try {
+        t->Post();
+    } catch (const DbError &e) {
+        message = e.message();
+    }
+    QCOMPARE(item104(db), stored);
+    if (!refused) {
+        QCOMPARE(message, QString());
+        QCOMPARE(t->State(), DataSetState::Browse);
+        return;
+    }
+    QCOMPARE(message, Conflict);
+    // The row stays in editing with what the user typed; posting again is refused again.
+    QCOMPARE(t->State(), DataSetState::Edit);
+    QCOMPARE(t->FieldByName("Name")->AsString(), QStringLiteral("Мой сканер"));
+    QVERIFY_THROWS_EXCEPTION(DbError, t->Post());
+    QCOMPARE(item104(db), stored);
+    // Cancelled and read again, it shows what the other user left.
+    t->Cancel();
+    QCOMPARE(t->FieldByName("Name")->AsString(), EpsonName);
+    t->Refresh();
+    if (stored.isEmpty()) {
+        QVERIFY(!t->Locate("id", 104));
+    } else {
+        QVERIFY(t->Locate("id", 104));
+        QCOMPARE(t->FieldByName("Name")->AsString(), stored.at(0));
+        // Now the user's change goes in over what he has seen.
+        t->Edit();
+        t->FieldByName("Name")->setText(QStringLiteral("Мой сканер"));
+        t->Post();
+        QCOMPARE(item104(db).value(0), QStringLiteral("Мой сканер"));
+    }
+}
+
+void TestPostConflict::colleagueChangedRowBeforeDelete_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("colleague"); // run after this copy read the row
+    QTest::addColumn<bool>("editing");      // the row is being edited when deleted
+    QTest::addColumn<bool>("refused");
+    for (const char *b : {"sqlite", "postgres"}) {
+        const QString be = QString::fromLatin1(b);
+        QTest::addRow("%s: a field changed", b)
+            << be << QStringLiteral("update izdel set Nomer = '999' where id = 104") << false << true;
+        QTest::addRow("%s: a field changed, row in editing", b)
+            << be << QStringLiteral("update izdel set Info = 'Чужая заметка' where id = 104") << true << true;
+        QTest::addRow("%s: row deleted", b)
+            << be << QStringLiteral("delete from izdel where id = 104") << false << true;
+        QTest::addRow("%s: nobody else", b) << be << QString() << false << false;
+        QTest::addRow("%s: nobody else, row in editing", b) << be << QString() << true << false;
+    }
+}
+
+void TestPostConflict::colleagueChangedRowBeforeDelete()
+{
+    TAVRELL_TEST_DB(db);
+    QFETCH(QString, colleague);
+    QFETCH(bool, editing);
+    QFETCH(bool, refused);
+    Colleague other(db);
+    QVERIFY2(other.error().isEmpty(), qPrintable(other.error()));
+    TDataSet *t = dm->TblIsdel;
+    t->Open();
+    QVERIFY(t->Locate("id", 104));
+    if (editing) {
+        t->Edit();
+        t->FieldByName("Name")->setText(QStringLiteral("Мой сканер"));
+    }
+    const QStringList before = item104(db);
+    if (!colleague.isEmpty())
+        COLLEAGUE_RUNS(other, colleague);
+    const QStringList afterColleague = item104(db);
+
+    QString message;
+    try {
+        t->Delete();
+    } catch (const DbError &e) {
+        message = e.message();
+    }
+    if (!refused) {
+        QCOMPARE(message, QString());
+        QCOMPARE(item104(db), QStringList());
+        QVERIFY(!t->Locate("id", 104));
+        return;
+    }
+    // Nothing that the user has not seen is deleted, and a row already gone is no success.
+    QCOMPARE(message, Conflict);
+    QCOMPARE(item104(db), afterColleague);
+    QCOMPARE(t->State(), editing ? DataSetState::Edit : DataSetState::Browse);
+    QCOMPARE(t->FieldByName("id")->AsInteger(), 104);
+    t->Cancel();
+    QCOMPARE(t->FieldByName("Nomer")->AsString(), before.value(1));
+    t->Refresh();
+    if (afterColleague.isEmpty()) {
+        QVERIFY(!t->Locate("id", 104));
+        return;
+    }
+    // Seen as it is now, it can be deleted.
+    QVERIFY(t->Locate("id", 104));
+    t->Delete();
+    QCOMPARE(item104(db), QStringList());
+}
+
+void TestPostConflict::nobodyElseNoConflict_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("where");  // the one row the case works on
+    QTest::addColumn<QString>("stored"); // how another tool left the row before it was read
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QStringList>("typed"); // posted one after another
+    const auto izdel = [](const char *field, FieldType type, int size, const QString &stored,
+                          const QStringList &typed) {
+        return std::make_tuple(QStringLiteral("izdel"), QStringLiteral("id = 104"), stored, QString::fromLatin1(field),
+                               int(type), size, typed);
+    };
+    const auto remRes = [](const QString &stored, const QStringList &typed) {
+        return std::make_tuple(QStringLiteral("rem_res"), QStringLiteral("rem_id = 200 and res_id = 100"), stored,
+                               QStringLiteral("cnt"), int(FieldType::Float), 0, typed);
+    };
+    const auto upd = [](const char *set) {
+        return QStringLiteral("update izdel set %1 where id = 104").arg(QLatin1String(set));
+    };
+    const QStringList dates = {QStringLiteral("18.05.2005 10:16:52"), QStringLiteral("19.05.2005")};
+    const std::vector<std::pair<const char *, std::tuple<QString, QString, QString, QString, int, int, QStringList>>>
+        cases = {
+            {"integer",
+             izdel("CurState", FieldType::Integer, 0, QString(), {QStringLiteral("3"), QStringLiteral("5")})},
+            {"integer, null", izdel("CurState", FieldType::Integer, 0, upd("CurState = NULL"), {QStringLiteral("3")})},
+            {"float as seeded", remRes(QString(), {QStringLiteral("2,5"), QStringLiteral("0,3")})},
+            {"float with a long fraction",
+             remRes(QStringLiteral("update rem_res set cnt = 0.1 where rem_id = 200 and res_id = 100"),
+                    {QStringLiteral("0,7"), QStringLiteral("1")})},
+            {"varchar", izdel("Name", FieldType::String, 30, QString(),
+                              {QStringLiteral("Мой сканер"), QStringLiteral("мой СКАНЕР")})},
+            {"varchar, null", izdel("Seria", FieldType::String, 12, upd("Seria = NULL"), {QStringLiteral("С-1")})},
+            {"char(n) as seeded",
+             izdel("form", FieldType::FixedChar, 3, QString(), {QStringLiteral("A3"), QStringLiteral("a3")})},
+            {"char(n) stored padded",
+             izdel("form", FieldType::FixedChar, 3, upd("form = 'A4 '"), {QStringLiteral("A3")})},
+            {"char(n) stored without padding",
+             izdel("form", FieldType::FixedChar, 3, upd("form = 'A4'"), {QStringLiteral("A3")})},
+            {"char(n), null",
+             izdel("Resurs", FieldType::FixedChar, 10, QString(), {QStringLiteral("15000"), QStringLiteral("20000 ")})},
+            {"datetime as seeded", izdel("D_vup", FieldType::DateTime, 0, QString(), dates)},
+            {"datetime without milliseconds",
+             izdel("D_vup", FieldType::DateTime, 0, upd("D_vup = '2004-01-05 10:20:30'"), dates)},
+            {"datetime with milliseconds",
+             izdel("D_vup", FieldType::DateTime, 0, upd("D_vup = '2004-01-05 10:20:30.123'"), dates)},
+            {"date only", izdel("D_vup", FieldType::DateTime, 0, upd("D_vup = '2004-01-05'"), dates)},
+            {"datetime, null", izdel("D_pred", FieldType::DateTime, 0, QString(), dates)},
+            {"memo",
+             izdel("Info", FieldType::Memo, 0, upd("Info = 'Старая заметка'"),
+                   {QStringLiteral("Первая строка\nвторая строка"), QStringLiteral("первая СТРОКА\nвторая строка")})},
+            {"memo, null", izdel("Info", FieldType::Memo, 0, QString(), {QStringLiteral("Заметка")})},
+            {"bit",
+             std::make_tuple(QStringLiteral("flags"), QStringLiteral("id = 1"), QString(), QStringLiteral("ok"),
+                             int(FieldType::Boolean), 0, QStringList{QStringLiteral("False"), QStringLiteral("True")})},
+        };
+    for (const char *b : {"sqlite", "postgres"})
+        for (const auto &[name, c] : cases) {
+            const auto &[table, where, stored, field, type, size, typed] = c;
+            QTest::addRow("%s: %s", b, name)
+                << QString::fromLatin1(b) << table << where << stored << field << type << size << typed;
+        }
+}
+
+void TestPostConflict::nobodyElseNoConflict()
+{
+    TAVRELL_TEST_DB(db);
+    QFETCH(QString, table);
+    QFETCH(QString, where);
+    QFETCH(QString, stored);
+    QFETCH(QString, field);
+    QFETCH(int, type);
+    QFETCH(int, size);
+    QFETCH(QStringList, typed);
+    Colleague other(db);
+    QVERIFY2(other.error().isEmpty(), qPrintable(other.error()));
+    if (table == QLatin1String("flags")) {
+        // No bit column in the schema: a table of its own.
+        COLLEAGUE_RUNS(other, QStringLiteral("create table flags (id integer primary key, ok %1)")
+                                  .arg(db.isPostgres() ? "boolean" : "bit"));
+        COLLEAGUE_RUNS(other, QStringLiteral("insert into flags values (1, %1)").arg(db.isPostgres() ? "true" : "1"));
+    }
+    if (!stored.isEmpty())
+        COLLEAGUE_RUNS(other, stored);
+    const QString count = QStringLiteral("select count(*) from %1 where %2").arg(table, where);
+
+    TDataSet t;
+    t.setSQL(QStringLiteral("select * from %1 where %2").arg(table, where));
+    t.setUpdateTable(table);
+    for (const QString &term : where.split(QStringLiteral(" and ")))
+        t.addField(term.section(QLatin1Char(' '), 0, 0), FieldType::Integer);
+    t.addField(field, FieldType(type), size);
+    // A grid shows the row: every value is read (and converted) before the user edits.
+    const auto show = [&t] {
+        t.Open();
+        for (const TField *f : t.Fields())
+            f->DisplayText();
+    };
+    show();
+    QCOMPARE(t.RecordCount(), 1);
+
+    // The row as another tool left it deletes (kept here by rolling the deletion back).
+    QVERIFY(dm->connection().transaction());
+    t.Delete();
+    QCOMPARE(db.scalar(count).toInt(), 0);
+    QVERIFY(dm->connection().rollback());
+    t.Close();
+    show();
+    QCOMPARE(t.RecordCount(), 1);
+
+    // Each post compares with what was read, then with what the post before it stored.
+    for (const QString &text : typed) {
+        t.Edit();
+        t.FieldByName(field)->setText(text);
+        t.Post();
+        QCOMPARE(t.State(), DataSetState::Browse);
+    }
+    t.Delete();
+    QCOMPARE(db.scalar(count).toInt(), 0);
+}
+
+QTEST_MAIN(TestPostConflict)
+#include "tst_postconflict.moc"
