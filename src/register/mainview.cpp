@@ -183,9 +183,10 @@ void TFrmmain::setGridFont(const QFont &font, const QColor &color)
 void TFrmmain::BtnFontClick()
 {
     QFont font = Grid->font();
-    if (!Seams::dialogs().chooseFont(font, this))
+    QColor color = Grid->palette().color(QPalette::Text);
+    if (!Seams::dialogs().chooseFont(font, color, this))
         return;
-    setGridFont(font, Grid->palette().color(QPalette::Text));
+    setGridFont(font, color);
 }
 
 int TFrmmain::colorToValue(const QColor &color)
