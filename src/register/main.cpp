@@ -282,8 +282,8 @@ void TFrmmain::createActions()
     ExpToWord = makeAction("ExpToWord", tr("Открыть в &Word"), tr("Открыть в Word"), tr("Открыть в Word"), none, 13);
     ExpToMail = makeAction("ExpToMail", tr("Отправить по почте"), tr("Отправить по почте"), tr("Отправить по почте"), none, 14);
     ExpToExcel = makeAction("ExpToExcel", tr("Экспорт в &Excel"), tr("Экспорт в Excel"), tr("Экспорт в Excel"), none, 12);
-    ActPrintCard = makeAction("ActPrintCard", tr("Печать карточки"), tr("Печать карточки"), tr("Печать карточки"),
-                              none, 15);
+    ActPrintCard =
+        makeAction("ActPrintCard", tr("Печать карточки"), tr("Печать карточки"), tr("Печать карточки"), none, 15);
     ViewTechOnOtdel = makeAction("ViewTechOnOtdel", tr("Техника по отделам"), tr("Техника по отделам"),
                                  tr("Техника по отделам"), none, -1);
     Arhive = makeAction("Arhive", tr("Архивация"), tr("Архивация"), tr("Архивация"), none, -1);
@@ -463,7 +463,8 @@ void TFrmmain::fitStatusPanels()
     // Sized in the panels' own font, so that no font cuts their texts: the count has room
     // for a five-digit number, the hint panel for the longest hint of the window.
     const QFontMetrics fm(StatusPanel0->font());
-    const int padding = 2 * (StatusPanel0->frameWidth() + StatusPanel0->margin()) + fm.horizontalAdvance(QLatin1Char(' '));
+    const int padding =
+        2 * (StatusPanel0->frameWidth() + StatusPanel0->margin()) + fm.horizontalAdvance(QLatin1Char(' '));
     StatusPanel0->setFixedWidth(fm.horizontalAdvance(FormatText(tr("Всего %d компонента(ов)"), {99999})) + padding);
     int longest = 0;
     const QFontMetrics hintFm(StatusPanel1->font());

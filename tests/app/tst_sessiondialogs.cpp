@@ -9,10 +9,10 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QScopeGuard>
-#include <QStyle>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
 #include <QToolButton>
 #include <QtTest>
 

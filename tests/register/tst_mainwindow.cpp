@@ -8,15 +8,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
-#include <QScopeGuard>
-#include <QStyle>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolBar>
 #include <QtTest>
 
