@@ -24,6 +24,7 @@ FontColorDialog::FontColorDialog(const QFont &font, const QColor &color, QWidget
     FontDialog1->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     // Shown inside this dialog, not as a window of its own.
     FontDialog1->setWindowFlags(Qt::Widget);
+    FontDialog1->setSizeGripEnabled(false);
     FontDialog1->setVisible(true);
     // Its own dialog handling would hide it on Escape and swallow Return: both are this
     // dialog's.
