@@ -43,7 +43,7 @@ public:
     QString fileName;
     int message(Icon, const QString &, const QString &, int, int) override { return Ok; }
     int exec(QDialog &) override { return 0; }
-    bool chooseFont(QFont &, QWidget *) override { return false; }
+    bool chooseFont(QFont &, QColor &, QWidget *) override { return false; }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return fileName; }
 };
 

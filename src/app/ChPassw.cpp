@@ -1,6 +1,7 @@
 #include "app/ChPassw.h"
 
 #include "app/DialogButtons.h"
+#include "app/PasswordEdit.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -21,7 +22,7 @@ TFrmChPassw::TFrmChPassw(QWidget *parent) : QDialog(parent)
         auto *l = new QLabel(label, this);
         auto *e = new QLineEdit(this);
         e->setObjectName(QLatin1String(name));
-        e->setEchoMode(QLineEdit::Password);
+        makePasswordEdit(e);
         e->setMaxLength(MaxPasswordLength);
         l->setBuddy(e);
         form->addWidget(l);

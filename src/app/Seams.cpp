@@ -1,9 +1,10 @@
 #include "app/Seams.h"
 
+#include "app/FontDialog.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -45,13 +46,14 @@ public:
 
     int exec(QDialog &dialog) override { return dialog.exec(); }
 
-    bool chooseFont(QFont &font, QWidget *parent) override
+    bool chooseFont(QFont &font, QColor &color, QWidget *parent) override
     {
-        bool ok = false;
-        const QFont chosen = QFontDialog::getFont(&ok, font, parent);
-        if (ok)
-            font = chosen;
-        return ok;
+        FontColorDialog dlg(font, color, parent);
+        if (dlg.exec() != QDialog::Accepted)
+            return false;
+        font = dlg.selectedFont();
+        color = dlg.selectedColor();
+        return true;
     }
 
     QString saveFileName(QWidget *parent, const QString &title, const QString &filter,

@@ -2,6 +2,7 @@
 // Seams between the program and what a headless test must answer or set: message boxes,
 // modal dialogs, the font and save-file dialogs, the clock and the program's folder.
 // The program uses the desktop versions; tests install their own (tests/support).
+#include <QColor>
 #include <QDateTime>
 #include <QFont>
 #include <QString>
@@ -20,8 +21,9 @@ public:
                         int defaultButton = NoButton) = 0;
     // Runs a dialog modally and returns its result (QDialog::Accepted or Rejected).
     virtual int exec(QDialog &dialog) = 0;
-    // The font dialog; returns false when the user cancels.
-    virtual bool chooseFont(QFont &font, QWidget *parent) = 0;
+    // The font dialog, with the text colour beside the font: opens on the given ones and
+    // sets both to the user's choice; returns false (both unchanged) when he cancels.
+    virtual bool chooseFont(QFont &font, QColor &color, QWidget *parent) = 0;
     // The save-file dialog; an empty result is a cancel. `filter` is in Qt's form
     // ("Name (*.ext)"), `defaultSuffix` without the dot.
     virtual QString saveFileName(QWidget *parent, const QString &title, const QString &filter,

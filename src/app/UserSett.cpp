@@ -3,6 +3,7 @@
 #include "app/ChPassw.h"
 #include "app/DialogButtons.h"
 #include "app/Guard.h"
+#include "app/PasswordEdit.h"
 #include "app/Seams.h"
 #include "app/Session.h"
 #include "data/Tdm.h"
@@ -40,7 +41,7 @@ TFrmSett::TFrmSett(QWidget *parent) : QDialog(parent)
     LabeledEdit2 = new QLineEdit(this);
     LabeledEdit2->setObjectName(QStringLiteral("LabeledEdit2"));
     LabeledEdit2->setReadOnly(true);
-    LabeledEdit2->setEchoMode(QLineEdit::Password);
+    makePasswordEdit(LabeledEdit2);
     labelPassw->setBuddy(LabeledEdit2);
     SpeedButton1 = new QToolButton(this);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));

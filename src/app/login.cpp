@@ -3,6 +3,7 @@
 #include "app/DialogButtons.h"
 #include "app/Guard.h"
 #include "app/MsgBox.h"
+#include "app/PasswordEdit.h"
 #include "app/Seams.h"
 #include "app/Session.h"
 #include "app/Splash.h"
@@ -67,7 +68,7 @@ TFrmLogin::TFrmLogin(TFrmSplash *splash, QWidget *parent) : QDialog(parent), m_s
     labelPassw->setObjectName(QStringLiteral("Label3"));
     ep = new QLineEdit(GroupBox1);
     ep->setObjectName(QStringLiteral("ep"));
-    ep->setEchoMode(QLineEdit::Password);
+    makePasswordEdit(ep);
     labelPassw->setBuddy(ep);
     box->addWidget(labelPassw);
     box->addWidget(ep);

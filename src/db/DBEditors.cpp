@@ -265,6 +265,9 @@ void DBLookupComboBox::choose(int index)
 
 DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent), m_link(new TFieldDataLink(this))
 {
+    // Tab moves on to the next control, as in every other editor of a form; notes have no
+    // use for tab characters, and a keyboard user must be able to leave the memo.
+    setTabChangesFocus(true);
     connect(m_link, &TFieldDataLink::refresh, this, [this] {
         if (!m_userModified)
             showField();

@@ -105,6 +105,7 @@ private:
     QVariantList m_keys;
 };
 
+// A multi-line text; Tab leaves it for the next control.
 class DBMemo : public QPlainTextEdit {
     Q_OBJECT
 public:

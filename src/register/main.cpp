@@ -128,6 +128,9 @@ TFrmmain::TFrmmain(QWidget *parent) : QMainWindow(parent)
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
 
     createActions();
+    // Nobody has logged in yet: the actions of the rights table stay off until the
+    // user's own rights are applied.
+    applyRights(QString());
     createMenus();
     createToolBar();
 
@@ -279,7 +282,8 @@ void TFrmmain::createActions()
     ExpToWord = makeAction("ExpToWord", tr("Открыть в &Word"), tr("Открыть в Word"), tr("Открыть в Word"), none, 13);
     ExpToMail = makeAction("ExpToMail", tr("Отправить по почте"), tr("Отправить по почте"), tr("Отправить по почте"), none, 14);
     ExpToExcel = makeAction("ExpToExcel", tr("Экспорт в &Excel"), tr("Экспорт в Excel"), tr("Экспорт в Excel"), none, 12);
-    ActPrintCard = makeAction("ActPrintCard", tr("Печать карточки"), QString(), QString(), none, 15);
+    ActPrintCard =
+        makeAction("ActPrintCard", tr("Печать карточки"), tr("Печать карточки"), tr("Печать карточки"), none, 15);
     ViewTechOnOtdel = makeAction("ViewTechOnOtdel", tr("Техника по отделам"), tr("Техника по отделам"),
                                  tr("Техника по отделам"), none, -1);
     Arhive = makeAction("Arhive", tr("Архивация"), tr("Архивация"), tr("Архивация"), none, -1);
@@ -447,12 +451,28 @@ void TFrmmain::createStatusBar()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel0->setFixedWidth(150);
     StatusPanel1 = new QLabel(StatusBar1);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-    StatusPanel1->setMinimumWidth(50);
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1, 1);
+    fitStatusPanels();
+}
+
+void TFrmmain::fitStatusPanels()
+{
+    // Sized in the panels' own font, so that no font cuts their texts: the count has room
+    // for a five-digit number, the hint panel for the longest hint of the window.
+    const QFontMetrics fm(StatusPanel0->font());
+    const int padding =
+        2 * (StatusPanel0->frameWidth() + StatusPanel0->margin()) + fm.horizontalAdvance(QLatin1Char(' '));
+    StatusPanel0->setFixedWidth(fm.horizontalAdvance(FormatText(tr("Всего %d компонента(ов)"), {99999})) + padding);
+    int longest = 0;
+    const QFontMetrics hintFm(StatusPanel1->font());
+    for (const QAction *a : findChildren<QAction *>())
+        longest = qMax(longest, hintFm.horizontalAdvance(a->statusTip()));
+    for (const QWidget *w : findChildren<QWidget *>())
+        longest = qMax(longest, hintFm.horizontalAdvance(w->statusTip()));
+    StatusPanel1->setMinimumWidth(longest + padding);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -487,6 +507,11 @@ bool TFrmmain::event(QEvent *event)
         ShowAppHint(static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     }
+    if (event->type() == QEvent::FontChange && StatusBar1) {
+        const bool done = QMainWindow::event(event);
+        fitStatusPanels();
+        return done;
+    }
     return QMainWindow::event(event);
 }
 
@@ -495,15 +520,23 @@ bool TFrmmain::event(QEvent *event)
 
 void TFrmmain::SetupForUser()
 {
-    restoreUserSettings();
-    applyRights();
+    // The rights come first and cannot fail: whatever goes wrong below, the user never
+    // works with actions that are not his. From here on closing saves the settings and
+    // writes the log, even when a later step has failed.
+    applyRights(session().CurrentUserType);
     m_userSetUp = true;
-    DataSource1DataChange();
+    // Each step on its own: a failed re-sort must not keep the window's size or the
+    // edit rights from being restored.
+    Guard::run([this] { restoreGridFont(); });
+    Guard::run([this] { restoreSortColumn(); });
+    Guard::run([this] { restoreWindowPlace(); });
+    Guard::run([this] { DataSource1DataChange(); });
 }
 
-void TFrmmain::applyRights()
+void TFrmmain::applyRights(const QString &userType)
 {
-    const Session &s = session();
+    Session s;
+    s.CurrentUserType = userType;
     const bool admin = s.typeIn(QStringLiteral("A"));
     Action10->setEnabled(admin);
     FileAdminUser->setEnabled(admin);

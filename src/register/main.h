@@ -34,7 +34,7 @@ public:
     QSplitter *Splitter1;
     QWidget *PanelAdd;
     DBMemo *DBMemo1;  // the current item's notes
-    QStatusBar *StatusBar1;
+    QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanel0;  // the item count
     QLabel *StatusPanel1;  // the long hint
     QToolBar *ToolBar1;
@@ -162,10 +162,15 @@ private:
     QWidget *createFindPanel();
     QWidget *createSortPanel();
     void createStatusBar();
+    void fitStatusPanels();
     void declareQry();
     void declareGrid();
-    void applyRights();
-    void restoreUserSettings();
+    // Enables the actions of the rights table for a type letter ("" for nobody).
+    void applyRights(const QString &userType);
+    // The steps of restoring the view settings.
+    void restoreGridFont();
+    void restoreSortColumn();
+    void restoreWindowPlace();
     void setGridFont(const QFont &font, const QColor &color);
     void showCount();
     void GridDrawColumnCell(TDBGrid::DrawCell &cell);

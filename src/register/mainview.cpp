@@ -183,9 +183,10 @@ void TFrmmain::setGridFont(const QFont &font, const QColor &color)
 void TFrmmain::BtnFontClick()
 {
     QFont font = Grid->font();
-    if (!Seams::dialogs().chooseFont(font, this))
+    QColor color = Grid->palette().color(QPalette::Text);
+    if (!Seams::dialogs().chooseFont(font, color, this))
         return;
-    setGridFont(font, Grid->palette().color(QPalette::Text));
+    setGridFont(font, color);
 }
 
 int TFrmmain::colorToValue(const QColor &color)
@@ -219,11 +220,10 @@ QColor TFrmmain::colorFromValue(int value)
     return QColor(Qt::black);
 }
 
-void TFrmmain::restoreUserSettings()
+void TFrmmain::restoreGridFont()
 {
     const IniFile *ini = dm->SettingsFile();
     const QString s = userSection();
-
     QFont font = Grid->font();
     font.setFamily(ini->readString(s, QStringLiteral("fontname"), DefaultFontName));
     int size = ini->readInteger(s, QStringLiteral("fontsize"), DefaultFontSize);
@@ -239,12 +239,22 @@ void TFrmmain::restoreUserSettings()
     font.setItalic(ini->readBool(s, QStringLiteral("fontItalic"), false));
     font.setUnderline(ini->readBool(s, QStringLiteral("fontUnderline"), false));
     setGridFont(font, color);
+}
 
+void TFrmmain::restoreSortColumn()
+{
+    const IniFile *ini = dm->SettingsFile();
+    const QString s = userSection();
     const QString sortField = ini->readString(s, QStringLiteral("SortField"), DefaultSortField);
     for (int i = 0; i < Grid->columnCount(); ++i)
         if (Grid->column(i).FieldName == sortField)
             GridTitleClick(i);
+}
 
+void TFrmmain::restoreWindowPlace()
+{
+    const IniFile *ini = dm->SettingsFile();
+    const QString s = userSection();
     resize(ini->readInteger(s, QStringLiteral("width"), DefaultWidth),
            ini->readInteger(s, QStringLiteral("height"), DefaultHeight));
     move(ini->readInteger(s, QStringLiteral("left"), x()), ini->readInteger(s, QStringLiteral("top"), y()));

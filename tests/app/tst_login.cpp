@@ -71,6 +71,10 @@ private slots:
         QCOMPARE(dlg.el->text(), QStringLiteral("18.05.2005 13:33:38"));
         QVERIFY(dlg.el->isReadOnly());
         QCOMPARE(dlg.ep->echoMode(), QLineEdit::Password);
+        // Each typed character shows as "*", not as the style's own mark.
+        QTest::keyClicks(dlg.ep, QStringLiteral("d1"));
+        QCOMPARE(dlg.ep->displayText(), QStringLiteral("**"));
+        dlg.ep->clear();
 
         pick(dlg, QStringLiteral("R"));
         pick(dlg, login);

@@ -7,9 +7,12 @@
 #include "data/Tdm.h"
 #include "db/TDataSet.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
 #include <QToolButton>
 #include <QtTest>
 
@@ -240,6 +243,32 @@ private slots:
         QVERIFY(!d.messages[0].text.isEmpty());
         QCOMPARE(storedPassword(db), QStringLiteral("a"));
         QCOMPARE(session().CurrentPassword, QStringLiteral("new"));
+    }
+
+    // Every password edit shows "*" for each character, whatever the desktop's style
+    // would put there.
+    void passwordsShowStars_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::newRow("Fusion") << "Fusion";
+        QTest::newRow("Windows") << "Windows";
+    }
+    void passwordsShowStars()
+    {
+        QFETCH(QString, style);
+        QStyle *previous = QApplication::style();
+        const QString previousName = previous->name();
+        auto restore = qScopeGuard([&] { QApplication::setStyle(previousName); });
+        QVERIFY(QApplication::setStyle(style));
+        TFrmChPassw dlg;
+        type(dlg.LabeledEdit1, QStringLiteral("пароль"));
+        type(dlg.LabeledEdit2, QStringLiteral("abc"));
+        QCOMPARE(dlg.LabeledEdit1->displayText(), QStringLiteral("******"));
+        QCOMPARE(dlg.LabeledEdit2->displayText(), QStringLiteral("***"));
+        TFrmSett sett;
+        sett.LabeledEdit2->setText(QStringLiteral("a1"));
+        QCOMPARE(sett.LabeledEdit2->displayText(), QStringLiteral("**"));
+        QCOMPARE(sett.LabeledEdit2->echoMode(), QLineEdit::Password);
     }
 
     void aboutBox()

@@ -4,6 +4,7 @@
 #include "register/editu.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
 #include <QtTest>
 
@@ -30,6 +31,7 @@ private slots:
     void editRefusedWhenChangedMeanwhile_data() { TestDb::addBackendRows(); }
     void editRefusedWhenChangedMeanwhile();
     void badDateIsRefused();
+    void tabLeavesTheNotes();
     void deleteAsksFirst();
     void deleteCascadesToRepairs_data() { TestDb::addBackendRows(); }
     void deleteCascadesToRepairs();
@@ -354,6 +356,38 @@ void TestItemEdit::badDateIsRefused()
     QVERIFY2(dialogs.messages.size() == 1, qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     QCOMPARE(db.module()->backend().dateTimeFromDb(db.scalar(QStringLiteral("select D_vup from izdel where id = 105"))),
              QDateTime(QDate(2004, 2, 29), QTime()));
+}
+
+void TestItemEdit::tabLeavesTheNotes()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;
+    logIn(1, QStringLiteral("A"));
+    TFrmmain w;
+    w.SetupForUser();
+    QVERIFY(w.Qry->Locate(QStringLiteral("id"), 103));
+    const QString notes = QStringLiteral("еле дышит пора сдавать в утиль");
+    QString afterTab, afterBacktab, memoText;
+    dialogs.dialogs.enqueue(editor([&](TFrmEdit &e) {
+        e.show();
+        QApplication::setActiveWindow(&e);
+        e.MemoInfo->setFocus();
+        QTest::keyClick(e.MemoInfo, Qt::Key_Tab);
+        afterTab = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        afterBacktab = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+        memoText = e.MemoInfo->toPlainText();
+        return pressOk(e);
+    }));
+    w.ActEdit->trigger();
+    // Tab moves on through the editor's order and back; the notes get no tab character.
+    QCOMPARE(afterTab, QStringLiteral("EditName"));
+    QCOMPARE(afterBacktab, QStringLiteral("MemoInfo"));
+    QCOMPARE(memoText, notes);
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(db.scalar(QStringLiteral("select Info from izdel where id = 103")).toString(), notes);
 }
 
 void TestItemEdit::deleteAsksFirst()

@@ -2,16 +2,21 @@
 // menus and toolbar, the highlight of found items, and closing.
 #include "RegisterTest.h"
 #include "app/Errors.h"
+#include "app/Guard.h"
 #include "db/DBEditors.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolBar>
 #include <QtTest>
 
@@ -37,6 +42,10 @@ private slots:
     void closingSavesThenLogs_data() { TestDb::addBackendRows(); }
     void closingSavesThenLogs();
     void closingWhenTheLogFails();
+    void failedSetupKeepsRightsAndClosing_data() { TestDb::addBackendRows(); }
+    void failedSetupKeepsRightsAndClosing();
+    void statusBarAndRowNumbersFitTheirTexts_data();
+    void statusBarAndRowNumbersFitTheirTexts();
 };
 
 void TestMainWindow::listAndLayout()
@@ -52,7 +61,6 @@ void TestMainWindow::listAndLayout()
     // The initial order is by name.
     QCOMPARE(column(w.Qry, QStringLiteral("id")).first(), QStringLiteral("103"));
     QCOMPARE(w.StatusPanel0->text(), QStringLiteral("Всего 7 компонента(ов)"));
-    QCOMPARE(w.StatusPanel0->width(), 150);
 
     const QStringList fields = {QStringLiteral("Name"), QStringLiteral("Nomer"), QStringLiteral("Proizvod"),
                                 QStringLiteral("D_vup"), QStringLiteral("Resurs"), QStringLiteral("Seria"),
@@ -310,6 +318,8 @@ void TestMainWindow::actionsTable_data()
                                       << "Расход материалов по периодам" << QKeySequence();
     QTest::newRow("ExpToWord") << "ExpToWord" << "Открыть в &Word" << "Открыть в Word" << "Открыть в Word" << QKeySequence();
     QTest::newRow("ExpToExcel") << "ExpToExcel" << "Экспорт в &Excel" << "Экспорт в Excel" << "Экспорт в Excel" << QKeySequence();
+    QTest::newRow("ActPrintCard") << "ActPrintCard" << "Печать карточки" << "Печать карточки" << "Печать карточки"
+                                  << QKeySequence();
     QTest::newRow("ActFont") << "ActFont" << "Шрифт" << "Шрифт" << "Изменение шрифта" << QKeySequence();
     QTest::newRow("ActFind") << "ActFind" << "Панель поиска" << "Поиск" << "Открыть панель поиска" << QKeySequence();
     QTest::newRow("ShowAdd") << "ShowAdd" << "Дополнительная информация" << "Показывать панель с дополнительной информацией"
@@ -426,6 +436,113 @@ void TestMainWindow::closingWhenTheLogFails()
     QVERIFY(!dialogs.messages.first().text.isEmpty());
     // The settings were saved before.
     QVERIFY(IniFile(iniPath(db)).valueExists(QStringLiteral("999"), QStringLiteral("width")));
+}
+
+namespace {
+
+// The actions of the rights table.
+QList<QAction *> rightsActions(const TFrmmain &w)
+{
+    return {w.Action10, w.FileAdminUser, w.FileLogView, w.ObrZajaw, w.ObrRemont, w.ActAdd, w.ActEdit, w.ActDel,
+            w.Action14, w.SprVidRemont, w.SprStates, w.SprResurs, w.Action1};
+}
+
+}  // namespace
+
+void TestMainWindow::failedSetupKeepsRightsAndClosing()
+{
+    TAVRELL_TEST_DB(db);
+    TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
+    FixedClock clock(QDateTime(QDate(2024, 3, 6), QTime(10, 15, 0)));
+    IniFile &ini = *dm->SettingsFile();
+    ini.writeString(QStringLiteral("3"), QStringLiteral("SortField"), QStringLiteral("Seria"));
+    ini.writeInteger(QStringLiteral("3"), QStringLiteral("width"), 910);
+    logIn(3, QStringLiteral("D"));
+    const QString countLog = QStringLiteral("select count(*) from UserLog where LogAction = 2 and usr = 3");
+    QCOMPARE(db.scalar(countLog).toInt(), 0);
+    {
+        TFrmmain w;
+        // Before the set-up nobody's rights apply, not everybody's.
+        for (QAction *a : rightsActions(w))
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+
+        // The re-sort to the stored column cannot read the list any more.
+        db.query(QStringLiteral("alter table izdel rename to izdel_gone"));
+        // As the start-up runs it: an error that escapes is shown there.
+        Guard::run([&] { w.SetupForUser(); });
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages.first().icon, Dialogs::Icon::Critical);
+        QVERIFY(!w.Qry->Active());
+        // A dispatcher all the same: requests only.
+        for (QAction *a : rightsActions(w))
+            QVERIFY2(a->isEnabled() == (a == w.ObrZajaw), qPrintable(a->objectName()));
+        // The steps after the failed one ran.
+        QCOMPARE(w.width(), 910);
+
+        dialogs.clear();
+        ini.writeInteger(QStringLiteral("3"), QStringLiteral("width"), 0);
+        w.resize(940, 420);
+        QSignalSpy closed(&w, &TFrmmain::closed);
+        w.close();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    }
+    // Closing saved the settings and wrote its one log row.
+    QCOMPARE(IniFile(iniPath(db)).readInteger(QStringLiteral("3"), QStringLiteral("width"), 0), 940);
+    QCOMPARE(db.scalar(countLog).toInt(), 1);
+}
+
+void TestMainWindow::statusBarAndRowNumbersFitTheirTexts_data()
+{
+    QTest::addColumn<int>("pointSize");  // of the application's font; 0: as it is
+    QTest::newRow("default font") << 0;
+    QTest::newRow("12 points") << 12;
+}
+
+void TestMainWindow::statusBarAndRowNumbersFitTheirTexts()
+{
+    QFETCH(int, pointSize);
+    const QFont appFont = QApplication::font();
+    auto restoreFont = qScopeGuard([&] { QApplication::setFont(appFont); });
+    if (pointSize > 0) {
+        QFont f = appFont;
+        f.setPointSize(pointSize);
+        QApplication::setFont(f);
+    }
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    TAVRELL_START_PROGRAM(db);
+    ScriptedDialogs dialogs;  // every message is answered, none waits
+    for (int id = 120; id < 126; ++id)
+        db.query(QStringLiteral("insert into izdel (id, Name) values (%1, 'Item %1')").arg(id));
+    logIn(1, QStringLiteral("A"));
+    TFrmmain w;
+    w.SetupForUser();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // The count, whole.
+    QCOMPARE(w.StatusPanel0->text(), QStringLiteral("Всего 13 компонента(ов)"));
+    const QFontMetrics panelFm(w.StatusPanel0->font());
+    QVERIFY2(w.StatusPanel0->contentsRect().width() >= panelFm.horizontalAdvance(w.StatusPanel0->text()),
+             qPrintable(QStringLiteral("%1 px").arg(w.StatusPanel0->width())));
+    // The hint panel has room for the longest hint of the window's actions.
+    int longest = 0;
+    for (QAction *a : w.findChildren<QAction *>())
+        longest = qMax(longest, QFontMetrics(w.StatusPanel1->font()).horizontalAdvance(a->statusTip()));
+    QVERIFY(longest > 0);
+    QVERIFY2(w.StatusPanel1->minimumWidth() >= longest, qPrintable(QString::number(w.StatusPanel1->minimumWidth())));
+    w.resize(w.minimumSizeHint().width(), w.height());
+    QVERIFY(w.StatusPanel1->contentsRect().width() >= longest);
+
+    // The row numbers of two digits, whole.
+    QHeaderView *rows = w.Grid->verticalHeader();
+    QCOMPARE(rows->count(), 13);
+    QCOMPARE(w.Grid->model()->headerData(12, Qt::Vertical).toString(), QStringLiteral("13"));
+    const int margin = rows->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, rows);
+    QVERIFY2(rows->width() - 2 * margin >= QFontMetrics(rows->font()).horizontalAdvance(QStringLiteral("13")),
+             qPrintable(QStringLiteral("%1 px").arg(rows->width())));
 }
 
 QTEST_MAIN(TestMainWindow)

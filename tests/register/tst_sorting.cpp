@@ -289,21 +289,38 @@ void TestSorting::fontDialog()
     w.SetupForUser();
     const QFont before = w.Grid->font();
     const int widthBefore = w.Grid->columnWidthPixels(0);
-    w.ActFont->trigger();  // cancelled
+    dialogs.fontColors.enqueue(QColor(Qt::blue));  // not taken: the dialog is cancelled
+    w.ActFont->trigger();
     QCOMPARE(w.Grid->font(), before);
+    QCOMPARE(w.Grid->palette().color(QPalette::Text), QColor(Qt::black));
+    dialogs.fontColors.clear();
 
     QFont chosen(QStringLiteral("DejaVu Serif"), 16);
     chosen.setItalic(true);
     dialogs.fonts.enqueue(chosen);
+    dialogs.fontColors.enqueue(QColor(128, 0, 0));
     w.ActFont->trigger();
     QCOMPARE(w.Grid->font().family(), QStringLiteral("DejaVu Serif"));
     QCOMPARE(w.Grid->font().pointSize(), 16);
     QVERIFY(w.Grid->font().italic());
     QCOMPARE(w.DBMemo1->font(), w.Grid->font());
+    // The colour is chosen in the same dialog, which opens on the grid's own.
+    QCOMPARE(dialogs.offeredFontColors, QList<QColor>({QColor(Qt::black), QColor(Qt::black)}));
+    QCOMPARE(w.Grid->palette().color(QPalette::Text), QColor(128, 0, 0));
+    QCOMPARE(w.DBMemo1->palette().color(QPalette::Text), QColor(128, 0, 0));
     // The columns grow with the font.
     QVERIFY(w.Grid->columnWidthPixels(0) > widthBefore);
     // The list windows copy it.
     QCOMPARE(TDBGrid::mainGridFont(), w.Grid->font());
+
+    // A font chosen without touching the colour keeps it; the next dialog offers it.
+    dialogs.fonts.enqueue(before);
+    w.ActFont->trigger();
+    QCOMPARE(dialogs.offeredFontColors.last(), QColor(128, 0, 0));
+    QCOMPARE(w.Grid->palette().color(QPalette::Text), QColor(128, 0, 0));
+    // It is stored as the colour value.
+    w.SaveUserSettings();
+    QCOMPARE(IniFile(iniPath(db)).readInteger(QStringLiteral("1"), QStringLiteral("fontcolor"), -1), 128);
 }
 
 void TestSorting::defaultsOnFirstLogin()

@@ -52,11 +52,14 @@ int ScriptedDialogs::exec(QDialog &dialog)
     return dialogs.dequeue()(dialog);
 }
 
-bool ScriptedDialogs::chooseFont(QFont &font, QWidget *)
+bool ScriptedDialogs::chooseFont(QFont &font, QColor &color, QWidget *)
 {
+    offeredFontColors << color;
     if (fonts.isEmpty())
         return false;
     font = fonts.dequeue();
+    if (!fontColors.isEmpty())
+        color = fontColors.dequeue();
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
     QQueue<std::function<int(QDialog &)>> dialogs;     // handlers for modal dialogs, in order
     QStringList execLog;                               // objectName of every dialog run modally
     QQueue<QFont> fonts;                               // fonts to choose; empty = cancel
+    QQueue<QColor> fontColors;                         // the colour chosen with each font; empty = kept
+    QList<QColor> offeredFontColors;                   // the colour each font dialog opened with
     QQueue<QString> saveNames;                         // file names to choose; empty = cancel
     QStringList saveTitles, saveFilters;
 
@@ -38,7 +40,7 @@ public:
 
     int message(Icon icon, const QString &caption, const QString &text, int buttons, int defaultButton) override;
     int exec(QDialog &dialog) override;
-    bool chooseFont(QFont &font, QWidget *parent) override;
+    bool chooseFont(QFont &font, QColor &color, QWidget *parent) override;
     QString saveFileName(QWidget *parent, const QString &title, const QString &filter,
                          const QString &defaultSuffix) override;
 };
