@@ -1,7 +1,7 @@
 #include "export/CSVobj.h"
 
 #include "app/Errors.h"
-#include "export/Cp1251.h"
+#include "data/Cp1251.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -3,10 +3,10 @@
 #include "app/Errors.h"
 #include "app/MsgBox.h"
 #include "app/Seams.h"
+#include "data/Cp1251.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
 #include "export/CSVobj.h"
-#include "export/Cp1251.h"
 #include "export/GridColumns.h"
 
 #include <QCoreApplication>

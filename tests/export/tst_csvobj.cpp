@@ -2,8 +2,8 @@
 // reads back from files with any kind of line break, and file errors that lose nothing.
 #include "TestSupport.h"
 #include "app/Errors.h"
+#include "data/Cp1251.h"
 #include "export/CSVobj.h"
-#include "export/Cp1251.h"
 #include "export/StrTools.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 // named CSV file.
 #include "ItemListWindow.h"
 #include "TestSupport.h"
+#include "data/Cp1251.h"
 #include "export/CSVobj.h"
-#include "export/Cp1251.h"
 #include "export/MailSender.h"
 #include "export/RecordingMailSender.h"
 #include "export/sg2csv.h"
