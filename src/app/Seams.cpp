@@ -1,9 +1,9 @@
 #include "app/Seams.h"
 
-#include <QFileIconProvider>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
