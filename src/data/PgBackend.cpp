@@ -98,6 +98,14 @@ void PgBackend::useDatabase(const QString &name)
     }
     try {
         openOn(lower);
+        // Within the creation script the tables are yet to come.
+        if (!m_inScript) {
+            QSqlQuery q(connection());
+            exec(q, QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() "
+                                   "AND tablename IN ('ids', 'users', 'izdel', 'states')"));
+            if (!q.next() || q.value(0).toInt() != 4)
+                throw DbError(tr("это не база данных этой программы (в ней нет ее таблиц)"));
+        }
     } catch (const DbError &e) {
         // Stay connected to the server, as a failed "use" leaves the session where it was.
         try {

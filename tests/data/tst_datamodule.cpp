@@ -300,6 +300,7 @@ private slots:
         QTest::newRow("sqlite: truncated") << "sqlite" << "truncated";
         QTest::newRow("sqlite: read-only folder") << "sqlite" << "read-only folder";
         QTest::newRow("postgres: no right to connect") << "postgres" << "no connect";
+        QTest::newRow("postgres: another program's database") << "postgres" << "foreign";
     }
 
     void existingDatabaseThatCannotBeUsed()
@@ -321,7 +322,9 @@ private slots:
             role = std::make_unique<PlainRole>();
             server = role->server();
         }
-        if (kind == QLatin1String("truncated") || kind == QLatin1String("read-only folder") || pg) {
+        if (pg && kind == QLatin1String("foreign")) {
+            adminExec(QStringLiteral("CREATE DATABASE %1").arg(name));
+        } else if (kind == QLatin1String("truncated") || kind == QLatin1String("read-only folder") || pg) {
             // The program's own database, made by a first start.
             writeBytes(ini, QStringLiteral("[main]\r\nserver=%1\r\n").arg(pg ? testPgServer() : server).toUtf8());
             Start s(dir.path());
@@ -332,7 +335,7 @@ private slots:
             writeBytes(file, QByteArray());
         if (kind == QLatin1String("text"))
             writeBytes(file, QByteArray("Это не база данных, а просто текст.\r\n").repeated(200));
-        if (kind == QLatin1String("foreign")) {
+        if (!pg && kind == QLatin1String("foreign")) {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
             db.setDatabaseName(file);
             QVERIFY(db.open());
