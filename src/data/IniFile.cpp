@@ -54,8 +54,10 @@ void IniFile::load()
         return fail(State::TooLarge, tooLarge);
     m_state = State::Read;
 
+    // Decoding is what finds a byte sequence that is not UTF-8.
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString asUtf8 = utf8.decode(bytes);
+    const QString decoded = utf8.decode(bytes);
+    Q_UNUSED(decoded);
     m_encoding = utf8.hasError() ? Encoding::Cp1251 : Encoding::Utf8;
 
     QString section;
