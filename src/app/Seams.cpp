@@ -5,10 +5,42 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPushButton>
 
 namespace {
+
+// Guesses a file's type and icon from its name alone. The stock guess reads the file when
+// its name says too little, and closing that read drops SQLite's POSIX locks on the
+// database files in this process: another copy would then believe it has the database
+// to itself.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QFileIconProvider::icon(Folder);
+        const QIcon themed = QIcon::fromTheme(mimeOf(info).iconName());
+        return themed.isNull() ? QFileIconProvider::icon(File) : themed;
+    }
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QApplication::translate("Seams", "Папка");
+        return mimeOf(info).comment();
+    }
+
+private:
+    QMimeType mimeOf(const QFileInfo &info) const
+    {
+        return m_mime.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+    QMimeDatabase m_mime;
+};
 
 class DesktopDialogs : public Dialogs {
 public:
@@ -60,6 +92,9 @@ public:
                          const QString &defaultSuffix) override
     {
         QFileDialog dlg(parent, title, QString(), filter);
+        // Qt's own dialog, so that the name-only type guess is the one it uses.
+        dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+        dlg.setIconProvider(&m_iconProvider);
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setDefaultSuffix(defaultSuffix);
         dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -67,6 +102,9 @@ public:
             return QString();
         return dlg.selectedFiles().constFirst();
     }
+
+private:
+    NameOnlyIconProvider m_iconProvider;
 };
 
 class SystemClock : public Clock {

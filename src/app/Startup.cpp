@@ -1,6 +1,8 @@
 #include "app/Startup.h"
 
+#include "app/Errors.h"
 #include "app/Guard.h"
+#include "app/MsgBox.h"
 #include "app/Seams.h"
 #include "app/Splash.h"
 #include "app/login.h"
@@ -27,9 +29,29 @@ void showModal(TFrmmain &window)
     loop.exec();
 }
 
+int runSteps();
+
 }  // namespace
 
 int run()
+{
+    // Nothing may end the process from here on as an exception: a start that fails shows
+    // one message and ends with a code that says so.
+    try {
+        return runSteps();
+    } catch (const TavrellError &e) {
+        dm = nullptr;
+        ErrorBox(e.message());
+    } catch (const std::exception &e) {
+        dm = nullptr;
+        ErrorBox(QString::fromLocal8Bit(e.what()));
+    }
+    return 1;
+}
+
+namespace {
+
+int runSteps()
 {
     QApplication::setApplicationName(QStringLiteral("Tavrell"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -68,5 +90,7 @@ int run()
     dm = nullptr;
     return 0;
 }
+
+}  // namespace
 
 }  // namespace Startup

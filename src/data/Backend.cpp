@@ -58,23 +58,39 @@ QString Backend::serverText(const QSqlError &e)
     return db.isEmpty() ? e.text().trimmed() : db;
 }
 
+namespace {
+const QRegularExpression &createDb()
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*CREATE\\s+DATABASE\\s+(\\S+)\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+const QRegularExpression &useDb()
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*use\\s+(\\S+)\\s*;?\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+}  // namespace
+
+bool Backend::choosesDatabase(const QString &batch)
+{
+    return createDb().match(batch).hasMatch() || useDb().match(batch).hasMatch();
+}
+
 void Backend::execBatch(const QString &batch)
 {
-    static const QRegularExpression createDb(
-        QStringLiteral("^\\s*CREATE\\s+DATABASE\\s+(\\S+)\\s*$"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression useDb(QStringLiteral("^\\s*use\\s+(\\S+)\\s*;?\\s*$"),
-                                          QRegularExpression::CaseInsensitiveOption);
     // T-SQL session options: nothing on our backends answers to them.
     static const QRegularExpression setOption(
         QStringLiteral("^\\s*SET\\s+(QUOTED_IDENTIFIER|ANSI_NULLS)\\s+(ON|OFF)\\s*;?\\s*$"),
         QRegularExpression::CaseInsensitiveOption);
 
-    QRegularExpressionMatch m = createDb.match(batch);
+    QRegularExpressionMatch m = createDb().match(batch);
     if (m.hasMatch()) {
         createDatabase(mappedName(bareName(m.captured(1))));
         return;
     }
-    m = useDb.match(batch);
+    m = useDb().match(batch);
     if (m.hasMatch()) {
         useDatabase(mappedName(bareName(m.captured(1))));
         return;

@@ -2,12 +2,20 @@
 // What differs between the embedded database and a shared server. The data module talks to
 // the backend; everybody else reaches the database through the data module and the
 // data-aware layer, on the one named connection.
+#include "app/Errors.h"
+
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <memory>
+
+// "use" found no database of that name: the one case in which the creation script runs.
+class DatabaseMissingError : public DbError {
+public:
+    using DbError::DbError;
+};
 
 class Backend {
 public:
@@ -30,8 +38,12 @@ public:
     // Connects to the server without choosing the program's database. Raises DbError.
     virtual void open() = 0;
     // Carries out one batch of the creation script: "CREATE DATABASE [x]", "use [x]", the
-    // T-SQL session options, or a statement for the server. Raises DbError.
+    // T-SQL session options, or a statement for the server. Raises DbError; a "use" of a
+    // database that does not exist raises DatabaseMissingError.
     void execBatch(const QString &batch);
+    // Whether the batch is a "CREATE DATABASE" or a "use": the batches after a failed one
+    // would have no database to run in.
+    static bool choosesDatabase(const QString &batch);
     // Around a whole creation script (the embedded database checks its keys at the end).
     virtual void beginScript();
     virtual void endScript();

@@ -1,13 +1,17 @@
 #include "data/IniFile.h"
 
 #include "app/Errors.h"
+#include "data/Cp1251.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("IniFile", text); }
 
 bool sameName(const QString &a, const QString &b)
 {
@@ -28,39 +32,68 @@ IniFile::IniFile(const QString &fileName) : m_fileName(fileName) { load(); }
 void IniFile::load()
 {
     m_lines.clear();
+    const QFileInfo info(m_fileName);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    auto fail = [this](State state, const QString &why) {
+        m_state = state;
+        m_problem = why;
+    };
+    if (info.isDir())
+        return fail(State::Unreadable, tr("это папка, а не файл"));
+    const QString tooLarge = tr("файл больше %1 байт").arg(MaxSize);
+    if (info.size() > MaxSize)
+        return fail(State::TooLarge, tooLarge);
     QFile f(m_fileName);
-    if (!f.exists())
-        return;
-    if (f.size() > MaxSize) {
-        m_tooLarge = true;
-        return;
-    }
     if (!f.open(QIODevice::ReadOnly))
-        return;
-    QByteArray bytes = f.read(MaxSize);
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const QString text = QString::fromUtf8(bytes);
+        return fail(State::Unreadable, f.errorString());
+    const QByteArray bytes = f.read(MaxSize + 1);
+    if (f.error() != QFileDevice::NoError)
+        return fail(State::Unreadable, f.errorString());
+    if (bytes.size() > MaxSize)
+        return fail(State::TooLarge, tooLarge);
+    m_state = State::Read;
+
+    // Decoding is what finds a byte sequence that is not UTF-8.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8.decode(bytes);
+    Q_UNUSED(decoded);
+    m_encoding = utf8.hasError() ? Encoding::Cp1251 : Encoding::Utf8;
+
     QString section;
-    const QStringList raw = text.split(QLatin1Char('\n'));
-    for (int i = 0; i < raw.size(); ++i) {
-        QString lineText = raw.at(i);
-        if (lineText.endsWith(QLatin1Char('\r')))
-            lineText.chop(1);
-        if (i == raw.size() - 1 && lineText.isEmpty())
-            break;  // the final line break makes no extra line
+    qsizetype begin = 0;
+    while (begin < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', begin);
         Line line;
-        line.text = lineText;
-        const QString trimmed = lineText.trimmed();
-        const QString header = sectionHeader(trimmed);
-        if (!header.isEmpty()) {
-            section = header;
-        } else if (!trimmed.startsWith(QLatin1Char(';')) && !trimmed.startsWith(QLatin1Char('#'))) {
-            const int eq = trimmed.indexOf(QLatin1Char('='));
-            if (eq > 0) {
-                line.key = trimmed.left(eq).trimmed();
-                line.value = trimmed.mid(eq + 1).trimmed();
+        if (end < 0) {
+            line.raw = bytes.mid(begin);
+            line.eol = QByteArray("");
+            end = bytes.size();
+        } else {
+            line.raw = bytes.mid(begin, end - begin);
+            line.eol = QByteArray("\n");
+            if (line.raw.endsWith('\r')) {
+                line.raw.chop(1);
+                line.eol = QByteArray("\r\n");
+            }
+        }
+        begin = end + 1;
+        line.asRead = true;
+        line.text = m_encoding == Encoding::Utf8 ? QString::fromUtf8(line.raw) : Cp1251::decode(line.raw);
+        QString trimmed = line.text.trimmed();
+        if (m_lines.isEmpty() && trimmed.startsWith(QChar(0xFEFF)))
+            trimmed = trimmed.mid(1).trimmed();  // a byte-order mark before the first line
+        // A line holding a NUL byte means nothing to us: it is only kept.
+        if (!line.raw.contains('\0')) {
+            const QString header = sectionHeader(trimmed);
+            if (!header.isEmpty()) {
+                section = header;
+            } else if (!trimmed.startsWith(QLatin1Char(';')) && !trimmed.startsWith(QLatin1Char('#'))) {
+                const int eq = trimmed.indexOf(QLatin1Char('='));
+                if (eq > 0) {
+                    line.key = trimmed.left(eq).trimmed();
+                    line.value = trimmed.mid(eq + 1).trimmed();
+                }
             }
         }
         line.section = section;
@@ -110,15 +143,17 @@ bool IniFile::readBool(const QString &section, const QString &key, bool def) con
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    if (m_tooLarge)
-        throw FileError(QCoreApplication::translate("IniFile", "Не удалось записать файл %1: он слишком велик")
-                            .arg(QFileInfo(m_fileName).absoluteFilePath()));
+    // What could not be read is never written over.
+    if (m_state == State::TooLarge || m_state == State::Unreadable)
+        throw FileError(tr("Не удалось записать файл %1: %2").arg(QFileInfo(m_fileName).absoluteFilePath(), m_problem));
     QVector<Line> lines = m_lines;
     const int i = findKey(section, key);
+    QString added = key + value;
     if (i >= 0) {
         Line &l = lines[i];
         l.value = value;
         l.text = l.key + QLatin1Char('=') + value;  // keeps the key's spelling in the file
+        l.asRead = false;
     } else {
         Line nl;
         nl.section = section;
@@ -147,10 +182,23 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
             head.section = section;
             lines.append(head);
             lines.append(nl);
+            added += section;
         }
     }
-    save(lines);
+    // A file in Windows-1251 stays so, unless the new text has letters it cannot hold:
+    // then the whole file becomes UTF-8, every old line the same text as before.
+    Encoding encoding = m_encoding;
+    if (encoding == Encoding::Cp1251 && Cp1251::decode(Cp1251::encode(added)) != added) {
+        encoding = Encoding::Utf8;
+        for (Line &l : lines)
+            if (l.asRead)
+                l.raw = l.text.toUtf8();
+    }
+    save(lines, encoding);
     m_lines = lines;
+    m_encoding = encoding;
+    if (m_state == State::Missing)
+        m_state = State::Read;
 }
 
 void IniFile::writeInteger(const QString &section, const QString &key, int value)
@@ -163,15 +211,21 @@ void IniFile::writeBool(const QString &section, const QString &key, bool value)
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void IniFile::save(const QVector<Line> &lines) const
+void IniFile::save(const QVector<Line> &lines, Encoding encoding) const
 {
     QByteArray out;
-    for (const Line &l : lines) {
-        out += l.text.toUtf8();
-        out += "\r\n";
+    for (int i = 0; i < lines.size(); ++i) {
+        const Line &l = lines.at(i);
+        if (l.asRead)
+            out += l.raw;
+        else if (encoding == Encoding::Cp1251)
+            Cp1251::encodeAppend(out, l.text);
+        else
+            out += l.text.toUtf8();
+        // A last line read without a line break gets one when lines follow it.
+        out += l.eol.isEmpty() && (!l.asRead || i + 1 < lines.size()) ? QByteArray("\r\n") : l.eol;
     }
     QSaveFile f(m_fileName);
     if (!f.open(QIODevice::WriteOnly) || f.write(out) != out.size() || !f.commit())
-        throw FileError(QCoreApplication::translate("IniFile", "Не удалось записать файл %1: %2")
-                            .arg(QFileInfo(m_fileName).absoluteFilePath(), f.errorString()));
+        throw FileError(tr("Не удалось записать файл %1: %2").arg(QFileInfo(m_fileName).absoluteFilePath(), f.errorString()));
 }

@@ -3,6 +3,12 @@
 // regard to letter case. Every write reaches the disk at once and atomically (the whole
 // file is replaced through QSaveFile), so a crash never leaves a torn file. A missing file
 // reads as empty; a malformed, binary or oversized file never crashes the program.
+//
+// The file is read as UTF-8 when it is valid UTF-8 and as Windows-1251 (its original code
+// page) otherwise. A write changes only the line of its key: every other line goes back
+// as the bytes it was read, whatever they hold, and new lines are written in the file's
+// code page. A value Windows-1251 cannot hold turns the whole file into UTF-8.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -12,6 +18,15 @@ public:
     explicit IniFile(const QString &fileName);
 
     const QString &fileName() const { return m_fileName; }
+
+    // What reading found. A file that is too large or cannot be read is not the same as no
+    // settings at all: it reads as empty and is never written over.
+    enum class State { Missing, Read, TooLarge, Unreadable };
+    State state() const { return m_state; }
+    // Why the file could not be read (empty unless TooLarge or Unreadable).
+    const QString &problem() const { return m_problem; }
+    enum class Encoding { Utf8, Cp1251 };
+    Encoding encoding() const { return m_encoding; }
 
     QString readString(const QString &section, const QString &key, const QString &def) const;
     // Reads an integer; a missing key or a value that is not a number gives the default.
@@ -31,16 +46,21 @@ public:
 
 private:
     struct Line {
-        QString text;     // the line as read or written
+        QString text;     // the line as read or written, decoded
+        QByteArray raw;   // the bytes read, without the line break
+        bool asRead = false;  // written back as raw + eol
+        QByteArray eol;   // the line break read after it ("" for a last line without one)
         QString section;  // section that the line belongs to (for key lines)
         QString key;      // empty for section headers, comments and malformed lines
         QString value;
     };
     void load();
-    void save(const QVector<Line> &lines) const;
+    void save(const QVector<Line> &lines, Encoding encoding) const;
     int findKey(const QString &section, const QString &key) const;
 
     QString m_fileName;
     QVector<Line> m_lines;
-    bool m_tooLarge = false;
+    State m_state = State::Missing;
+    QString m_problem;
+    Encoding m_encoding = Encoding::Utf8;
 };

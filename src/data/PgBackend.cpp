@@ -85,15 +85,34 @@ void PgBackend::open()
 
 void PgBackend::useDatabase(const QString &name)
 {
+    const QString lower = name.toLower();
+    // Only a database the server does not have may be created; one that is there but
+    // refuses us is a different failure. When the catalogue cannot be asked, the connect
+    // below tells what is wrong.
+    {
+        QSqlQuery q(connection());
+        q.prepare(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = :name"));
+        q.bindValue(QStringLiteral(":name"), lower);
+        if (q.exec() && !q.next())
+            throw DatabaseMissingError(tr("База данных \"%1\" не существует").arg(lower));
+    }
     try {
-        openOn(name.toLower());
-    } catch (const DbError &) {
+        openOn(lower);
+        // Within the creation script the tables are yet to come.
+        if (!m_inScript) {
+            QSqlQuery q(connection());
+            exec(q, QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() "
+                                   "AND tablename IN ('ids', 'users', 'izdel', 'states')"));
+            if (!q.next() || q.value(0).toInt() != 4)
+                throw DbError(tr("это не база данных этой программы (в ней нет ее таблиц)"));
+        }
+    } catch (const DbError &e) {
         // Stay connected to the server, as a failed "use" leaves the session where it was.
         try {
             openOn(QString());
         } catch (const DbError &) {
         }
-        throw;
+        throw DbError(tr("Не удается открыть базу данных \"%1\": %2").arg(lower, e.message()));
     }
 }
 

@@ -10,6 +10,8 @@ public:
     bool isEmbedded() const override { return false; }
     QString scriptResource() const override { return QStringLiteral(":/sql/create_pg.sql"); }
     void open() override;
+    void beginScript() override { m_inScript = true; }
+    void endScript() override { m_inScript = false; }
 
     int getId(const QString &name) override;
     void addToLog(const QDateTime &dt, int action, int userId) override;
@@ -31,4 +33,5 @@ protected:
 private:
     void openOn(const QString &database);
     QString m_serverName;
+    bool m_inScript = false;
 };

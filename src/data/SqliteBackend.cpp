@@ -49,13 +49,66 @@ void pragma(QSqlDatabase &db, const QString &text)
         throw DbError(Backend::serverText(q.lastError()));
 }
 
-bool looksLikeSqliteFile(const QString &file)
+// The reason in words for an SQLite result code met while opening a database file.
+QString openFailure(int rc, const char *sqliteText)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(16);
-    return head.isEmpty() || head == QByteArray("SQLite format 3\0", 16);
+    QString reason;
+    switch (rc & 0xff) {
+    case SQLITE_CANTOPEN:
+        reason = tr("файл не открывается: нужны права на чтение и запись этого файла и папки, в которой он "
+                    "лежит (рядом с ним создаются служебные файлы -wal и -shm)");
+        break;
+    case SQLITE_READONLY:
+        reason = tr("файл доступен только для чтения: нужны права на запись этого файла и папки, в которой он лежит");
+        break;
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        reason = tr("нет доступа к файлу");
+        break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        reason = tr("файл поврежден или не является базой данных");
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        reason = tr("база данных занята другой программой");
+        break;
+    default:
+        return QString::fromUtf8(sqliteText);
+    }
+    return reason + QStringLiteral(" (") + QString::fromUtf8(sqliteText) + QLatin1Char(')');
+}
+
+// Why an existing file cannot serve as the program's database; empty when it can. Asks
+// SQLite itself: only SQLite may open the database's files (another descriptor closed in
+// this process would drop SQLite's locks on them). Writes nothing to the file.
+QString unusableReason(const QString &file, bool needTables)
+{
+    sqlite3 *h = nullptr;
+    int rc = sqlite3_open_v2(file.toUtf8().constData(), &h, SQLITE_OPEN_READWRITE, nullptr);
+    QString reason;
+    if (rc != SQLITE_OK) {
+        reason = openFailure(rc, h ? sqlite3_errmsg(h) : sqlite3_errstr(rc));
+    } else {
+        sqlite3_busy_timeout(h, 60000);
+        // Reading the schema reads the file's header (and in WAL mode needs the -shm file).
+        sqlite3_stmt *st = nullptr;
+        rc = sqlite3_prepare_v2(h,
+                                "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name COLLATE NOCASE "
+                                "IN ('ids', 'users', 'izdel', 'States')",
+                                -1, &st, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(st);
+        if (rc != SQLITE_ROW)
+            reason = openFailure(rc, sqlite3_errmsg(h));
+        else if (needTables && sqlite3_column_int(st, 0) != 4)
+            reason = tr("файл не является базой данных этой программы (в нем нет ее таблиц)");
+        else if (sqlite3_db_readonly(h, "main") == 1)
+            reason = openFailure(SQLITE_READONLY, "readonly database");
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(h);
+    return reason;
 }
 
 }  // namespace
@@ -104,33 +157,50 @@ void SqliteBackend::open()
 void SqliteBackend::useDatabase(const QString &name)
 {
     const QString file = fileFor(name);
-    if (!QFileInfo(file).isFile())
-        throw DbError(tr("База данных \"%1\" не существует (файл %2)").arg(name, QDir::toNativeSeparators(file)));
-    if (!looksLikeSqliteFile(file))
-        throw DbError(tr("Файл %1 не является базой данных").arg(QDir::toNativeSeparators(file)));
-    QSqlDatabase db = connection();
-    openFile(db, file, !m_inScript);
+    const QString shown = QDir::toNativeSeparators(file);
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        throw DatabaseMissingError(tr("База данных \"%1\" не существует (файл %2)").arg(name, shown));
+    // The file is there: whatever is wrong with it, it is not to be created again. Within
+    // the creation script the tables are yet to come.
+    QString reason = info.isFile() ? unusableReason(file, !m_inScript) : tr("это не файл");
+    if (reason.isEmpty()) {
+        QSqlDatabase db = connection();
+        try {
+            openFile(db, file, !m_inScript);
+        } catch (const DbError &e) {
+            reason = e.message();
+        }
+    }
+    if (!reason.isEmpty())
+        throw DbError(tr("Не удается открыть базу данных %1: %2").arg(shown, reason));
 }
 
 void SqliteBackend::createDatabase(const QString &name)
 {
     const QString file = fileFor(name);
-    if (QFileInfo::exists(file))
-        throw DbError(tr("База данных \"%1\" уже существует").arg(name));
+    const QString shown = QDir::toNativeSeparators(file);
+    const QFileInfo info(file);
+    if (info.exists() || info.isSymLink())
+        throw DbError(tr("База данных \"%1\" уже существует (файл %2)").arg(name, shown));
     const QString tmpName = m_connectionName + QStringLiteral("_create");
+    QString error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), tmpName);
         try {
             openFile(db, file, true);
-        } catch (...) {
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(tmpName);
-            throw;
+        } catch (const DbError &e) {
+            error = e.message();
         }
         db.close();
     }
     QSqlDatabase::removeDatabase(tmpName);
+    if (!error.isEmpty()) {
+        // What was made of it is no database: the next start must not take it for one.
+        for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(file + QLatin1String(suffix));
+        throw DbError(tr("Не удается создать базу данных %1: %2").arg(shown, error));
+    }
 }
 
 void SqliteBackend::execStatement(const QString &sql)

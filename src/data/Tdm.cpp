@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -44,12 +45,34 @@ bool Tdm::isConnected() const { return m_backend && connection().isOpen(); }
 
 Tdm::Outcome Tdm::DataModule1Create()
 {
+    try {
+        return startUp();
+    } catch (const TavrellError &e) {
+        // Nothing escapes the start: one message, and the program ends.
+        ErrorBox(e.message());
+    } catch (const std::exception &e) {
+        ErrorBox(QString::fromLocal8Bit(e.what()));
+    }
+    m_exitCode = 1;
+    return Outcome::Exit;
+}
+
+Tdm::Outcome Tdm::startUp()
+{
     // 1. The connection starts closed.
     if (QSqlDatabase::contains(QLatin1String(ConnectionName)))
         connection().close();
 
-    // 2. The settings file beside the program.
+    // 2. The settings file beside the program. One that is there but cannot be read is no
+    // first run: asking again would write over the user's settings.
     m_settings = std::make_unique<IniFile>(QDir(Seams::programFolder()).filePath(QStringLiteral("remont.ini")));
+    if (m_settings->state() == IniFile::State::TooLarge || m_settings->state() == IniFile::State::Unreadable) {
+        ErrorBox(tr("Не удается прочитать файл настроек %1: %2")
+                     .arg(QDir::toNativeSeparators(QFileInfo(m_settings->fileName()).absoluteFilePath()),
+                          m_settings->problem()));
+        m_exitCode = 1;
+        return Outcome::Exit;
+    }
     QString server = m_settings->readString(QStringLiteral("main"), QStringLiteral("server"), QString());
     const bool firstRun = server.isEmpty();
 
@@ -83,26 +106,50 @@ Tdm::Outcome Tdm::DataModule1Create()
         return Outcome::Exit;
     }
 
-    // 6. Into the program's database, creating it where it is missing.
+    // 6. Into the program's database. Only one that does not exist is created: one that is
+    // there but cannot be opened is reported and left as it is.
     try {
         m_backend->execBatch(QStringLiteral("use [org_tech]"));
-    } catch (const TavrellError &) {
-        if (localCreation) {
-            CreateDatabase();
-            InfoBox(tr("Создана локальная база данных [org_tech]. Запустите программу заново"));
-            if (firstRun)
-                m_settings->writeString(QStringLiteral("main"), QStringLiteral("server"), server);
-        } else {
+    } catch (const DatabaseMissingError &) {
+        if (!localCreation) {
             ErrorBox(tr("Не удалось подключится"));
+            m_exitCode = 0;
+            return Outcome::Exit;
         }
+        try {
+            CreateDatabase();
+        } catch (const TavrellError &e) {
+            ErrorBox(tr("Не удалось создать базу данных [org_tech].\r\n%1").arg(e.message()));
+            m_exitCode = 1;
+            return Outcome::Exit;
+        }
+        if (firstRun && !rememberServer(server))
+            return Outcome::Exit;
+        InfoBox(tr("Создана локальная база данных [org_tech]. Запустите программу заново"));
         m_exitCode = 0;
+        return Outcome::Exit;
+    } catch (const TavrellError &e) {
+        ErrorBox(e.message());
+        m_exitCode = 1;
         return Outcome::Exit;
     }
 
     // 7. Remember the server.
-    if (firstRun)
-        m_settings->writeString(QStringLiteral("main"), QStringLiteral("server"), server);
+    if (firstRun && !rememberServer(server))
+        return Outcome::Exit;
     return Outcome::Ready;
+}
+
+bool Tdm::rememberServer(const QString &server)
+{
+    try {
+        m_settings->writeString(QStringLiteral("main"), QStringLiteral("server"), server);
+        return true;
+    } catch (const TavrellError &e) {
+        ErrorBox(tr("Не удалось сохранить настройки: %1").arg(e.message()));
+        m_exitCode = 1;
+        return false;
+    }
 }
 
 void Tdm::connectToServer(const QString &serverName)
@@ -144,7 +191,15 @@ void Tdm::CreateDatabase(const QString &scriptText)
         if (trimmed == QLatin1String("GO")) {
             try {
                 m_backend->execBatch(batch);
-            } catch (const TavrellError &) {
+            } catch (const TavrellError &e) {
+                // Without its database the rest of the script has nowhere to go.
+                if (Backend::choosesDatabase(batch)) {
+                    try {
+                        m_backend->endScript();
+                    } catch (const TavrellError &) {
+                    }
+                    throw DbError(e.message());
+                }
                 ErrorBoxFmt(tr("Не прошла команда: \"%s\""), {batch});
             }
             batch.clear();

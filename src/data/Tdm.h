@@ -52,7 +52,9 @@ public:
     QSqlDatabase connection() const;
     bool isConnected() const;
 
-    // Runs the creation script of the backend's dialect, batch by batch.
+    // Runs the creation script of the backend's dialect, batch by batch. A failed batch is
+    // reported and the next one runs, except a failed "CREATE DATABASE" or "use": that
+    // stops the script and raises DbError with the reason.
     void CreateDatabase();
     void CreateDatabase(const QString &scriptText);
 
@@ -74,6 +76,9 @@ public:
 
 private:
     friend class TStoredProc;
+    Outcome startUp();
+    // Writes [main] server; on failure tells the user and sets the exit code.
+    bool rememberServer(const QString &server);
     void execProc(TStoredProc &proc);
 
     std::unique_ptr<IniFile> m_settings;

@@ -1,12 +1,12 @@
 #include "export/CSVobj.h"
 
 #include "app/Errors.h"
-#include "export/Cp1251.h"
+#include "data/Cp1251.h"
+#include "export/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -85,17 +85,11 @@ void tCSV::Save() const
         Cp1251::encodeAppend(out, line);
         out.append("\r\n", 2);
     }
-    // Written beside the file and moved over it, so a failure leaves the old file whole.
-    QSaveFile f(m_fileName);
-    if (!f.open(QIODevice::WriteOnly))
-        throw createError(m_fileName, f.errorString());
-    if (f.write(out) != out.size()) {
-        const QString reason = f.errorString();
-        f.cancelWriting();
+    // Written beside the file and moved over it, so a failure leaves the old file whole; in
+    // a folder that takes no new file, an existing file is written in place.
+    const QString reason = WholeFile::write(m_fileName, out, true);
+    if (!reason.isEmpty())
         throw createError(m_fileName, reason);
-    }
-    if (!f.commit())
-        throw createError(m_fileName, f.errorString());
 }
 
 QString CSVEscape(const QString &value)

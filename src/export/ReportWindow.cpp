@@ -4,6 +4,7 @@
 #include "app/Guard.h"
 #include "app/MsgBox.h"
 #include "app/Seams.h"
+#include "export/WholeFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -175,21 +176,17 @@ void ReportWindow::saveOdt(const QString &path)
     QTextDocumentWriter writer(&package, "odf");
     if (!writer.write(m_document))
         throw saveError(path, tr("не удалось построить документ ODF"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw saveError(path, file.errorString());
-    if (file.write(package.data()) != package.data().size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    const QString reason = WholeFile::write(path, package.data(), false);
+    if (!reason.isEmpty())
         throw saveError(path, reason);
-    }
-    if (!file.commit())
-        throw saveError(path, file.errorString());
     m_document->setModified(false);
 }
 
 void ReportWindow::savePdf(const QString &path)
 {
+    const QString refused = WholeFile::refusal(path);
+    if (!refused.isEmpty())
+        throw saveError(path, refused);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw saveError(path, file.errorString());

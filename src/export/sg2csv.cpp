@@ -3,15 +3,15 @@
 #include "app/Errors.h"
 #include "app/MsgBox.h"
 #include "app/Seams.h"
+#include "data/Cp1251.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
 #include "export/CSVobj.h"
-#include "export/Cp1251.h"
 #include "export/GridColumns.h"
+#include "export/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -24,19 +24,13 @@ FileError createError(const QString &fileName, const QString &reason)
 }
 
 // Writes the bytes as the whole new content of the file. Written beside it and moved over
-// it, so a failure leaves the old file as it was (a read-only one is refused, not replaced).
+// it, so a failure leaves the old file as it was (a read-only one is refused, not
+// replaced); in a folder that takes no new file, an existing file is written in place.
 void writeWhole(const QString &fileName, const QByteArray &bytes)
 {
-    QSaveFile f(fileName);
-    if (!f.open(QIODevice::WriteOnly))
-        throw createError(fileName, f.errorString());
-    if (f.write(bytes) != bytes.size()) {
-        const QString reason = f.errorString();
-        f.cancelWriting();
+    const QString reason = WholeFile::write(fileName, bytes, true);
+    if (!reason.isEmpty())
         throw createError(fileName, reason);
-    }
-    if (!f.commit())
-        throw createError(fileName, f.errorString());
 }
 
 }  // namespace

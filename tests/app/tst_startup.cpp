@@ -24,6 +24,8 @@ private slots:
     void firstRunCreatesTheDatabaseAndEnds();
     void cancelledLoginWritesNothing();
     void workingSessionSavesAndLogs();
+    void failedStartEndsWithACode_data();
+    void failedStartEndsWithACode();
 
 private:
     // Runs the program once in the test's folder.
@@ -159,6 +161,54 @@ void TestStartup::workingSessionSavesAndLogs()
     const IniFile settings(ini());
     QCOMPARE(settings.readString(QStringLiteral("1"), QStringLiteral("SortField"), QString()), QStringLiteral("Seria"));
     QCOMPARE(settings.readString(QStringLiteral("1"), QStringLiteral("fontname"), QString()), QStringLiteral("Arial Cyr"));
+}
+
+// A start that cannot go on shows one message and returns a failure code; nothing is
+// thrown out of it and nothing is written.
+void TestStartup::failedStartEndsWithACode_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("first run in a folder that cannot be written") << "read-only folder" << "org_tech.sqlite";
+    QTest::newRow("settings file too large") << "large settings" << "remont.ini";
+    QTest::newRow("empty database file") << "empty database" << "org_tech.sqlite";
+}
+
+void TestStartup::failedStartEndsWithACode()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, named);
+    const QString db = QDir(m_dir->path()).filePath(QStringLiteral("org_tech.sqlite"));
+    if (kind == QLatin1String("large settings")) {
+        QFile f(ini());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("[main]\r\nserver=(local)\r\n") + QByteArray(IniFile::MaxSize, ';'));
+    }
+    if (kind == QLatin1String("empty database")) {
+        IniFile(ini()).writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("(local)"));
+        QFile f(db);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    AsOrdinaryUser::openUp(m_dir->path());
+    const QByteArray before = iniBytes();
+    ScriptedDialogs dialogs;
+    dialogs.dialogs.enqueue([](QDialog &) { return int(QDialog::Accepted); });  // "Создать локальную БД"
+    int code = 0;
+    {
+        AsOrdinaryUser user;
+        QVERIFY(user.ok());
+        code = start();
+    }
+    QCOMPARE(code, 1);
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages.first().caption, QStringLiteral("Ошибка"));
+    QVERIFY2(dialogs.messages.first().text.contains(QDir::toNativeSeparators(QDir(m_dir->path()).filePath(named))),
+             qPrintable(dialogs.messages.first().text));
+    QCOMPARE(frmmain, nullptr);
+    QCOMPARE(dm, nullptr);
+    QCOMPARE(iniBytes(), before);
+    if (kind == QLatin1String("empty database"))
+        QCOMPARE(QFileInfo(db).size(), qint64(0));
 }
 
 QTEST_MAIN(TestStartup)

@@ -5,10 +5,12 @@
 #include "data/conn.h"
 #include "data/PgBackend.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -83,6 +85,50 @@ void dropPgDatabase(const QString &name)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("dropper"));
 }
+
+void adminExec(const QString &sql)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        db.setConnectOptions(PgBackend::connectionString(testPgServer(), QStringLiteral("postgres")));
+        if (!db.open())
+            qWarning("admin connection failed");
+        else if (QSqlQuery q(db); !q.exec(sql))
+            qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+}
+
+// A login of the test server without the right to create databases, while it lives.
+struct PlainRole {
+    QString name = QStringLiteral("tavrell_plain_%1").arg(QCoreApplication::applicationPid());
+    PlainRole() { adminExec(QStringLiteral("CREATE ROLE %1 LOGIN NOCREATEDB").arg(name)); }
+    ~PlainRole() { adminExec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(name)); }
+    QString server() const { return testPgServer() + QStringLiteral(" user=") + name; }
+};
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+void setMode(const QString &path, QFileDevice::Permissions p) { QFile::setPermissions(path, p); }
+// For others and the group alike: the ordinary user of the tests keeps root's group.
+const QFileDevice::Permissions OpenFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                            QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+const QFileDevice::Permissions OpenFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                          QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+
+QStringList folderListing(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+const QString Created = QStringLiteral("Создана локальная база данных [org_tech]. Запустите программу заново");
 
 }  // namespace
 
@@ -240,6 +286,198 @@ private slots:
             QVERIFY(s.dialogs.execLog.isEmpty());
         }
         dropPgDatabase(name);
+    }
+
+    // A database that is there but cannot be used is reported once, left as it is, and the
+    // program ends with a failure; the creation script never runs over it.
+    void existingDatabaseThatCannotBeUsed_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sqlite: empty file") << "sqlite" << "empty";
+        QTest::newRow("sqlite: not a database") << "sqlite" << "text";
+        QTest::newRow("sqlite: another program's database") << "sqlite" << "foreign";
+        QTest::newRow("sqlite: truncated") << "sqlite" << "truncated";
+        QTest::newRow("sqlite: read-only folder") << "sqlite" << "read-only folder";
+        QTest::newRow("postgres: no right to connect") << "postgres" << "no connect";
+        QTest::newRow("postgres: another program's database") << "postgres" << "foreign";
+    }
+
+    void existingDatabaseThatCannotBeUsed()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, kind);
+        const bool pg = backend == QLatin1String("postgres");
+        if (pg && testPgServer().isEmpty())
+            TAVRELL_NO_PG_SERVER();
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("org_tech.sqlite"));
+        const QString ini = dir.filePath(QStringLiteral("remont.ini"));
+        QString server = QStringLiteral("(local)");
+        std::unique_ptr<PlainRole> role;
+        QString name = QStringLiteral("org_tech");
+        if (pg) {
+            name = uniqueDbName();
+            Backend::setDatabaseName(name);
+            role = std::make_unique<PlainRole>();
+            server = role->server();
+        }
+        if (pg && kind == QLatin1String("foreign")) {
+            adminExec(QStringLiteral("CREATE DATABASE %1").arg(name));
+        } else if (kind == QLatin1String("truncated") || kind == QLatin1String("read-only folder") || pg) {
+            // The program's own database, made by a first start.
+            writeBytes(ini, QStringLiteral("[main]\r\nserver=%1\r\n").arg(pg ? testPgServer() : server).toUtf8());
+            Start s(dir.path());
+            QCOMPARE(s.run(), Tdm::Outcome::Exit);
+            QCOMPARE(s.dialogs.texts(), QStringList{Created});
+        }
+        if (kind == QLatin1String("empty"))
+            writeBytes(file, QByteArray());
+        if (kind == QLatin1String("text"))
+            writeBytes(file, QByteArray("Это не база данных, а просто текст.\r\n").repeated(200));
+        if (!pg && kind == QLatin1String("foreign")) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE notes (a TEXT)")));
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+        }
+        if (kind == QLatin1String("truncated")) {
+            QFile f(file);
+            QVERIFY(f.resize(2000));
+        }
+        if (kind == QLatin1String("no connect"))
+            adminExec(QStringLiteral("REVOKE CONNECT ON DATABASE %1 FROM PUBLIC").arg(name));
+        writeBytes(ini, QStringLiteral("; kept\r\n[main]\r\nserver=%1\r\n").arg(server).toUtf8());
+        AsOrdinaryUser::openUp(dir.path());
+        setMode(file, OpenFile);
+        setMode(ini, OpenFile);
+        if (kind != QLatin1String("read-only folder"))
+            setMode(dir.path(), OpenFolder);
+        const QByteArray iniBefore = fileBytes(ini);
+        const QByteArray fileBefore = fileBytes(file);
+        const QStringList listing = folderListing(dir.path());
+        {
+            AsOrdinaryUser user;
+            QVERIFY(user.ok());
+            Start s(dir.path());
+            QCOMPARE(s.run(), Tdm::Outcome::Exit);
+            QVERIFY(s.module->exitCode() != 0);
+            QCOMPARE(s.dialogs.messages.size(), 1);
+            const QString text = s.dialogs.messages.first().text;
+            QCOMPARE(s.dialogs.messages.first().caption, QStringLiteral("Ошибка"));
+            QVERIFY2(text.contains(pg ? name : QDir::toNativeSeparators(file)), qPrintable(text));
+            QVERIFY(s.dialogs.execLog.isEmpty());
+        }
+        QCOMPARE(fileBytes(ini), iniBefore);
+        if (!pg) {
+            QCOMPARE(fileBytes(file), fileBefore);
+            QCOMPARE(folderListing(dir.path()), listing);
+        }
+        if (pg) {
+            dropPgDatabase(name);
+            role.reset();
+        }
+    }
+
+    // A creation that fails says so, stops there and remembers nothing.
+    void creationThatFails_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sqlite: first run, file cannot be made") << "sqlite" << "first run";
+        QTest::newRow("sqlite: first run, read-only folder") << "sqlite" << "read-only folder";
+        QTest::newRow("postgres: no right to create databases") << "postgres" << "no createdb";
+    }
+
+    void creationThatFails()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, kind);
+        const bool pg = backend == QLatin1String("postgres");
+        if (pg && testPgServer().isEmpty())
+            TAVRELL_NO_PG_SERVER();
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("remont.ini"));
+        const QString file = dir.filePath(QStringLiteral("org_tech.sqlite"));
+        AsOrdinaryUser::openUp(dir.path());
+        std::unique_ptr<PlainRole> role;
+        QString name = QStringLiteral("org_tech");
+        if (pg) {
+            name = uniqueDbName();
+            Backend::setDatabaseName(name);
+            role = std::make_unique<PlainRole>();
+            writeBytes(ini, QStringLiteral("[main]\r\nserver=%1\r\n").arg(role->server()).toUtf8());
+        }
+        if (kind == QLatin1String("first run")) {
+            // The folder takes the settings file, but SQLite cannot make its journal there.
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("org_tech.sqlite-journal")));
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("org_tech.sqlite-wal")));
+        }
+        if (kind != QLatin1String("read-only folder"))
+            setMode(dir.path(), OpenFolder);
+        const QByteArray iniBefore = fileBytes(ini);
+        {
+            AsOrdinaryUser user;
+            QVERIFY(user.ok());
+            Start s(dir.path());
+            if (!pg)
+                s.dialogs.dialogs.enqueue(answerConnect(true));
+            QCOMPARE(s.run(), Tdm::Outcome::Exit);
+            QVERIFY(s.module->exitCode() != 0);
+            QCOMPARE(s.dialogs.messages.size(), 1);
+            const QString text = s.dialogs.messages.first().text;
+            QVERIFY2(text.startsWith(QStringLiteral("Не удалось создать базу данных [org_tech].")), qPrintable(text));
+            if (!pg)
+                QVERIFY2(text.contains(QDir::toNativeSeparators(file)), qPrintable(text));
+        }
+        QCOMPARE(fileBytes(ini), iniBefore);
+        QVERIFY(!QFileInfo(file).isFile());
+        if (pg) {
+            dropPgDatabase(name);
+            role.reset();
+        }
+    }
+
+    // The settings file that cannot be written on the first run: one message, a clean end.
+    void firstRunCannotWriteSettings_data() { TestDb::addBackendRows(); }
+
+    void firstRunCannotWriteSettings()
+    {
+        QFETCH(QString, backend);
+        const bool pg = backend == QLatin1String("postgres");
+        if (pg && testPgServer().isEmpty())
+            TAVRELL_NO_PG_SERVER();
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("remont.ini"));
+        AsOrdinaryUser::openUp(dir.path());
+        QString name;
+        if (pg) {
+            // The database is there already: the program goes on to remember the server.
+            name = uniqueDbName();
+            Backend::setDatabaseName(name);
+            writeBytes(ini, QStringLiteral("[main]\r\nserver=%1\r\n").arg(testPgServer()).toUtf8());
+            Start s(dir.path());
+            QCOMPARE(s.run(), Tdm::Outcome::Exit);
+            QVERIFY(QFile::remove(ini));
+        }
+        {
+            AsOrdinaryUser user;
+            QVERIFY(user.ok());
+            Start s(dir.path());
+            s.dialogs.dialogs.enqueue(answerConnect(!pg, testPgServer()));
+            QCOMPARE(s.run(), Tdm::Outcome::Exit);
+            QVERIFY(s.module->exitCode() != 0);
+            QCOMPARE(s.dialogs.messages.size(), 1);
+            const QString text = s.dialogs.messages.first().text;
+            QVERIFY2(text.contains(pg ? QDir::toNativeSeparators(ini) : QDir::toNativeSeparators(dir.path())),
+                     qPrintable(text));
+        }
+        QVERIFY(!QFile::exists(ini));
+        if (pg)
+            dropPgDatabase(name);
     }
 
     void scriptRunner_data()

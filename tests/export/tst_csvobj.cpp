@@ -2,8 +2,8 @@
 // reads back from files with any kind of line break, and file errors that lose nothing.
 #include "TestSupport.h"
 #include "app/Errors.h"
+#include "data/Cp1251.h"
 #include "export/CSVobj.h"
-#include "export/Cp1251.h"
 #include "export/StrTools.h"
 
 #include <QDir>
@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 
 namespace {
@@ -95,6 +96,8 @@ private slots:
     void saveErrors();
     void unreadableFile();
     void unwritableFolderKeepsOldFile();
+    void writableFileInReadOnlyFolder_data();
+    void writableFileInReadOnlyFolder();
 };
 
 void TestCSVobj::escape_data()
@@ -566,6 +569,45 @@ void TestCSVobj::unwritableFolderKeepsOldFile()
     QVERIFY(raised);
     QCOMPARE(readBytes(path), QByteArray("1;2\r\n3;4\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.csv"});
+}
+
+// A folder that takes no temporary file still lets a writable file in it be rewritten, in
+// place; anywhere else the file is replaced whole (a new file takes the old one's name).
+void TestCSVobj::writableFileInReadOnlyFolder_data()
+{
+    QTest::addColumn<bool>("folderWritable");
+    QTest::newRow("writable folder: replaced") << true;
+    QTest::newRow("read-only folder: in place") << false;
+}
+
+void TestCSVobj::writableFileInReadOnlyFolder()
+{
+    QFETCH(bool, folderWritable);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("shared.csv");
+    QVERIFY(writeBytes(path, "1;2\r\n3;4\r\n5;6\r\n"));
+    const auto rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                    QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
+    const auto rx = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                    QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QVERIFY(QFile::setPermissions(path, rw));
+    QVERIFY(QFile::setPermissions(dir.path(), folderWritable ? rx | QFileDevice::WriteGroup | QFileDevice::WriteOther : rx));
+    struct stat before{};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+    tCSV csv(path);
+    csv.SetCell(0, 0, "new");
+    {
+        AsOrdinaryUser asUser;
+        QVERIFY(asUser.ok());
+        csv.Save();
+    }
+    QFile::setPermissions(dir.path(), rx);
+    struct stat after{};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &after), 0);
+    QCOMPARE(readBytes(path), QByteArray("new;2\r\n3;4\r\n5;6\r\n"));
+    QCOMPARE(after.st_ino != before.st_ino, folderWritable);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"shared.csv"});
 }
 
 QTEST_APPLESS_MAIN(TestCSVobj)

@@ -2,8 +2,8 @@
 // named CSV file.
 #include "ItemListWindow.h"
 #include "TestSupport.h"
+#include "data/Cp1251.h"
 #include "export/CSVobj.h"
-#include "export/Cp1251.h"
 #include "export/MailSender.h"
 #include "export/RecordingMailSender.h"
 #include "export/sg2csv.h"
@@ -70,6 +70,8 @@ private slots:
     void csvFailures_data();
     void csvFailures();
     void csvPostsRowBeingEdited();
+    void csvNeverOverTheDatabase_data();
+    void csvNeverOverTheDatabase();
 
     void dataSetToCsv();
 
@@ -253,6 +255,44 @@ void TestGridExport::csvFailures()
     }
     QCOMPARE(QDir(db.folder()).entryList({QStringLiteral("*.csv*")}, QDir::Files),
              existing ? QStringList{fileName} : QStringList());
+}
+
+// A save over the embedded database's files would replace them under SQLite: refused.
+void TestGridExport::csvNeverOverTheDatabase_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("linkTo");  // the chosen name is a link to this file
+    QTest::newRow("the database") << QStringLiteral("org_tech.sqlite") << QString();
+    QTest::newRow("its log") << QStringLiteral("org_tech.sqlite-wal") << QString();
+    QTest::newRow("its index") << QStringLiteral("org_tech.sqlite-shm") << QString();
+    QTest::newRow("a link to it") << QStringLiteral("list.csv") << QStringLiteral("org_tech.sqlite");
+}
+
+void TestGridExport::csvNeverOverTheDatabase()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, linkTo);
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    ExportDialogs dialogs;
+    ItemListWindow list(QStringLiteral("id in (101, 102)"));
+    list.showColumns({QStringLiteral("Name")});
+    const QDir folder(db.folder());
+    const QString database = folder.filePath(QStringLiteral("org_tech.sqlite"));
+    if (!linkTo.isEmpty())
+        QVERIFY(QFile::link(folder.filePath(linkTo), folder.filePath(fileName)));
+    const QFileInfo before(database);
+    dialogs.saveNames << folder.filePath(fileName);
+
+    list.w().BtnExport->click();
+
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("это файл базы данных программы")),
+             qPrintable(dialogs.messages.at(0).text));
+    const QFileInfo after(database);
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.lastModified(), before.lastModified());
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from izdel")).toInt(), 7);
 }
 
 void TestGridExport::csvPostsRowBeingEdited()

@@ -344,6 +344,33 @@ private slots:
         QVERIFY(sink->window()->isVisible());
     }
 
+    // A report saved over the embedded database's files would replace them: refused.
+    void reportNeverOverTheDatabase_data() { saveAsPdfAndOdt_data(); }
+    void reportNeverOverTheDatabase()
+    {
+        QFETCH(QString, action);
+        ScriptedDialogs dialogs;
+        buildReport({}, true);
+        Seams::setProgramFolder(dir.path());
+        const QString database = dir.filePath(QStringLiteral("org_tech.sqlite"));
+        {
+            QFile f(database);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("SQLite format 3");
+        }
+        dialogs.saveNames << database;
+        sink->window()->findChild<QAction *>(action)->trigger();
+        Seams::setProgramFolder(QString());
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("это файл базы данных программы")),
+                 qPrintable(dialogs.messages.at(0).text));
+        QFile f(database);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("SQLite format 3"));
+        f.close();
+        QFile::remove(database);
+    }
+
     void cancelledSaveWritesNothing()
     {
         ScriptedDialogs dialogs;

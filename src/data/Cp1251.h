@@ -1,6 +1,7 @@
 #pragma once
-// Windows-1251, the code page of the system's CSV files. The program is Unicode inside;
-// text meets this code page only when a file is written or read.
+// Windows-1251, the code page of the system's CSV files and of settings files written by
+// the program's first versions. The program is Unicode inside; text meets this code page
+// only when a file is written or read.
 //
 // The tables are built once through the C library's iconv. Bytes that the code page leaves
 // undefined (0x98) decode to the C1 control of the same number and encode back to that

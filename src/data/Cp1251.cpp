@@ -1,4 +1,4 @@
-#include "export/Cp1251.h"
+#include "data/Cp1251.h"
 
 #include "app/Errors.h"
 
