@@ -337,7 +337,8 @@ void SqliteBackend::changePassword(int userId, const QDateTime &dt, const QStrin
 QVariant SqliteBackend::getLastLogin(const QString &login)
 {
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT max(LastEnter) FROM users WHERE %1 = :login").arg(russianCi(QStringLiteral("login"))));
+    q.prepare(
+        QStringLiteral("SELECT max(LastEnter) FROM users WHERE %1 = :login").arg(russianCi(QStringLiteral("login"))));
     q.bindValue(QStringLiteral(":login"), login);
     exec(q);
     if (!q.next() || q.value(0).isNull())

@@ -620,8 +620,9 @@ void TestSchema::textComparison()
         QVERIFY2(q.exec() && q.next(), qPrintable(q.lastError().text()));
         QVERIFY2(q.value(0).toInt() == c.matches, c.value);
     }
-    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM RemOpState WHERE %1 = 'ЕЩЕ НЕ НАЧАТО'").arg(stateName)).toInt(), 1);
-    QCOMPARE(scalar(QStringLiteral("SELECT count(*) FROM RemOpState WHERE %1 = 'Ещё не начато'").arg(stateName)).toInt(), 0);
+    const QString countStates = QStringLiteral("SELECT count(*) FROM RemOpState WHERE %1 = '%2'");
+    QCOMPARE(scalar(countStates.arg(stateName, QStringLiteral("ЕЩЕ НЕ НАЧАТО"))).toInt(), 1);
+    QCOMPARE(scalar(countStates.arg(stateName, QStringLiteral("Ещё не начато"))).toInt(), 0);
 
     // Text orders alphabetically without regard to case.
     QVERIFY(run(QStringLiteral("INSERT INTO otdel VALUES (16, 'бухгалтерия')")));
