@@ -107,6 +107,23 @@ private:
     NameOnlyIconProvider m_iconProvider;
 };
 
+class DesktopBusyCursor : public BusyCursor {
+public:
+    void show() override
+    {
+        if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+            return;
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        // The caller blocks until the wait ends: let the window system see the cursor now.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    void restore() override
+    {
+        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+            QGuiApplication::restoreOverrideCursor();
+    }
+};
+
 class SystemClock : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
@@ -114,6 +131,8 @@ public:
 
 DesktopDialogs g_desktopDialogs;
 Dialogs *g_dialogs = &g_desktopDialogs;
+DesktopBusyCursor g_desktopBusyCursor;
+BusyCursor *g_busyCursor = &g_desktopBusyCursor;
 SystemClock g_systemClock;
 const Clock *g_clock = &g_systemClock;
 QString g_programFolder;
@@ -124,6 +143,9 @@ namespace Seams {
 
 Dialogs &dialogs() { return *g_dialogs; }
 void setDialogs(Dialogs *dialogs) { g_dialogs = dialogs ? dialogs : &g_desktopDialogs; }
+
+BusyCursor &busyCursor() { return *g_busyCursor; }
+void setBusyCursor(BusyCursor *cursor) { g_busyCursor = cursor ? cursor : &g_desktopBusyCursor; }
 
 const Clock &clock() { return *g_clock; }
 void setClock(const Clock *clock) { g_clock = clock ? clock : &g_systemClock; }

@@ -1,6 +1,6 @@
 #pragma once
 // Seams between the program and what a headless test must answer or set: message boxes,
-// modal dialogs, the font and save-file dialogs, the clock and the program's folder.
+// modal dialogs, the font and save-file dialogs, the busy cursor, the clock and the program's folder.
 // The program uses the desktop versions; tests install their own (tests/support).
 #include <QColor>
 #include <QDateTime>
@@ -36,10 +36,23 @@ public:
     virtual QDateTime now() const = 0;
 };
 
+// Shown while the program waits for a database that another copy is writing to; the data
+// layer calls it and never touches widgets itself.
+class BusyCursor {
+public:
+    virtual ~BusyCursor() = default;
+    virtual void show() = 0;
+    virtual void restore() = 0;
+};
+
 namespace Seams {
 Dialogs &dialogs();
 // Installs another implementation (not owned); nullptr restores the desktop one.
 void setDialogs(Dialogs *dialogs);
+
+BusyCursor &busyCursor();
+// Installs another implementation (not owned); nullptr restores the desktop one.
+void setBusyCursor(BusyCursor *cursor);
 
 const Clock &clock();
 void setClock(const Clock *clock);

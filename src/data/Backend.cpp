@@ -1,6 +1,7 @@
 #include "data/Backend.h"
 
 #include "app/Errors.h"
+#include "data/ErrorText.h"
 #include "data/PgBackend.h"
 #include "data/SqliteBackend.h"
 
@@ -49,14 +50,12 @@ void Backend::exec(QSqlQuery &q, const QString &what) const
 {
     const bool ok = what.isNull() ? q.exec() : q.exec(what);
     if (!ok)
-        throw DbError(serverText(q.lastError()));
+        throw DbError(userText(q.lastError()));
 }
 
-QString Backend::serverText(const QSqlError &e)
-{
-    const QString db = e.databaseText().trimmed();
-    return db.isEmpty() ? e.text().trimmed() : db;
-}
+QString Backend::serverText(const QSqlError &e) { return ErrorText::serverText(e); }
+
+QString Backend::userText(const QSqlError &e) { return ErrorText::forUser(e); }
 
 namespace {
 const QRegularExpression &createDb()

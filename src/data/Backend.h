@@ -60,6 +60,16 @@ public:
     // Returns @RES (0 when no user matches) and sets tp (null when none).
     virtual int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) = 0;
 
+    // An expression (a column, a placeholder, an ORDER BY term) compared and ordered as the
+    // program's text is: without regard to case, Cyrillic included, alphabetically. The
+    // shared server's columns do so already; the embedded file keeps SQLite's own
+    // collations for other tools, so its queries name the program's collation.
+    virtual QString russianCi(const QString &expr) const { return expr; }
+
+    // How long a statement waits for a database or a row that another copy is changing
+    // before it gives up with the busy message.
+    static constexpr int BusyWaitMs = 5000;
+
     // How a date-time is sent to this backend as a bound value.
     virtual QVariant toDb(const QDateTime &dt) const = 0;
     // A value read from the database converted back to a date-time (null stays null).
@@ -71,12 +81,14 @@ protected:
     virtual void useDatabase(const QString &name) = 0;
     virtual void execStatement(const QString &sql) = 0;
     // Runs a statement (the prepared one when `what` is null) and raises DbError with the
-    // server's text on failure.
+    // user's text (ErrorText::forUser) on failure.
     void exec(QSqlQuery &q, const QString &what = QString()) const;
 
 public:
     // The server's own text of an error.
     static QString serverText(const class QSqlError &e);
+    // What the user reads about an error: the cause in Russian, then the server's text.
+    static QString userText(const class QSqlError &e);
 
 protected:
 

@@ -71,9 +71,12 @@ void PgBackend::openOn(const QString &database)
     // The driver hands its connect options to libpq as they are (";" read as a blank).
     db.setConnectOptions(connectionString(m_serverName, database));
     if (!db.open())
-        throw DbError(serverText(db.lastError()));
+        throw DbError(userText(db.lastError()));
     QSqlQuery q(db);
     q.exec(QStringLiteral("SET client_min_messages = warning"));
+    // A row that another session holds in an open transaction: give up after a few seconds
+    // with the busy message instead of freezing the program.
+    q.exec(QStringLiteral("SET lock_timeout = %1").arg(BusyWaitMs));
 }
 
 void PgBackend::open()
@@ -127,12 +130,12 @@ void PgBackend::createDatabase(const QString &name)
         db.setConnectOptions(connectionString(m_serverName, lower));
         QString error;
         if (!db.open()) {
-            error = serverText(db.lastError());
+            error = userText(db.lastError());
         } else {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("CREATE COLLATION IF NOT EXISTS ci "
                                        "(provider = icu, locale = 'und-u-ks-level2', deterministic = false)")))
-                error = serverText(q.lastError());
+                error = userText(q.lastError());
         }
         db.close();
         db = QSqlDatabase();

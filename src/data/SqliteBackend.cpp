@@ -6,22 +6,26 @@
 #include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+#include <algorithm>
+#include <iterator>
 #include <sqlite3.h>
 
 namespace {
 
 QString tr(const char *text) { return QCoreApplication::translate("SqliteBackend", text); }
 
-// Text columns are declared NOCASE so that any SQLite tool opens the file. On our
-// connections NOCASE compares every letter without regard to case, Cyrillic included,
-// and orders alphabetically, as the shared server's collation does.
-int compareNoCase(void *, int len1, const void *s1, int len2, const void *s2)
+// The program's text order and comparison, named in its queries (never in the file's schema,
+// so that any SQLite tool reads the file): every letter without regard to case, Cyrillic
+// included, alphabetically, as the shared server's collation does.
+int compareRussianCi(void *, int len1, const void *s1, int len2, const void *s2)
 {
     static QCollator collator = [] {
         QCollator c{QLocale(QLocale::Russian, QLocale::Russia)};
@@ -33,6 +37,53 @@ int compareNoCase(void *, int len1, const void *s1, int len2, const void *s2)
     const int r = collator.compare(a, b);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
+
+// The busy cursor is shown once per wait on the program's own thread and taken away when the
+// wait gives up, or when control is back in the event loop after a wait that succeeded.
+thread_local bool t_busyShown = false;
+
+void restoreBusyCursor()
+{
+    if (!t_busyShown)
+        return;
+    t_busyShown = false;
+    Seams::busyCursor().restore();
+}
+
+void showBusyCursor()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (t_busyShown || !app || QThread::currentThread() != app->thread())
+        return;
+    t_busyShown = true;
+    Seams::busyCursor().show();
+    QMetaObject::invokeMethod(app, [] { restoreBusyCursor(); }, Qt::QueuedConnection);
+}
+
+// Another copy is writing: retry for a few seconds at most, then give up with SQLITE_BUSY.
+int waitWhileBusy(void *, int count)
+{
+    static thread_local QElapsedTimer since;
+    if (count == 0) {
+        since.start();
+        showBusyCursor();
+    }
+    const qint64 waited = since.elapsed();
+    if (waited >= Backend::BusyWaitMs) {
+        restoreBusyCursor();
+        return 0;
+    }
+    // Short naps first: another copy's change is usually through in a moment.
+    static const int naps[] = {1, 2, 5, 10, 15, 20};
+    const int nap = count < int(std::size(naps)) ? naps[count] : 25;
+    sqlite3_sleep(int(std::min<qint64>(nap, Backend::BusyWaitMs - waited)));
+    return 1;
+}
+
+// PRAGMA user_version of a file whose indexes follow SQLite's own collations. Files made
+// before it had their text indexes ordered by the program's redefinition of NOCASE, which
+// other tools read as a damaged file; they are re-indexed once, on first open.
+constexpr int StockIndexesVersion = 1;
 
 sqlite3 *handleOf(const QSqlDatabase &db)
 {
@@ -46,7 +97,7 @@ void pragma(QSqlDatabase &db, const QString &text)
 {
     QSqlQuery q(db);
     if (!q.exec(text))
-        throw DbError(Backend::serverText(q.lastError()));
+        throw DbError(Backend::userText(q.lastError()));
 }
 
 // The reason in words for an SQLite result code met while opening a database file.
@@ -126,11 +177,16 @@ void SqliteBackend::openFile(QSqlDatabase &db, const QString &file, bool enforce
 {
     db.close();
     db.setDatabaseName(file);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=60000"));
+    db.setConnectOptions(QString());
     if (!db.open())
-        throw DbError(serverText(db.lastError()));
-    if (sqlite3 *h = handleOf(db))
-        sqlite3_create_collation_v2(h, "NOCASE", SQLITE_UTF8, nullptr, compareNoCase, nullptr);
+        throw DbError(userText(db.lastError()));
+    sqlite3 *h = handleOf(db);
+    if (!h) {
+        db.close();
+        throw DbError(tr("Драйвер встроенной базы данных не найден"));
+    }
+    sqlite3_create_collation_v2(h, RussianCi, SQLITE_UTF8, nullptr, compareRussianCi, nullptr);
+    sqlite3_busy_handler(h, waitWhileBusy, nullptr);
     pragma(db, QStringLiteral("PRAGMA foreign_keys = %1").arg(enforceKeys ? "ON" : "OFF"));
     // Readers never block the writer and the writer never blocks readers; a reader holds
     // nothing once its rows are read.
@@ -138,6 +194,46 @@ void SqliteBackend::openFile(QSqlDatabase &db, const QString &file, bool enforce
     pragma(db, QStringLiteral("PRAGMA synchronous = NORMAL"));
     // Touches the schema: a file that is not a database fails here, not later.
     pragma(db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    reindexOldFile(db);
+}
+
+int SqliteBackend::fileVersion(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        throw DbError(userText(q.lastError()));
+    return q.value(0).toInt();
+}
+
+void SqliteBackend::reindexOldFile(QSqlDatabase &db)
+{
+    if (fileVersion(db) >= StockIndexesVersion)
+        return;
+    QSqlQuery q(db);
+    // An empty file is a database being created: the creation script marks it at its end.
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
+        throw DbError(userText(q.lastError()));
+    if (q.value(0).toInt() == 0)
+        return;
+    q.finish();
+    // Another copy may be doing the same: the write lock decides, and the mark is read again.
+    pragma(db, QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        if (fileVersion(db) < StockIndexesVersion) {
+            pragma(db, QStringLiteral("REINDEX"));
+            pragma(db, QStringLiteral("PRAGMA user_version = %1").arg(StockIndexesVersion));
+        }
+        pragma(db, QStringLiteral("COMMIT"));
+    } catch (...) {
+        QSqlQuery rollback(db);
+        rollback.exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+QString SqliteBackend::russianCi(const QString &expr) const
+{
+    return expr + QStringLiteral(" COLLATE ") + QLatin1String(RussianCi);
 }
 
 void SqliteBackend::open()
@@ -151,7 +247,7 @@ void SqliteBackend::open()
     db.close();
     db.setDatabaseName(QStringLiteral(":memory:"));
     if (!db.open())
-        throw DbError(serverText(db.lastError()));
+        throw DbError(userText(db.lastError()));
 }
 
 void SqliteBackend::useDatabase(const QString &name)
@@ -226,6 +322,8 @@ void SqliteBackend::endScript()
     QSqlDatabase db = connection();
     if (!db.isOpen() || db.databaseName() == QLatin1String(":memory:"))
         return;
+    // Built with SQLite's own collations from the start: nothing to re-index on opening.
+    pragma(db, QStringLiteral("PRAGMA user_version = %1").arg(StockIndexesVersion));
     pragma(db, QStringLiteral("PRAGMA foreign_keys = ON"));
     QSqlQuery q(db);
     exec(q, QStringLiteral("PRAGMA foreign_key_check"));
@@ -309,7 +407,8 @@ void SqliteBackend::changePassword(int userId, const QDateTime &dt, const QStrin
 QVariant SqliteBackend::getLastLogin(const QString &login)
 {
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT max(LastEnter) FROM users WHERE login = :login"));
+    q.prepare(
+        QStringLiteral("SELECT max(LastEnter) FROM users WHERE %1 = :login").arg(russianCi(QStringLiteral("login"))));
     q.bindValue(QStringLiteral(":login"), login);
     exec(q);
     if (!q.next() || q.value(0).isNull())
@@ -324,7 +423,8 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
     tp = QVariant();
     writeTransaction([&](QSqlDatabase &db) {
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("SELECT ID, tp FROM users WHERE login = :login AND passw = :passw"));
+        q.prepare(QStringLiteral("SELECT ID, tp FROM users WHERE %1 = :login AND %2 = :passw")
+                      .arg(russianCi(QStringLiteral("login")), russianCi(QStringLiteral("passw"))));
         q.bindValue(QStringLiteral(":login"), login);
         q.bindValue(QStringLiteral(":passw"), passw);
         exec(q);

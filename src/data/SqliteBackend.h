@@ -1,7 +1,9 @@
 #pragma once
 // The embedded database: the file "<name>.sqlite" in the program's folder. Several copies
-// of the program may share it: connections wait for each other's writes instead of failing,
-// and the procedures take the write lock at their start.
+// of the program may share it: connections wait a few seconds for each other's writes (with
+// a busy cursor) before they give up, and the procedures take the write lock at their start.
+// The file uses SQLite's own collations only; the program's Russian text order is the
+// collation RussianCi, registered on each of its connections and named in its queries.
 #include "data/Backend.h"
 
 class SqliteBackend : public Backend {
@@ -21,14 +23,20 @@ public:
     QVariant getLastLogin(const QString &login) override;
     int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) override;
 
+    QString russianCi(const QString &expr) const override;
+
     QVariant toDb(const QDateTime &dt) const override;
     QDateTime dateTimeFromDb(const QVariant &v) const override;
 
     // The file of a database of that name in the program's folder.
     static QString fileFor(const QString &name);
     // Opens an existing database file on a connection, with the settings every Tavrell
-    // connection to the embedded database uses.
+    // connection to the embedded database uses. A file made before its indexes followed
+    // SQLite's own collations is re-indexed (once: the file records it).
     static void openFile(QSqlDatabase &db, const QString &file, bool enforceKeys);
+
+    // The name of the program's collation.
+    static constexpr const char *RussianCi = "RU_CI";
 
     static constexpr const char *DateTimeFormat = "yyyy-MM-dd HH:mm:ss.zzz";
 
@@ -38,6 +46,9 @@ protected:
     void execStatement(const QString &sql) override;
 
 private:
+    static int fileVersion(QSqlDatabase &db);
+    static void reindexOldFile(QSqlDatabase &db);
+
     // Runs `body` inside BEGIN IMMEDIATE ... COMMIT; rolls back and raises on error.
     template <typename Fn>
     void writeTransaction(Fn body);

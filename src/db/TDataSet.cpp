@@ -1,6 +1,7 @@
 #include "db/TDataSet.h"
 
 #include "data/Backend.h"
+#include "data/ErrorText.h"
 #include "data/Tdm.h"
 
 #include <QCoreApplication>
@@ -215,7 +216,7 @@ QVariant TField::convert(const QVariant &v) const
             n = v.toInt(&ok);
         }
         if (!ok)
-            throw TavrellError(tr("'%1' is not a valid integer value").arg(v.toString()));
+            throw TavrellError(tr("«%1» — не целое число").arg(v.toString()));
         return n;
     }
     case FieldType::Float: {
@@ -231,7 +232,7 @@ QVariant TField::convert(const QVariant &v) const
             d = v.toDouble(&ok);
         }
         if (!ok)
-            throw TavrellError(tr("'%1' is not a valid floating point value").arg(v.toString()));
+            throw TavrellError(tr("«%1» — не число").arg(v.toString()));
         return d;
     }
     case FieldType::String:
@@ -244,7 +245,7 @@ QVariant TField::convert(const QVariant &v) const
             while (effective > 0 && s.at(effective - 1) == QLatin1Char(' '))
                 --effective;
         if (m_type != FieldType::Memo && m_size > 0 && effective > m_size)
-            throw TavrellError(tr("The text \"%1\" is too long for the field '%2': it holds at most %3 characters")
+            throw TavrellError(tr("Текст «%1» длиннее, чем вмещает поле «%2»: не больше %3 символов")
                                    .arg(s, DisplayLabel())
                                    .arg(m_size));
         if (m_type == FieldType::FixedChar)
@@ -263,7 +264,7 @@ QVariant TField::convert(const QVariant &v) const
             dt = DateText::parse(v.toString());
         }
         if (!dt.isValid())
-            throw TavrellError(tr("'%1' is not a valid date").arg(v.toString()));
+            throw TavrellError(tr("«%1» — неправильная дата").arg(v.toString()));
         return dt;
     }
     case FieldType::Boolean: {
@@ -275,7 +276,7 @@ QVariant TField::convert(const QVariant &v) const
                 return true;
             if (t == QLatin1String("false") || t == QLatin1String("0") || t == QLatin1String("no"))
                 return false;
-            throw TavrellError(tr("'%1' is not a valid boolean value").arg(text));
+            throw TavrellError(tr("«%1» — не логическое значение").arg(text));
         }
         return v.toBool();
     }
@@ -456,6 +457,12 @@ Backend *TDataSet::backend() const
     return nullptr;
 }
 
+QString TDataSet::russianCi(const QString &expr) const
+{
+    const Backend *b = backend();
+    return b ? b->russianCi(expr) : expr;
+}
+
 void TDataSet::setTableName(const QString &table)
 {
     m_tableName = table;
@@ -574,7 +581,7 @@ QSqlQuery TDataSet::runSelect()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.isValid() || !db.isOpen())
-        throw DbError(tr("The database connection is not open"));
+        throw DbError(tr("Нет соединения с базой данных"));
     QString sql = m_sql;
     if (sql.isEmpty()) {
         if (m_tableName.isEmpty())
@@ -586,11 +593,11 @@ QSqlQuery TDataSet::runSelect()
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw DbError(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
+        throw DbError(ErrorText::forUser(q.lastError()));
     for (const auto &p : m_params)
         q.bindValue(p.first, p.second);
     if (!q.exec())
-        throw DbError(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
+        throw DbError(ErrorText::forUser(q.lastError()));
     return q;
 }
 
@@ -1088,11 +1095,11 @@ QVariant TDataSet::toDb(int column, const QVariant &v) const
 void TDataSet::execWrite(QSqlQuery &q, const QVariantList &binds, const QString &sql) const
 {
     if (!q.prepare(sql))
-        throw DbError(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
+        throw DbError(ErrorText::forUser(q.lastError()));
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds.at(i));
     if (!q.exec())
-        throw DbError(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
+        throw DbError(ErrorText::forUser(q.lastError()));
 }
 
 QVariant TDataSet::asRead(const QVector<QVariant> &row, int column) const

@@ -177,6 +177,9 @@ public:
     // is set.
     void setSQL(const QString &sql);
     const QString &SQL() const { return m_sql; }
+    // An expression for the statement, compared and ordered as the program's text is
+    // (Backend::russianCi of the dataset's backend; as it is when none is known).
+    QString russianCi(const QString &expr) const;
     void setParam(const QString &name, const QVariant &value);
     // The table rows of a query are posted to (by that table's primary key).
     void setUpdateTable(const QString &table) { m_updateTable = table; }

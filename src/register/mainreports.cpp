@@ -66,10 +66,12 @@ void TFrmmain::ViewTechOnOtdelExecute()
         return;
     word.InsertTitle(tr("Список техники по отделам") + CR);
 
-    // The view lists every item with its department, ordered by department name.
+    // The view lists every item with its department, ordered by department name; the view
+    // cannot name the program's text order, so the query asks for it again.
     TDataSet view(this);
     view.setObjectName(QStringLiteral("TblTechOnOtdels"));
-    view.setSQL(QStringLiteral("select * from VIEWTechOnOtdels"));
+    view.setSQL(QStringLiteral("select * from VIEWTechOnOtdels order by %1 nulls first")
+                    .arg(view.russianCi(QStringLiteral("Name"))));
     view.addField(QStringLiteral("Otdel"), FieldType::Integer);
     view.addField(QStringLiteral("Name"), FieldType::String, 65);
     view.addField(QStringLiteral("izd"), FieldType::String, 76).setReadOnly(true);

@@ -108,7 +108,14 @@ void TFrmmain::GridTitleClick(int column)
     QStringList lines = Qry->SQL().split(QLatin1Char('\n'));
     while (lines.size() < 2)
         lines.append(QString());
-    lines[1] = QStringLiteral("order by ") + field;
+    // Text columns in the program's text order: without regard to case, alphabetically.
+    QStringList terms = field.split(QLatin1Char(','));
+    for (QString &term : terms) {
+        const TField *f = Qry->FindField(term.trimmed());
+        if (f && (f->DataType() == FieldType::String || f->DataType() == FieldType::FixedChar))
+            term = Qry->russianCi(term);
+    }
+    lines[1] = QStringLiteral("order by ") + terms.join(QLatin1Char(','));
     Qry->setSQL(lines.join(QLatin1Char('\n')));
     SortFields = field;
 

@@ -257,6 +257,11 @@ void TestEquipmentReports::byDepartment()
     // An item without department, and one whose series is empty.
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (108, 'Lost', 'X1', '7', NULL)"));
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (109, 'NoSeries', NULL, '8', 11)"));
+    // Department names in small letters and with "Ё" take their places in the alphabet.
+    db.query(QStringLiteral("insert into otdel (id, Name) values (16, 'бухгалтерия')"));
+    db.query(QStringLiteral("insert into otdel (id, Name) values (17, 'Ёмкостный')"));
+    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (110, 'Canon B', 'B1', '9', 16)"));
+    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (111, 'Canon E', 'E1', '10', 17)"));
     TAVRELL_START_PROGRAM(db);
     ScriptedDialogs dialogs;
     TFrmmain w;
@@ -271,7 +276,7 @@ void TestEquipmentReports::byDepartment()
             QCOMPARE(c.args, QVariantList{true});
             ++headings;
         }
-    QCOMPARE(headings, 6);
+    QCOMPARE(headings, 8);
 
     QTextDocument *doc = shownDocument();
     QVERIFY(doc);
@@ -297,6 +302,7 @@ void TestEquipmentReports::byDepartment()
         }
     }
     QCOMPARE(order, (QStringList{QStringLiteral("Отдел:"), QStringLiteral("Отдел:Административный"),
+                                 QStringLiteral("Отдел:бухгалтерия"), QStringLiteral("Отдел:Ёмкостный"),
                                  QStringLiteral("Отдел:Издательский"), QStringLiteral("Отдел:Плановый"),
                                  QStringLiteral("Отдел:Технический"), QStringLiteral("Отдел:Экономический")}));
     for (QStringList &list : items)
@@ -304,6 +310,8 @@ void TestEquipmentReports::byDepartment()
     QMap<QString, QStringList> expected;
     expected[QStringLiteral("Отдел:")] = {QStringLiteral("Lost(X1,7) ")};
     expected[QStringLiteral("Отдел:Административный")] = {QString(), QStringLiteral("HP ScanJet 3690C(В-5678432,1.23568e+006) ")};
+    expected[QStringLiteral("Отдел:бухгалтерия")] = {QStringLiteral("Canon B(B1,9) ")};
+    expected[QStringLiteral("Отдел:Ёмкостный")] = {QStringLiteral("Canon E(E1,10) ")};
     expected[QStringLiteral("Отдел:Издательский")] = {QStringLiteral("Xerox 5915(G - 685432,458903) ")};
     expected[QStringLiteral("Отдел:Плановый")] = {QStringLiteral("Canon FC 336(R-8765423,4.58932e+006) "),
                                                  QStringLiteral("Epson Perfection 1270(S - 234567,12345) "),

@@ -92,7 +92,8 @@ void TestSorting::titleClick()
         emit w.Grid->titleClick(col);  // as a click on the title
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
         QCOMPARE(w.SortFields, QString::fromUtf8(c.sortFields));
-        QCOMPARE(w.Qry->SQL().split(QLatin1Char('\n')).value(1), QStringLiteral("order by ") + w.SortFields);
+        // The statement may name the program's text order after the field.
+        QVERIFY(w.Qry->SQL().split(QLatin1Char('\n')).value(1).startsWith(QStringLiteral("order by ") + w.SortFields));
         QCOMPARE(w.ComboSort1->currentIndex(), c.listEntry);
         QCOMPARE(w.boldColumn(), col);
         for (int i = 0; i < w.Grid->columnCount(); ++i)
@@ -154,8 +155,9 @@ void TestSorting::textOrderIgnoresCaseAndIsAlphabetical()
     TAVRELL_START_PROGRAM(db);
     ScriptedDialogs dialogs;  // every message is answered, none waits
     const QStringList names = {QStringLiteral("вишня"), QStringLiteral("Арбуз"), QStringLiteral("банан"),
-                               QStringLiteral("Груша"), QStringLiteral("абрикос"), QStringLiteral("epson b"),
-                               QStringLiteral("Canon b"), QStringLiteral("hp b")};
+                               QStringLiteral("ель"),   QStringLiteral("Ёлка"),  QStringLiteral("Груша"),
+                               QStringLiteral("абрикос"), QStringLiteral("epson b"), QStringLiteral("Canon b"),
+                               QStringLiteral("hp b")};
     int id = 500;
     for (const QString &n : names)
         db.query(QStringLiteral("insert into izdel (id, Name) values (%1, '%2')").arg(id++).arg(n));
@@ -169,8 +171,15 @@ void TestSorting::textOrderIgnoresCaseAndIsAlphabetical()
             continue;
         (n.at(0).script() == QChar::Script_Cyrillic ? cyrillic : latin) << n;
     }
-    QCOMPARE(cyrillic, QStringList({"абрикос", "Арбуз", "банан", "вишня", "Груша"}));
+    QCOMPARE(cyrillic, QStringList({"абрикос", "Арбуз", "банан", "вишня", "Груша", "Ёлка", "ель"}));
     QCOMPARE(latin, QStringList({"Canon b", "epson b", "hp b"}));
+    // So is the list before any sort.
+    TFrmmain fresh;
+    cyrillic.clear();
+    for (const QString &n : column(fresh.Qry, QStringLiteral("Name")))
+        if (names.contains(n) && n.at(0).script() == QChar::Script_Cyrillic)
+            cyrillic << n;
+    QCOMPARE(cyrillic, QStringList({"абрикос", "Арбуз", "банан", "вишня", "Груша", "Ёлка", "ель"}));
 }
 
 void TestSorting::quickFind_data()
