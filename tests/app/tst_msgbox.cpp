@@ -3,6 +3,11 @@
 #include "app/Errors.h"
 #include "app/Guard.h"
 #include "app/MsgBox.h"
+#include "app/QtTexts.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <QtTest>
 
@@ -63,6 +68,32 @@ private slots:
         QCOMPARE(d.texts(), QStringList{QStringLiteral("ERROR: duplicate key value violates unique constraint \"pk_log\"")});
         QVERIFY(Guard::run([] {}));
         QCOMPARE(d.messages.size(), 1);
+    }
+    // The desktop boxes: Qt's own button texts in Russian once the program has installed
+    // them, and "OK" as the program names it.
+    void desktopButtonsInRussian()
+    {
+        QVERIFY2(QtTexts::install(qApp), "Qt's Russian translation is not installed (qt6-translations-l10n)");
+        QStringList seen[2];
+        int box = 0;
+        auto readAndClose = [&](QMessageBox::StandardButton press) {
+            QTimer::singleShot(0, [&, press] {
+                auto *m = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                if (!m)
+                    return;
+                for (QAbstractButton *b : m->buttons())
+                    seen[box] << b->text().remove(QLatin1Char('&'));
+                m->button(press)->click();
+            });
+        };
+        readAndClose(QMessageBox::No);
+        QVERIFY(!ConfirmBox(QStringLiteral("Удалить?")));
+        box = 1;
+        readAndClose(QMessageBox::Ok);
+        InfoBox(QStringLiteral("готово"));
+        seen[0].sort();
+        QCOMPARE(seen[0], (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+        QCOMPARE(seen[1], QStringList{QStringLiteral("OK")});
     }
 };
 
