@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/Guard.h"
+#include "app/QtTexts.h"
 #include "app/MsgBox.h"
 #include "app/Seams.h"
 #include "app/Splash.h"
@@ -55,6 +56,7 @@ int runSteps()
 {
     QApplication::setApplicationName(QStringLiteral("Tavrell"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QtTexts::install(qApp);
 
     // The splash is the first window; the connection work follows without waiting for it.
     auto splash = std::make_unique<TFrmSplash>();
