@@ -12,7 +12,11 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QIcon>
 #include <memory>
+
+// The icons live in the static library: nothing else refers to them, so they are pulled in by name.
+static void initIcons() { Q_INIT_RESOURCE(icons); }
 
 namespace Startup {
 
@@ -32,10 +36,21 @@ void showModal(TFrmmain &window)
 
 int runSteps();
 
+// The program's icon in every size the resource carries; each window shows it.
+QIcon programIcon()
+{
+    initIcons();
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tavrell-%1.png").arg(size));
+    return icon;
+}
+
 }  // namespace
 
 int run()
 {
+    QApplication::setWindowIcon(programIcon());
     // Nothing may end the process from here on as an exception: a start that fails shows
     // one message and ends with a code that says so.
     try {

@@ -7,12 +7,15 @@
 #include "data/IniFile.h"
 #include "register/main.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QTimer>
+#include <QWidget>
 #include <QtTest>
 
 class TestStartup : public QObject {
@@ -22,6 +25,7 @@ private slots:
     void init();
     void cleanup();
     void firstRunCreatesTheDatabaseAndEnds();
+    void windowsCarryTheProgramIcon();
     void cancelledLoginWritesNothing();
     void workingSessionSavesAndLogs();
     void failedStartEndsWithACode_data();
@@ -88,6 +92,27 @@ void TestStartup::firstRunCreatesTheDatabaseAndEnds()
     QCOMPARE(scalar(QStringLiteral("select count(*) from izdel")).toInt(), 7);
     // Qt's own texts (the boxes' buttons, the dialogs) speak Russian from the start.
     QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Да"));
+}
+
+// The desktop shows the program's icon on every window: the application's icon is set at the
+// start, in each size the icon theme uses, and a window without its own shows it.
+void TestStartup::windowsCarryTheProgramIcon()
+{
+    QApplication::setWindowIcon(QIcon());
+    IniFile(ini()).writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("(local)"));
+    ScriptedDialogs dialogs;
+    QCOMPARE(start(), 0);
+    const QIcon icon = QApplication::windowIcon();
+    QVERIFY(!icon.isNull());
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+        // Drawn, not an empty square: the middle of the printer is opaque.
+        const QImage image = icon.pixmap(QSize(size, size)).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
+    }
+    QWidget window;
+    QCOMPARE(window.windowIcon().cacheKey(), icon.cacheKey());
 }
 
 void TestStartup::cancelledLoginWritesNothing()
