@@ -31,4 +31,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # show the windows.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, qt6-qpa-plugins")
+# Qt's own texts (message-box buttons, the font, colour and file dialogs) in Russian; the
+# program runs without them, with those texts in English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)
