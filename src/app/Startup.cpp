@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/CommandLine.h"
 #include "app/Errors.h"
 #include "app/Guard.h"
 #include "app/MsgBox.h"
@@ -31,6 +32,8 @@ void showModal(TFrmmain &window)
 
 int runSteps();
 
+QString g_server;
+
 }  // namespace
 
 int run()
@@ -53,7 +56,7 @@ namespace {
 
 int runSteps()
 {
-    QApplication::setApplicationName(QStringLiteral("Tavrell"));
+    CommandLine::nameApplication();
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The splash is the first window; the connection work follows without waiting for it.
@@ -62,6 +65,7 @@ int runSteps()
 
     Tdm module;
     dm = &module;
+    module.setServerOverride(g_server);
     if (module.DataModule1Create() == Tdm::Outcome::Exit) {
         splash.reset();
         dm = nullptr;
@@ -92,5 +96,7 @@ int runSteps()
 }
 
 }  // namespace
+
+void setServer(const QString &server) { g_server = server; }
 
 }  // namespace Startup
