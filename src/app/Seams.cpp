@@ -195,7 +195,12 @@ QString chooseDataFolder(const QString &programFolder, const QString &userFolder
         return programFolder;
     if (!userFolder.isEmpty() && holdsData(userFolder))
         return userFolder;
-    if (canWriteFolder(programFolder) || userFolder.isEmpty())
+    // The system's own program folders are written only by the package manager, even where
+    // the superuser could write them.
+    const QString canonical = QFileInfo(programFolder).canonicalFilePath();
+    const bool systemFolder = canonical.startsWith(QLatin1String("/usr/")) || canonical == QLatin1String("/bin") ||
+                              canonical == QLatin1String("/sbin");
+    if ((canWriteFolder(programFolder) && !systemFolder) || userFolder.isEmpty())
         return programFolder;
     return userFolder;
 }

@@ -209,6 +209,9 @@ void TestCommandLine::dataFolderChoice()
     }
     QCOMPARE(chosen, inUserFolder ? userFolder() : m_program);
     QCOMPARE(direct, chosen);
+    // Installed among the system's programs: never beside them, even for the superuser.
+    if (programHolds.isEmpty() && userHolds.isEmpty())
+        QCOMPARE(Seams::chooseDataFolder(QStringLiteral("/usr/bin"), userFolder()), userFolder());
     // Asking makes nothing.
     QCOMPARE(QFileInfo::exists(userFolder()), !userHolds.isEmpty());
 }
