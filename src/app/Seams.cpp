@@ -4,12 +4,20 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QPushButton>
+#include <QStandardPaths>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -157,5 +165,49 @@ QString programFolder()
     return g_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_programFolder;
 }
 void setProgramFolder(const QString &folder) { g_programFolder = folder; }
+
+bool canWriteFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isDir())
+        return false;
+#if defined(Q_OS_UNIX)
+    // access() answers for the real user; the effective check is the one writes meet.
+    const QByteArray path = QFile::encodeName(info.absoluteFilePath());
+    return ::faccessat(AT_FDCWD, path.constData(), W_OK | X_OK, AT_EACCESS) == 0;
+#else
+    return info.isWritable();
+#endif
+}
+
+QString chooseDataFolder(const QString &programFolder, const QString &userFolder)
+{
+    const auto holdsData = [](const QString &folder) {
+        const QDir dir(folder);
+        for (const char *name : {"remont.ini", "org_tech.sqlite"}) {
+            const QFileInfo file(dir.filePath(QLatin1String(name)));
+            if (file.exists() || file.isSymLink())
+                return true;
+        }
+        return false;
+    };
+    if (holdsData(programFolder))
+        return programFolder;
+    if (!userFolder.isEmpty() && holdsData(userFolder))
+        return userFolder;
+    // The system's own program folders are written only by the package manager, even where
+    // the superuser could write them.
+    const QString canonical = QFileInfo(programFolder).canonicalFilePath();
+    const bool systemFolder = canonical.startsWith(QLatin1String("/usr/")) || canonical == QLatin1String("/bin") ||
+                              canonical == QLatin1String("/sbin");
+    if ((canWriteFolder(programFolder) && !systemFolder) || userFolder.isEmpty())
+        return programFolder;
+    return userFolder;
+}
+
+QString dataFolder()
+{
+    return chooseDataFolder(programFolder(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
 
 }  // namespace Seams

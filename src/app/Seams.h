@@ -63,4 +63,17 @@ QDateTime today();
 // The folder of the program's executable; a test points it elsewhere.
 QString programFolder();
 void setProgramFolder(const QString &folder);
+
+// The folder of the settings file remont.ini, the embedded database and the archives.
+// Nothing is made or written by asking; whoever writes there first makes it.
+QString dataFolder();
+// The rule behind dataFolder(): files an existing copy keeps beside the program stay in use
+// there (an unwritable folder then reports itself when written, rather than the data being
+// passed over), then files already in the user's data folder, then the program's folder when
+// it can be written and is not one of the system's (/usr/..., /bin, /sbin), else the user's
+// data folder.
+QString chooseDataFolder(const QString &programFolder, const QString &userFolder);
+// Whether this process may make files in the folder (checked with the file-system identity,
+// so that a superuser test acting as an ordinary user is answered as that user).
+bool canWriteFolder(const QString &folder);
 }  // namespace Seams

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/CommandLine.h"
 #include "app/Errors.h"
 #include "app/Guard.h"
 #include "app/QtTexts.h"
@@ -46,6 +47,9 @@ QIcon programIcon()
     return icon;
 }
 
+// The server named on the command line for this run; empty: the settings file's.
+QString g_server;
+
 }  // namespace
 
 int run()
@@ -69,7 +73,7 @@ namespace {
 
 int runSteps()
 {
-    QApplication::setApplicationName(QStringLiteral("Tavrell"));
+    CommandLine::nameApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     QtTexts::install(qApp);
 
@@ -79,6 +83,7 @@ int runSteps()
 
     Tdm module;
     dm = &module;
+    module.setServerOverride(g_server);
     if (module.DataModule1Create() == Tdm::Outcome::Exit) {
         splash.reset();
         dm = nullptr;
@@ -109,5 +114,7 @@ int runSteps()
 }
 
 }  // namespace
+
+void setServer(const QString &server) { g_server = server; }
 
 }  // namespace Startup

@@ -194,7 +194,8 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
             if (l.asRead)
                 l.raw = l.text.toUtf8();
     }
-    save(lines, encoding);
+    if (!m_memoryOnly)
+        save(lines, encoding);
     m_lines = lines;
     m_encoding = encoding;
     if (m_state == State::Missing)

@@ -40,6 +40,9 @@ public:
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);
+    // From now on writes change what this object reads back and never the file (a run on
+    // a server named for that run alone leaves the user's settings as they were).
+    void keepInMemory() { m_memoryOnly = true; }
 
     // Files larger than this are not read (they read as empty and are never overwritten).
     static constexpr qint64 MaxSize = 4 * 1024 * 1024;
@@ -63,4 +66,5 @@ private:
     State m_state = State::Missing;
     QString m_problem;
     Encoding m_encoding = Encoding::Utf8;
+    bool m_memoryOnly = false;
 };

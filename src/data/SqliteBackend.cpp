@@ -170,7 +170,7 @@ SqliteBackend::~SqliteBackend() = default;
 
 QString SqliteBackend::fileFor(const QString &name)
 {
-    return QDir(Seams::programFolder()).filePath(name + QStringLiteral(".sqlite"));
+    return QDir(Seams::dataFolder()).filePath(name + QStringLiteral(".sqlite"));
 }
 
 void SqliteBackend::openFile(QSqlDatabase &db, const QString &file, bool enforceKeys)
@@ -281,6 +281,8 @@ void SqliteBackend::createDatabase(const QString &name)
         throw DbError(tr("База данных \"%1\" уже существует (файл %2)").arg(name, shown));
     const QString tmpName = m_connectionName + QStringLiteral("_create");
     QString error;
+    // The user's data folder may not be there yet; what fails here shows in the open below.
+    QDir().mkpath(info.absolutePath());
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), tmpName);
         try {

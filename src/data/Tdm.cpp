@@ -63,9 +63,9 @@ Tdm::Outcome Tdm::startUp()
     if (QSqlDatabase::contains(QLatin1String(ConnectionName)))
         connection().close();
 
-    // 2. The settings file beside the program. One that is there but cannot be read is no
+    // 2. The settings file in the data folder. One that is there but cannot be read is no
     // first run: asking again would write over the user's settings.
-    m_settings = std::make_unique<IniFile>(QDir(Seams::programFolder()).filePath(QStringLiteral("remont.ini")));
+    m_settings = std::make_unique<IniFile>(QDir(Seams::dataFolder()).filePath(QStringLiteral("remont.ini")));
     if (m_settings->state() == IniFile::State::TooLarge || m_settings->state() == IniFile::State::Unreadable) {
         ErrorBox(tr("Не удается прочитать файл настроек %1: %2")
                      .arg(QDir::toNativeSeparators(QFileInfo(m_settings->fileName()).absoluteFilePath()),
@@ -74,6 +74,12 @@ Tdm::Outcome Tdm::startUp()
         return Outcome::Exit;
     }
     QString server = m_settings->readString(QStringLiteral("main"), QStringLiteral("server"), QString());
+    // A server named for this run alone: no first-run question, and the settings file is
+    // neither asked for nor written.
+    if (!m_serverOverride.isEmpty()) {
+        server = m_serverOverride;
+        m_settings->keepInMemory();
+    }
     const bool firstRun = server.isEmpty();
 
     // 3.-4. The first run asks where the database is.
@@ -143,6 +149,8 @@ Tdm::Outcome Tdm::startUp()
 bool Tdm::rememberServer(const QString &server)
 {
     try {
+        // The user's data folder is made on the first write into it.
+        QDir().mkpath(QFileInfo(m_settings->fileName()).absolutePath());
         m_settings->writeString(QStringLiteral("main"), QStringLiteral("server"), server);
         return true;
     } catch (const TavrellError &e) {

@@ -46,6 +46,9 @@ public:
     // on the program's database. Exit: the process must end now with exitCode().
     Outcome DataModule1Create();
     int exitCode() const { return m_exitCode; }
+    // A server for this run alone, in place of [main] server (empty: the settings' own).
+    // The settings file is then read but never written.
+    void setServerOverride(const QString &server) { m_serverOverride = server; }
 
     IniFile *SettingsFile() const { return m_settings.get(); }
     Backend &backend() const { return *m_backend; }
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<IniFile> m_settings;
     std::unique_ptr<Backend> m_backend;
     int m_exitCode = 0;
+    QString m_serverOverride;
 };
 
 // The one data module of the running program (null before start-up creates it).

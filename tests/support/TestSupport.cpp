@@ -13,6 +13,21 @@
 #include <unistd.h>
 #endif
 
+namespace {
+// The program looks for an existing copy's files in the user's data folder too: every test
+// program gets a fresh one of its own (closed to others), so that the tester's own files are
+// neither read nor written.
+struct FreshUserDataFolder {
+    QTemporaryDir dir;
+    FreshUserDataFolder()
+    {
+        if (dir.isValid())
+            qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+    }
+};
+FreshUserDataFolder g_freshUserDataFolder;
+}  // namespace
+
 ScriptedDialogs::ScriptedDialogs() { Seams::setDialogs(this); }
 ScriptedDialogs::~ScriptedDialogs() { Seams::setDialogs(nullptr); }
 
