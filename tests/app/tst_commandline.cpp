@@ -340,14 +340,7 @@ void TestCommandLine::serverForOneRun()
         QCOMPARE(dialogs.execLog, QStringList({"FrmLogin"}));
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("dropper"));
-        db.setConnectOptions(PgBackend::connectionString(testPgServer(), QStringLiteral("postgres")));
-        if (db.open())
-            QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("dropper"));
+    dropPgDatabase(name);
     QCOMPARE(driver, QStringLiteral("QPSQL"));
     QCOMPARE(fileBytes(ini), before);
     QCOMPARE(listing(m_program), folderBefore);

@@ -78,18 +78,6 @@ QString uniqueDbName()
         .arg(n++);
 }
 
-void dropPgDatabase(const QString &name)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("dropper"));
-        db.setConnectOptions(PgBackend::connectionString(testPgServer(), QStringLiteral("postgres")));
-        if (db.open())
-            QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("dropper"));
-}
-
 void adminExec(const QString &sql)
 {
     {

@@ -134,23 +134,25 @@ TestDb::TestDb(const QString &backend) : m_backend(backend)
         m_error = QStringLiteral("creating the database showed: ") + dialogs.texts().join(QStringLiteral(" | "));
 }
 
+void dropPgDatabase(const QString &name, const QString &server)
+{
+    const QString connection = QStringLiteral("tavrell_test_drop");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+        db.setConnectOptions(PgBackend::connectionString(server, QStringLiteral("postgres")));
+        if (db.open())
+            QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
 TestDb::~TestDb()
 {
     m_dm.reset();
     dm = nullptr;
-    if (isPostgres() && !m_dbName.isEmpty() && !m_server.isEmpty()) {
-        const QString name = QStringLiteral("tavrell_test_drop");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-            db.setConnectOptions(PgBackend::connectionString(m_server, QStringLiteral("postgres")));
-            if (db.open()) {
-                QSqlQuery q(db);
-                q.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_dbName));
-            }
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
+    if (isPostgres() && !m_dbName.isEmpty() && !m_server.isEmpty())
+        dropPgDatabase(m_dbName, m_server);
     Backend::setDatabaseName(QStringLiteral("org_tech"));
     Seams::setProgramFolder(QString());
 }

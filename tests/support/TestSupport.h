@@ -74,6 +74,8 @@ private:
 // string). The README's test command starts a throwaway server and sets it.
 constexpr const char *PgServerVariable = "TAVRELL_TEST_PGSERVER";
 QString testPgServer();
+// Drops a database on a PostgreSQL server (by default the test server), whoever is connected.
+void dropPgDatabase(const QString &name, const QString &server = testPgServer());
 
 // A temporary program folder and a freshly created database, with the global `dm`
 // connected to it. Backend "sqlite" (the embedded "(local)") or "postgres".
