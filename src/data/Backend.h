@@ -65,6 +65,9 @@ public:
     // shared server's columns do so already; the embedded file keeps SQLite's own
     // collations for other tools, so its queries name the program's collation.
     virtual QString russianCi(const QString &expr) const { return expr; }
+    // A condition that the column still holds a bound value ("?", never null), compared
+    // exactly: for text, a change of letter case is a change.
+    virtual QString holdsExactly(const QString &column, bool text) const = 0;
 
     // How long a statement waits for a database or a row that another copy is changing
     // before it gives up with the busy message.

@@ -19,6 +19,13 @@ public:
     QVariant getLastLogin(const QString &login) override;
     int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) override;
 
+    // The character columns compare without regard to case; "C" compares exactly.
+    QString holdsExactly(const QString &column, bool text) const override
+    {
+        return column + (text ? QStringLiteral(" COLLATE \"C\" IS NOT DISTINCT FROM ?")
+                              : QStringLiteral(" IS NOT DISTINCT FROM ?"));
+    }
+
     QVariant toDb(const QDateTime &dt) const override;
     QDateTime dateTimeFromDb(const QVariant &v) const override;
 

@@ -141,7 +141,7 @@ QString unusableReason(const QString &file, bool needTables)
     if (rc != SQLITE_OK) {
         reason = openFailure(rc, h ? sqlite3_errmsg(h) : sqlite3_errstr(rc));
     } else {
-        sqlite3_busy_timeout(h, 60000);
+        sqlite3_busy_timeout(h, Backend::BusyWaitMs);
         // Reading the schema reads the file's header (and in WAL mode needs the -shm file).
         sqlite3_stmt *st = nullptr;
         rc = sqlite3_prepare_v2(h,

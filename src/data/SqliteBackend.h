@@ -24,6 +24,10 @@ public:
     int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) override;
 
     QString russianCi(const QString &expr) const override;
+    QString holdsExactly(const QString &column, bool text) const override
+    {
+        return column + (text ? QStringLiteral(" IS ? COLLATE BINARY") : QStringLiteral(" IS ?"));
+    }
 
     QVariant toDb(const QDateTime &dt) const override;
     QDateTime dateTimeFromDb(const QVariant &v) const override;

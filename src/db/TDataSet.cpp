@@ -1129,7 +1129,7 @@ QString TDataSet::whereByKey(const QVector<QVariant> &row, QVariantList &binds) 
 
 QString TDataSet::unchangedSince(const QVector<QVariant> &row, const QList<int> &columns, QVariantList &binds) const
 {
-    const QString driver = QSqlDatabase::database(m_connectionName, false).driverName();
+    const Backend *b = backend();
     QStringList parts;
     for (int c : columns) {
         const QString &name = m_columnNames.at(c);
@@ -1141,13 +1141,7 @@ QString TDataSet::unchangedSince(const QVector<QVariant> &row, const QList<int> 
         // Text columns compare without regard to letter case; a colleague's change of case
         // is a change all the same.
         const bool text = isText(m_columnTypes.at(c)) && v.metaType().id() == QMetaType::QString;
-        if (driver == QLatin1String("QPSQL"))
-            parts.append(name + (text ? QStringLiteral(" COLLATE \"C\" IS NOT DISTINCT FROM ?")
-                                      : QStringLiteral(" IS NOT DISTINCT FROM ?")));
-        else if (driver == QLatin1String("QSQLITE"))
-            parts.append(name + (text ? QStringLiteral(" IS ? COLLATE BINARY") : QStringLiteral(" IS ?")));
-        else
-            parts.append(name + QStringLiteral(" = ?"));
+        parts.append(b ? b->holdsExactly(name, text) : name + QStringLiteral(" = ?"));
         binds.append(v);
     }
     return parts.join(QStringLiteral(" AND "));
