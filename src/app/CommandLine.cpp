@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/Seams.h"
+#include "core/Seams.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

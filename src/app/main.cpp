@@ -1,6 +1,6 @@
 // The program's entry: start-up returns an outcome and the process ends here.
 #include "app/CommandLine.h"
-#include "app/Process.h"
+#include "core/Process.h"
 #include "app/Startup.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "data/SharedDataSets.h"
 
-#include "app/Seams.h"
+#include "core/Seams.h"
 #include "data/Tdm.h"
 #include "db/TDataSet.h"
 

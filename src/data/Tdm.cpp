@@ -1,9 +1,10 @@
 #include "data/Tdm.h"
 
-#include "app/Errors.h"
-#include "app/MsgBox.h"
-#include "app/Seams.h"
+#include "core/Errors.h"
+#include "core/MsgBox.h"
+#include "core/Seams.h"
 #include "data/conn.h"
+#include "db/TDataSet.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +31,7 @@ Tdm::Tdm(QObject *parent) : QObject(parent)
 Tdm::~Tdm()
 {
     const bool hadConnection = QSqlDatabase::contains(QLatin1String(ConnectionName));
+    TDataSet::setDefaultBackend(nullptr);
     m_backend.reset();
     if (hadConnection) {
         QSqlDatabase::database(QLatin1String(ConnectionName), false).close();
@@ -100,8 +102,7 @@ Tdm::Outcome Tdm::startUp()
     try {
         if (!haveServer || server.trimmed().isEmpty())
             throw DbError(tr("Не задана строка соединения с сервером"));
-        m_backend = Backend::forServer(server, QLatin1String(ConnectionName));
-        m_backend->open();
+        useBackend(Backend::forServer(server, QLatin1String(ConnectionName)));
     } catch (const TavrellError &e) {
         ErrorBoxFmt(tr("Не удалось подключится к SQL Server 2000. \r\n"
                        "SQL Server 2000 не установлен, либо неправильно настроен\r\n"
@@ -160,10 +161,19 @@ bool Tdm::rememberServer(const QString &server)
     }
 }
 
+void Tdm::useBackend(std::unique_ptr<Backend> backend)
+{
+    // Datasets made without a backend of their own work through the data module's while it
+    // is connected, and through none while it is not.
+    TDataSet::setDefaultBackend(nullptr);
+    m_backend = std::move(backend);
+    m_backend->open();
+    TDataSet::setDefaultBackend(m_backend.get());
+}
+
 void Tdm::connectToServer(const QString &serverName)
 {
-    m_backend = Backend::forServer(serverName, QLatin1String(ConnectionName));
-    m_backend->open();
+    useBackend(Backend::forServer(serverName, QLatin1String(ConnectionName)));
 }
 
 void Tdm::connectTo(const QString &serverName)

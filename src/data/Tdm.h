@@ -1,8 +1,8 @@
 #pragma once
 // The data module: owns the one database connection, the settings file and the shared
 // datasets; allocates keys; writes the user log.
-#include "data/Backend.h"
-#include "data/IniFile.h"
+#include "storage/Backend.h"
+#include "storage/IniFile.h"
 #include "data/SharedDataSets.h"
 
 #include <QDateTime>
@@ -35,7 +35,7 @@ class Tdm : public QObject, public SharedDataSets {
     Q_OBJECT
 public:
     // The name of the one connection (the connection component's own name).
-    static constexpr const char *ConnectionName = "ADOConnection1";
+    static constexpr const char *ConnectionName = Backend::MainConnection;
 
     enum class Outcome { Ready, Exit };
 
@@ -79,6 +79,8 @@ public:
 
 private:
     friend class TStoredProc;
+    // Takes the backend, connects it, and makes it the one of datasets made without one.
+    void useBackend(std::unique_ptr<Backend> backend);
     Outcome startUp();
     // Writes [main] server; on failure tells the user and sets the exit code.
     bool rememberServer(const QString &server);

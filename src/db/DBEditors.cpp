@@ -1,6 +1,6 @@
 #include "db/DBEditors.h"
 
-#include "app/Guard.h"
+#include "core/Guard.h"
 
 #include <QKeyEvent>
 

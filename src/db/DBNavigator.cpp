@@ -1,7 +1,7 @@
 #include "db/DBNavigator.h"
 
-#include "app/Guard.h"
-#include "app/Seams.h"
+#include "core/Guard.h"
+#include "core/Seams.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "db/TDBGrid.h"
 
-#include "app/Guard.h"
+#include "core/Guard.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,7 @@
 #include "db/TDataSet.h"
 
-#include "data/Backend.h"
-#include "data/ErrorText.h"
-#include "data/Tdm.h"
+#include "storage/Backend.h"
+#include "storage/ErrorText.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -441,7 +440,7 @@ int compareValues(const TField *f, const QVariant &a, const QVariant &b, bool &c
 
 TDataSet::TDataSet(QObject *parent, const QString &connectionName, Backend *backend)
     : QObject(parent),
-      m_connectionName(connectionName.isEmpty() ? QString::fromLatin1(Tdm::ConnectionName) : connectionName),
+      m_connectionName(connectionName.isEmpty() ? QString::fromLatin1(Backend::MainConnection) : connectionName),
       m_backend(backend)
 {
 }
@@ -452,10 +451,14 @@ Backend *TDataSet::backend() const
 {
     if (m_backend)
         return m_backend;
-    if (dm && dm->isConnected() && dm->backend().connectionName() == m_connectionName)
-        return &dm->backend();
+    if (s_defaultBackend && s_defaultBackend->connectionName() == m_connectionName)
+        return s_defaultBackend;
     return nullptr;
 }
+
+Backend *TDataSet::s_defaultBackend = nullptr;
+
+void TDataSet::setDefaultBackend(Backend *backend) { s_defaultBackend = backend; }
 
 QString TDataSet::russianCi(const QString &expr) const
 {

@@ -20,7 +20,7 @@
 // only while the columns concerned still hold what this copy read. Errors are raised as
 // DbError (with the server's text) or TavrellError; the dataset's state never changes on a
 // failed operation (a refused post leaves the row in editing).
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -295,6 +295,9 @@ public:
     // Grows with every change of the rows; lookups rebuild their index when it moves.
     quint64 generation() const { return m_generation; }
     Backend *backend() const;
+    // The backend of datasets created without one, when their connection is its own: the
+    // data module sets it while it is connected.
+    static void setDefaultBackend(Backend *backend);
 
 signals:
     // Open, close, requery, filter: every row may have changed.
@@ -350,6 +353,7 @@ private:
 
     QString m_connectionName;
     Backend *m_backend = nullptr;
+    static Backend *s_defaultBackend;
     QString m_tableName, m_orderBy, m_sql, m_updateTable;
     QList<QPair<QString, QVariant>> m_params;
     QStringList m_keyColumns;      // declared keys

@@ -1,7 +1,7 @@
 #include "export/CSVobj.h"
 
-#include "app/Errors.h"
-#include "data/Cp1251.h"
+#include "core/Errors.h"
+#include "core/Cp1251.h"
 #include "export/WholeFile.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "export/MSWord.h"
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 #include "export/RichTextSink.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "export/RecordingSink.h"
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 void RecordingSink::command(const QString &name, const QVariantList &args)
 {

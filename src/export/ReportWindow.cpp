@@ -1,9 +1,9 @@
 #include "export/ReportWindow.h"
 
-#include "app/Errors.h"
-#include "app/Guard.h"
-#include "app/MsgBox.h"
-#include "app/Seams.h"
+#include "core/Errors.h"
+#include "core/Guard.h"
+#include "core/MsgBox.h"
+#include "core/Seams.h"
 #include "export/WholeFile.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "export/RichTextSink.h"
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 #include "export/ReportWindow.h"
 
 #include <QHash>

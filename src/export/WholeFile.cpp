@@ -1,7 +1,7 @@
 #include "export/WholeFile.h"
 
-#include "data/Backend.h"
-#include "data/SqliteBackend.h"
+#include "storage/Backend.h"
+#include "storage/SqliteBackend.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "export/sg2csv.h"
 
-#include "app/Errors.h"
-#include "app/MsgBox.h"
-#include "app/Seams.h"
-#include "data/Cp1251.h"
+#include "core/Errors.h"
+#include "core/MsgBox.h"
+#include "core/Seams.h"
+#include "core/Cp1251.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
 #include "export/CSVobj.h"

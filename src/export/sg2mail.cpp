@@ -1,6 +1,6 @@
 #include "export/sg2mail.h"
 
-#include "app/MsgBox.h"
+#include "core/MsgBox.h"
 #include "export/GridColumns.h"
 #include "export/MailSender.h"
 

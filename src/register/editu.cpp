@@ -1,7 +1,7 @@
 #include "register/editu.h"
 
-#include "app/Guard.h"
-#include "app/Seams.h"
+#include "core/Guard.h"
+#include "core/Seams.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
 #include "register/main.h"

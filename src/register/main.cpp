@@ -1,11 +1,11 @@
 #include "register/main.h"
 
-#include "app/Guard.h"
-#include "app/MsgBox.h"
-#include "app/Seams.h"
-#include "app/Session.h"
-#include "app/UserSett.h"
-#include "app/about.h"
+#include "core/Guard.h"
+#include "core/MsgBox.h"
+#include "core/Seams.h"
+#include "core/Session.h"
+#include "session/UserSett.h"
+#include "session/about.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
 

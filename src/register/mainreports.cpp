@@ -2,7 +2,7 @@
 // a CSV file, the equipment by department, and the record card of the current item.
 #include "register/main.h"
 
-#include "app/MsgBox.h"
+#include "core/MsgBox.h"
 #include "export/MSWord.h"
 #include "export/sg2csv.h"
 #include "export/sg2mail.h"

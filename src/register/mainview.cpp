@@ -1,8 +1,8 @@
 // The main window's sorting, quick find, grid font and per-user view settings.
 #include "register/main.h"
 
-#include "app/Seams.h"
-#include "app/Session.h"
+#include "core/Seams.h"
+#include "core/Session.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
 

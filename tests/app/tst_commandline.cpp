@@ -2,11 +2,11 @@
 // display and touch nothing; a server named for one run leaves the settings file alone.
 #include "TestSupport.h"
 #include "app/CommandLine.h"
-#include "app/Session.h"
+#include "core/Session.h"
 #include "app/Startup.h"
-#include "app/login.h"
-#include "data/PgBackend.h"
-#include "data/IniFile.h"
+#include "session/login.h"
+#include "storage/PgBackend.h"
+#include "storage/IniFile.h"
 #include "register/main.h"
 
 #include <QDir>

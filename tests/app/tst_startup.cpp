@@ -1,10 +1,10 @@
 // The program's start and end: first run, cancelled login, a working session that ends
 // with the settings saved and the log written.
 #include "TestSupport.h"
-#include "app/Session.h"
+#include "core/Session.h"
 #include "app/Startup.h"
-#include "app/login.h"
-#include "data/IniFile.h"
+#include "session/login.h"
+#include "storage/IniFile.h"
 #include "register/main.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 // Start-up of the data module: settings, first-run dialog, connection, database creation;
 // and the creation-script runner.
 #include "TestSupport.h"
-#include "app/Errors.h"
+#include "core/Errors.h"
 #include "data/conn.h"
-#include "data/PgBackend.h"
+#include "storage/PgBackend.h"
 
 #include <QDir>
 #include <QFile>

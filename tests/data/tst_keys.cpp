@@ -1,7 +1,7 @@
 // Key allocation under contention: several programs allocating for one table at the same
 // moment never receive the same key, and none of them sees an error.
 #include "TestSupport.h"
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 #include <QFile>
 #include <QProcess>

@@ -3,7 +3,7 @@
 // as the program calls them.
 #include "TestSupport.h"
 
-#include "app/Errors.h"
+#include "core/Errors.h"
 
 #include <QDir>
 #include <QFile>

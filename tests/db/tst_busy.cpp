@@ -2,9 +2,9 @@
 // a busy cursor, then gives up with the Russian busy message and keeps the row in editing;
 // it goes through once the other copy is done. On both backends.
 #include "TestSupport.h"
-#include "app/Errors.h"
-#include "data/PgBackend.h"
-#include "data/SqliteBackend.h"
+#include "core/Errors.h"
+#include "storage/PgBackend.h"
+#include "storage/SqliteBackend.h"
 #include "db/TDataSet.h"
 
 #include <QSemaphore>

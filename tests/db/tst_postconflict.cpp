@@ -3,8 +3,8 @@
 // included) or a deleted row is refused and the typing kept; other fields go through; and
 // nobody changing anything never counts as a change, for any column type.
 #include "TestSupport.h"
-#include "data/PgBackend.h"
-#include "data/SqliteBackend.h"
+#include "storage/PgBackend.h"
+#include "storage/SqliteBackend.h"
 #include "db/TDataSet.h"
 
 #include <QSqlDatabase>

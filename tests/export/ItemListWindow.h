@@ -2,7 +2,7 @@
 // A list window (the toolbar's template) over chosen items of the test database: the
 // fields id "Код", Name "Название", Seria "Серия" and Info "Примечание", in id order.
 #include "TestSupport.h"
-#include "admin/klfrm.h"
+#include "lists/klfrm.h"
 #include "db/TDataSet.h"
 
 #include <memory>

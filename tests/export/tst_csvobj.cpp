@@ -1,8 +1,8 @@
 // The CSV writer: escaping, field placement, the Windows-1251 bytes it writes, the lines it
 // reads back from files with any kind of line break, and file errors that lose nothing.
 #include "TestSupport.h"
-#include "app/Errors.h"
-#include "data/Cp1251.h"
+#include "core/Errors.h"
+#include "core/Cp1251.h"
 #include "export/CSVobj.h"
 #include "export/StrTools.h"
 

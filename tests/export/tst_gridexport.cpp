@@ -2,7 +2,7 @@
 // named CSV file.
 #include "ItemListWindow.h"
 #include "TestSupport.h"
-#include "data/Cp1251.h"
+#include "core/Cp1251.h"
 #include "export/CSVobj.h"
 #include "export/MailSender.h"
 #include "export/RecordingMailSender.h"

@@ -1,5 +1,5 @@
 // The command stream that TMSWord sends, against the recording sink.
-#include "app/Errors.h"
+#include "core/Errors.h"
 #include "export/MSWord.h"
 #include "export/RecordingSink.h"
 

@@ -1,6 +1,6 @@
 // The rich-text document that the default sink builds, and its report window.
 #include "TestSupport.h"
-#include "app/Errors.h"
+#include "core/Errors.h"
 #include "export/MSWord.h"
 #include "export/ReportWindow.h"
 #include "export/RichTextSink.h"

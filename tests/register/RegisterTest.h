@@ -3,8 +3,8 @@
 // starts it (settings file beside the program, connection), a logged-in session, and
 // the list as the grid shows it.
 #include "TestSupport.h"
-#include "app/Session.h"
-#include "data/IniFile.h"
+#include "core/Session.h"
+#include "storage/IniFile.h"
 #include "register/main.h"
 
 #include <QCoreApplication>

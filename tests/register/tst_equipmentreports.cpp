@@ -1,7 +1,7 @@
 // The equipment reports of the main window: the list as a table, by mail and to a CSV file,
 // the equipment by department, and the record card; read back from the document built.
 #include "RegisterTest.h"
-#include "data/Cp1251.h"
+#include "core/Cp1251.h"
 #include "export/MSWord.h"
 #include "export/MailSender.h"
 #include "export/RecordingMailSender.h"

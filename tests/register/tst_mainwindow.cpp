@@ -1,8 +1,8 @@
 // The main window: the list, rights by type letter, the second rights check, hints,
 // menus and toolbar, the highlight of found items, and closing.
 #include "RegisterTest.h"
-#include "app/Errors.h"
-#include "app/Guard.h"
+#include "core/Errors.h"
+#include "core/Guard.h"
 #include "db/DBEditors.h"
 
 #include <QAction>

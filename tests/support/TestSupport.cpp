@@ -4,8 +4,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QTest>
-#include "data/PgBackend.h"
-#include "app/Errors.h"
+#include "storage/PgBackend.h"
+#include "core/Errors.h"
 #include <atomic>
 #include <QFile>
 #if defined(Q_OS_LINUX)

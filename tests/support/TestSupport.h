@@ -1,7 +1,7 @@
 #pragma once
 // What the tests share: answered dialogs, a set clock, and a fresh database in a
 // temporary program folder on either backend.
-#include "app/Seams.h"
+#include "core/Seams.h"
 #include "data/Tdm.h"
 
 #include <QDialog>

@@ -1,7 +1,0 @@
-#include "app/Session.h"
-
-Session &session()
-{
-    static Session s;
-    return s;
-}

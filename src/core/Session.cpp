@@ -1,0 +1,7 @@
+#include "core/Session.h"
+
+Session &session()
+{
+    static Session s;
+    return s;
+}

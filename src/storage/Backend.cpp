@@ -1,0 +1,103 @@
+#include "storage/Backend.h"
+
+#include "core/Errors.h"
+#include "storage/ErrorText.h"
+#include "storage/PgBackend.h"
+#include "storage/SqliteBackend.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QSqlError>
+
+namespace {
+QString g_databaseName = QStringLiteral("org_tech");
+
+// "[org_tech]", "org_tech" or "\"org_tech\"": the name inside.
+QString bareName(QString name)
+{
+    name = name.trimmed();
+    if ((name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']'))) ||
+        (name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"'))))
+        name = name.mid(1, name.size() - 2);
+    return name;
+}
+
+// The script names the program's database by its own name; tests may give it another.
+QString mappedName(const QString &name)
+{
+    return name.compare(QLatin1String("org_tech"), Qt::CaseInsensitive) == 0 ? g_databaseName : name;
+}
+}  // namespace
+
+bool Backend::isLocalServer(const QString &serverName)
+{
+    return serverName.trimmed().compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0;
+}
+
+std::unique_ptr<Backend> Backend::forServer(const QString &serverName, const QString &connectionName)
+{
+    if (isLocalServer(serverName))
+        return std::make_unique<SqliteBackend>(connectionName);
+    return std::make_unique<PgBackend>(serverName, connectionName);
+}
+
+QString Backend::databaseName() { return g_databaseName; }
+void Backend::setDatabaseName(const QString &name) { g_databaseName = name; }
+
+QSqlDatabase Backend::connection() const { return QSqlDatabase::database(m_connectionName, false); }
+
+void Backend::exec(QSqlQuery &q, const QString &what) const
+{
+    const bool ok = what.isNull() ? q.exec() : q.exec(what);
+    if (!ok)
+        throw DbError(userText(q.lastError()));
+}
+
+QString Backend::serverText(const QSqlError &e) { return ErrorText::serverText(e); }
+
+QString Backend::userText(const QSqlError &e) { return ErrorText::forUser(e); }
+
+namespace {
+const QRegularExpression &createDb()
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*CREATE\\s+DATABASE\\s+(\\S+)\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+const QRegularExpression &useDb()
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*use\\s+(\\S+)\\s*;?\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+}  // namespace
+
+bool Backend::choosesDatabase(const QString &batch)
+{
+    return createDb().match(batch).hasMatch() || useDb().match(batch).hasMatch();
+}
+
+void Backend::execBatch(const QString &batch)
+{
+    // T-SQL session options: nothing on our backends answers to them.
+    static const QRegularExpression setOption(
+        QStringLiteral("^\\s*SET\\s+(QUOTED_IDENTIFIER|ANSI_NULLS)\\s+(ON|OFF)\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+
+    QRegularExpressionMatch m = createDb().match(batch);
+    if (m.hasMatch()) {
+        createDatabase(mappedName(bareName(m.captured(1))));
+        return;
+    }
+    m = useDb().match(batch);
+    if (m.hasMatch()) {
+        useDatabase(mappedName(bareName(m.captured(1))));
+        return;
+    }
+    if (setOption.match(batch).hasMatch())
+        return;
+    execStatement(batch);
+}
+
+void Backend::beginScript() {}
+void Backend::endScript() {}

@@ -1,0 +1,103 @@
+#pragma once
+// What differs between the embedded database and a shared server. The data module talks to
+// the backend; everybody else reaches the database through the data module and the
+// data-aware layer, on the one named connection.
+#include "core/Errors.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+// "use" found no database of that name: the one case in which the creation script runs.
+class DatabaseMissingError : public DbError {
+public:
+    using DbError::DbError;
+};
+
+class Backend {
+public:
+    // The program's one connection to its database.
+    static constexpr const char *MainConnection = "ADOConnection1";
+
+    virtual ~Backend() = default;
+
+    // "(local)" (any letter case, blanks around it ignored) is the embedded database;
+    // anything else a PostgreSQL server.
+    static std::unique_ptr<Backend> forServer(const QString &serverName, const QString &connectionName);
+    static bool isLocalServer(const QString &serverName);
+
+    // The name that the creation script's "[org_tech]" stands for. Tests give each run a
+    // database of its own on a shared server.
+    static QString databaseName();
+    static void setDatabaseName(const QString &name);
+
+    virtual bool isEmbedded() const = 0;
+    // The creation script of this dialect (resource path).
+    virtual QString scriptResource() const = 0;
+
+    // Connects to the server without choosing the program's database. Raises DbError.
+    virtual void open() = 0;
+    // Carries out one batch of the creation script: "CREATE DATABASE [x]", "use [x]", the
+    // T-SQL session options, or a statement for the server. Raises DbError; a "use" of a
+    // database that does not exist raises DatabaseMissingError.
+    void execBatch(const QString &batch);
+    // Whether the batch is a "CREATE DATABASE" or a "use": the batches after a failed one
+    // would have no database to run in.
+    static bool choosesDatabase(const QString &batch);
+    // Around a whole creation script (the embedded database checks its keys at the end).
+    virtual void beginScript();
+    virtual void endScript();
+
+    QSqlDatabase connection() const;
+    const QString &connectionName() const { return m_connectionName; }
+
+    // The stored procedures: one interface on both backends. Each raises DbError with the
+    // server's text.
+    virtual int getId(const QString &name) = 0;
+    virtual void addToLog(const QDateTime &dt, int action, int userId) = 0;
+    virtual void changePassword(int userId, const QDateTime &dt, const QString &passw) = 0;
+    virtual QVariant getLastLogin(const QString &login) = 0;
+    // Returns @RES (0 when no user matches) and sets tp (null when none).
+    virtual int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) = 0;
+
+    // An expression (a column, a placeholder, an ORDER BY term) compared and ordered as the
+    // program's text is: without regard to case, Cyrillic included, alphabetically. The
+    // shared server's columns do so already; the embedded file keeps SQLite's own
+    // collations for other tools, so its queries name the program's collation.
+    virtual QString russianCi(const QString &expr) const { return expr; }
+    // A condition that the column still holds a bound value ("?", never null), compared
+    // exactly: for text, a change of letter case is a change.
+    virtual QString holdsExactly(const QString &column, bool text) const = 0;
+
+    // How long a statement waits for a database or a row that another copy is changing
+    // before it gives up with the busy message.
+    static constexpr int BusyWaitMs = 5000;
+
+    // How a date-time is sent to this backend as a bound value.
+    virtual QVariant toDb(const QDateTime &dt) const = 0;
+    // A value read from the database converted back to a date-time (null stays null).
+    virtual QDateTime dateTimeFromDb(const QVariant &v) const = 0;
+
+protected:
+    explicit Backend(const QString &connectionName) : m_connectionName(connectionName) {}
+    virtual void createDatabase(const QString &name) = 0;
+    virtual void useDatabase(const QString &name) = 0;
+    virtual void execStatement(const QString &sql) = 0;
+    // Runs a statement (the prepared one when `what` is null) and raises DbError with the
+    // user's text (ErrorText::forUser) on failure.
+    void exec(QSqlQuery &q, const QString &what = QString()) const;
+
+public:
+    // The server's own text of an error.
+    static QString serverText(const class QSqlError &e);
+    // What the user reads about an error: the cause in Russian, then the server's text.
+    static QString userText(const class QSqlError &e);
+
+protected:
+
+    QString m_connectionName;
+};
+

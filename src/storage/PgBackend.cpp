@@ -1,0 +1,239 @@
+#include "storage/PgBackend.h"
+
+#include "core/Errors.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("PgBackend", text); }
+
+QString quoteValue(const QString &v)
+{
+    QString s = v;
+    s.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    s.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + s + QLatin1Char('\'');
+}
+
+QString quoteIdent(const QString &name)
+{
+    QString s = name;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+}  // namespace
+
+PgBackend::PgBackend(const QString &serverName, const QString &connectionName)
+    : Backend(connectionName), m_serverName(serverName.trimmed())
+{
+}
+
+QString PgBackend::connectionString(const QString &serverName, const QString &database)
+{
+    // Keywords given later win in libpq, so our defaults come first and the database last.
+    QString conn = QStringLiteral("connect_timeout=10 ");
+    const QString server = serverName.trimmed();
+    if (server.contains(QLatin1Char('='))) {
+        conn += QStringLiteral("dbname=postgres ") + server;
+    } else {
+        QString host = server;
+        QString port;
+        static const QRegularExpression hostPort(QStringLiteral("^(.*):(\\d+)$"));
+        const QRegularExpressionMatch m = hostPort.match(server);
+        if (m.hasMatch()) {
+            host = m.captured(1);
+            port = m.captured(2);
+        }
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+            host = host.mid(1, host.size() - 2);
+        conn += QStringLiteral("dbname=postgres host=") + quoteValue(host);
+        if (!port.isEmpty())
+            conn += QStringLiteral(" port=") + port;
+    }
+    if (!database.isEmpty())
+        conn += QStringLiteral(" dbname=") + quoteValue(database);
+    return conn;
+}
+
+void PgBackend::openOn(const QString &database)
+{
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    if (!db.isValid())
+        throw DbError(tr("Драйвер PostgreSQL не найден"));
+    db.close();
+    // The driver hands its connect options to libpq as they are (";" read as a blank).
+    db.setConnectOptions(connectionString(m_serverName, database));
+    if (!db.open())
+        throw DbError(userText(db.lastError()));
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("SET client_min_messages = warning"));
+    // A row that another session holds in an open transaction: give up after a few seconds
+    // with the busy message instead of freezing the program.
+    q.exec(QStringLiteral("SET lock_timeout = %1").arg(BusyWaitMs));
+}
+
+void PgBackend::open()
+{
+    if (m_serverName.isEmpty())
+        throw DbError(tr("Не задан сервер базы данных"));
+    openOn(QString());
+}
+
+void PgBackend::useDatabase(const QString &name)
+{
+    const QString lower = name.toLower();
+    // Only a database the server does not have may be created; one that is there but
+    // refuses us is a different failure. When the catalogue cannot be asked, the connect
+    // below tells what is wrong.
+    {
+        QSqlQuery q(connection());
+        q.prepare(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = :name"));
+        q.bindValue(QStringLiteral(":name"), lower);
+        if (q.exec() && !q.next())
+            throw DatabaseMissingError(tr("База данных \"%1\" не существует").arg(lower));
+    }
+    try {
+        openOn(lower);
+        // Within the creation script the tables are yet to come.
+        if (!m_inScript) {
+            QSqlQuery q(connection());
+            exec(q, QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() "
+                                   "AND tablename IN ('ids', 'users', 'izdel', 'states')"));
+            if (!q.next() || q.value(0).toInt() != 4)
+                throw DbError(tr("это не база данных этой программы (в ней нет ее таблиц)"));
+        }
+    } catch (const DbError &e) {
+        // Stay connected to the server, as a failed "use" leaves the session where it was.
+        try {
+            openOn(QString());
+        } catch (const DbError &) {
+        }
+        throw DbError(tr("Не удается открыть базу данных \"%1\": %2").arg(lower, e.message()));
+    }
+}
+
+void PgBackend::createDatabase(const QString &name)
+{
+    const QString lower = name.toLower();
+    execStatement(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(quoteIdent(lower)));
+    // The database's character columns compare without regard to case (but not accents).
+    const QString tmpName = m_connectionName + QStringLiteral("_create");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), tmpName);
+        db.setConnectOptions(connectionString(m_serverName, lower));
+        QString error;
+        if (!db.open()) {
+            error = userText(db.lastError());
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("CREATE COLLATION IF NOT EXISTS ci "
+                                       "(provider = icu, locale = 'und-u-ks-level2', deterministic = false)")))
+                error = userText(q.lastError());
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(tmpName);
+        if (!error.isEmpty())
+            throw DbError(error);
+    }
+}
+
+void PgBackend::execStatement(const QString &sql)
+{
+    QSqlQuery q(connection());
+    exec(q, sql);
+}
+
+int PgBackend::getId(const QString &name)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT getid(:name)"));
+    q.bindValue(QStringLiteral(":name"), name);
+    exec(q);
+    if (!q.next())
+        throw DbError(tr("GetId не вернула значение"));
+    return q.value(0).toInt();
+}
+
+void PgBackend::addToLog(const QDateTime &dt, int action, int userId)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT addtolog(CAST(:dt AS timestamp), :action, :usr)"));
+    q.bindValue(QStringLiteral(":dt"), toDb(dt));
+    q.bindValue(QStringLiteral(":action"), action);
+    q.bindValue(QStringLiteral(":usr"), userId);
+    exec(q);
+}
+
+void PgBackend::changePassword(int userId, const QDateTime &dt, const QString &passw)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT changepassword(:usr, CAST(:dt AS timestamp), CAST(:passw AS varchar))"));
+    q.bindValue(QStringLiteral(":usr"), userId);
+    q.bindValue(QStringLiteral(":dt"), toDb(dt));
+    q.bindValue(QStringLiteral(":passw"), passw);
+    exec(q);
+}
+
+QVariant PgBackend::getLastLogin(const QString &login)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT getlastlogin(CAST(:login AS varchar))"));
+    q.bindValue(QStringLiteral(":login"), login);
+    exec(q);
+    if (!q.next() || q.value(0).isNull())
+        return QVariant();
+    const QDateTime dt = dateTimeFromDb(q.value(0));
+    return dt.isValid() ? QVariant(dt) : QVariant();
+}
+
+int PgBackend::login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp)
+{
+    QSqlQuery q(connection());
+    q.prepare(QStringLiteral("SELECT p_res, p_tp FROM login(CAST(:login AS varchar), CAST(:passw AS varchar), "
+                             "CAST(:dt AS timestamp), :res)"));
+    q.bindValue(QStringLiteral(":login"), login);
+    q.bindValue(QStringLiteral(":passw"), passw);
+    q.bindValue(QStringLiteral(":dt"), toDb(dt));
+    q.bindValue(QStringLiteral(":res"), 0);
+    exec(q);
+    tp = QVariant();
+    if (!q.next())
+        return 0;
+    const int res = q.value(0).toInt();
+    if (res != 0)
+        tp = q.value(1);
+    return res;
+}
+
+QVariant PgBackend::toDb(const QDateTime &dt) const
+{
+    // Sent as text in the client's local time: the columns hold local time without a zone.
+    if (!dt.isValid())
+        return QVariant(QMetaType(QMetaType::QString));
+    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+QDateTime PgBackend::dateTimeFromDb(const QVariant &v) const
+{
+    if (v.isNull() || !v.isValid())
+        return QDateTime();
+    if (v.metaType().id() == QMetaType::QDateTime) {
+        const QDateTime dt = v.toDateTime();
+        return QDateTime(dt.date(), dt.time());
+    }
+    const QString s = v.toString().trimmed();
+    QDateTime dt = QDateTime::fromString(s, Qt::ISODateWithMs);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(s.left(23), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!dt.isValid())
+        dt = QDateTime::fromString(s.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return dt.isValid() ? QDateTime(dt.date(), dt.time()) : QDateTime();
+}

@@ -1,0 +1,44 @@
+#pragma once
+// A shared PostgreSQL server. The server name is a host, "host:port", or a libpq
+// connection string; authentication is libpq's own (the OS user, ~/.pgpass, PG* variables).
+#include "storage/Backend.h"
+
+class PgBackend : public Backend {
+public:
+    PgBackend(const QString &serverName, const QString &connectionName);
+
+    bool isEmbedded() const override { return false; }
+    QString scriptResource() const override { return QStringLiteral(":/sql/create_pg.sql"); }
+    void open() override;
+    void beginScript() override { m_inScript = true; }
+    void endScript() override { m_inScript = false; }
+
+    int getId(const QString &name) override;
+    void addToLog(const QDateTime &dt, int action, int userId) override;
+    void changePassword(int userId, const QDateTime &dt, const QString &passw) override;
+    QVariant getLastLogin(const QString &login) override;
+    int login(const QString &login, const QString &passw, const QDateTime &dt, QVariant &tp) override;
+
+    // The character columns compare without regard to case; "C" compares exactly.
+    QString holdsExactly(const QString &column, bool text) const override
+    {
+        return column + (text ? QStringLiteral(" COLLATE \"C\" IS NOT DISTINCT FROM ?")
+                              : QStringLiteral(" IS NOT DISTINCT FROM ?"));
+    }
+
+    QVariant toDb(const QDateTime &dt) const override;
+    QDateTime dateTimeFromDb(const QVariant &v) const override;
+
+    // The libpq connection string for a server name, with the database to open.
+    static QString connectionString(const QString &serverName, const QString &database);
+
+protected:
+    void createDatabase(const QString &name) override;
+    void useDatabase(const QString &name) override;
+    void execStatement(const QString &sql) override;
+
+private:
+    void openOn(const QString &database);
+    QString m_serverName;
+    bool m_inScript = false;
+};
