@@ -5,9 +5,9 @@
 //   - one case-insensitive prefix locate over them (goal: under 5 ms).
 // Usage: bench_dataset [items]   (default 100000)
 #include "BenchItems.h"
-#include "app/Seams.h"
-#include "app/Process.h"
-#include "data/Backend.h"
+#include "core/Seams.h"
+#include "core/Process.h"
+#include "storage/Backend.h"
 #include "data/Tdm.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"

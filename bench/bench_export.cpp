@@ -6,11 +6,11 @@
 //     shown, as a ratio to GridToCSV of the same items (goal: at most 3).
 // Usage: bench_export [items]   (default 100000)
 #include "BenchItems.h"
-#include "admin/klfrm.h"
-#include "app/Process.h"
-#include "app/Errors.h"
-#include "app/Seams.h"
-#include "data/Backend.h"
+#include "lists/klfrm.h"
+#include "core/Process.h"
+#include "core/Errors.h"
+#include "core/Seams.h"
+#include "storage/Backend.h"
 #include "data/Tdm.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
