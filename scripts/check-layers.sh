@@ -7,25 +7,16 @@ set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$root/src"
 
-rank() {
-    case "$1" in
-        core) echo 0 ;; storage) echo 1 ;; db) echo 2 ;; data) echo 3 ;; export) echo 4 ;;
-        lists) echo 5 ;; session) echo 6 ;; register | repairs | admin) echo 7 ;; app) echo 8 ;;
-        *) echo -1 ;;
-    esac
-}
+declare -A rank=([core]=0 [storage]=1 [db]=2 [data]=3 [export]=4 [lists]=5 [session]=6
+                [register]=7 [repairs]=7 [admin]=7 [app]=8)
 
 bad=0
-while IFS= read -r line; do
-    file="${line%%:*}"
-    rest="${line#*:}"
-    rest="${rest#*:}"
-    target="$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]*)".*/\1/' <<<"$rest")"
+while IFS=: read -r file target; do
     from="${file%%/*}"
     to="${target%%/*}"
     [[ "$target" == */* ]] || continue     # a header beside the file, or a generated one
-    rf="$(rank "$from")"
-    rt="$(rank "$to")"
+    rf="${rank[$from]:--1}"
+    rt="${rank[$to]:--1}"
     if ((rf < 0)); then
         echo "$file: folder '$from' has no place in the layers"; bad=1; continue
     fi
@@ -35,7 +26,8 @@ while IFS= read -r line; do
     if ((rt > rf)) || { ((rt == rf)) && [[ "$from" != "$to" ]]; }; then
         echo "$file: includes \"$target\": '$from' may not include '$to'"; bad=1
     fi
-done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' --include='*.h' --include='*.cpp' . | sed 's#^\./##')
+done < <(grep -rE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' --include='*.h' --include='*.cpp' . |
+         sed -E 's#^\./##; s#^([^:]*):[[:space:]]*\#[[:space:]]*include[[:space:]]*"([^"]*)".*#\1:\2#')
 
 if ((bad)); then
     echo "check-layers: includes against the layer order (see the Layout in the design notes)"
