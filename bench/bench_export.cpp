@@ -114,7 +114,7 @@ int main(int argc, char **argv)
 
     // The whole list in a shown list window.
     std::unique_ptr<TDataSet> list = bench::equipmentList(QString());
-    auto window = std::make_unique<TFrmKl>(list.get(), QStringLiteral("Список"));
+    auto window = std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), list.get()));
     window->show();
     QApplication::processEvents();
 
@@ -137,7 +137,7 @@ int main(int argc, char **argv)
 
     // 10,000 items: CSV, then the report until its window is shown.
     std::unique_ptr<TDataSet> part = bench::equipmentList(QStringLiteral("where id < %1").arg(1000 + reportItems));
-    window = std::make_unique<TFrmKl>(part.get(), QStringLiteral("Список"));
+    window = std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), part.get()));
     window->show();
     QApplication::processEvents();
     const QString partFile = out.filePath(QStringLiteral("part.csv"));

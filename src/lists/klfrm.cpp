@@ -15,62 +15,78 @@
 
 namespace {
 
-QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, QStyle::StandardPixmap icon)
+QToolButton *toolButton(QWidget *parent, const QString &name, const QString &hint, const QIcon &icon)
 {
     auto *b = new QToolButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
+    b->setObjectName(name);
     b->setAutoRaise(true);
     b->setToolTip(hint);
-    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(icon);
     return b;
 }
 
+QIcon standardIcon(QWidget *w, QStyle::StandardPixmap icon) { return w->style()->standardIcon(icon); }
+
 }  // namespace
 
-TFrmKl::TFrmKl(TDataSet *dataSet, const QString &caption, QWidget *parent) : QDialog(parent)
+bool ListButton::hasRows(const TFrmKl &window)
 {
-    setObjectName(QStringLiteral("FrmKl"));
-    setWindowTitle(caption);
+    const TDataSet *ds = window.DsLoc->DataSet();
+    return ds && ds->Active() && !ds->IsEmpty();
+}
+
+TFrmKl::TFrmKl(const ListWindowDecl &decl, QWidget *parent) : QDialog(parent), m_decl(decl)
+{
+    setObjectName(decl.Name);
+    setWindowTitle(decl.Caption);
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
-    DsLoc = new TDataSource(this, dataSet);
+    DsLoc = new TDataSource(this, decl.DataSet);
     DsLoc->setObjectName(QStringLiteral("DsLoc"));
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(33);
-    auto *bar = new QHBoxLayout(Panel1);
-    bar->setContentsMargins(2, 2, 2, 2);
-    bar->setSpacing(2);
+    m_bar = new QHBoxLayout(Panel1);
+    m_bar->setContentsMargins(2, 2, 2, 2);
+    m_bar->setSpacing(2);
     DBNavigator1 = new DBNavigator(Panel1);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
-    DBNavigator1->setVisibleButtons(DBNavigator::ListButtons());
-    DBNavigator1->setHints(DBNavigator::russianHints());
+    DBNavigator1->setVisibleButtons(decl.NavigatorButtons);
+    DBNavigator1->setHints(decl.NavigatorHints);
     DBNavigator1->setDataSource(DsLoc);
-    bar->addWidget(DBNavigator1);
-    BtnRep = toolButton(Panel1, "BtnRep", tr("Отчет в msWord"), QStyle::SP_FileDialogDetailedView);
-    BtnSendToMail = toolButton(Panel1, "BtnSendToMail", tr("Отправить по почте"), QStyle::SP_DialogOkButton);
-    BtnExport = toolButton(Panel1, "BtnExport", tr("Экспорт в файл..."), QStyle::SP_DialogSaveButton);
-    BtnClose = toolButton(Panel1, "BtnClose", tr("Закрыть окно"), QStyle::SP_DialogCloseButton);
+    m_bar->addWidget(DBNavigator1);
+    BtnRep = toolButton(Panel1, QStringLiteral("BtnRep"), tr("Отчет в msWord"),
+                        standardIcon(this, QStyle::SP_FileDialogDetailedView));
+    BtnSendToMail = toolButton(Panel1, QStringLiteral("BtnSendToMail"), tr("Отправить по почте"),
+                               standardIcon(this, QStyle::SP_DialogOkButton));
+    BtnExport = toolButton(Panel1, QStringLiteral("BtnExport"), tr("Экспорт в файл..."),
+                           standardIcon(this, QStyle::SP_DialogSaveButton));
+    BtnClose = toolButton(Panel1, decl.CloseName, decl.CloseHint, standardIcon(this, QStyle::SP_DialogCloseButton));
     for (QToolButton *b : {BtnRep, BtnSendToMail, BtnExport, BtnClose})
-        bar->addWidget(b);
-    bar->addStretch();
+        m_bar->addWidget(b);
+    m_bar->addStretch();
 
     grid = new TDBGrid(this);
     grid->setObjectName(QStringLiteral("grid"));
     grid->setDataSource(DsLoc);
+    grid->setReadOnly(!decl.GridEditable);
 
-    StatusBar = new QStatusBar(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(false);
+    StatusBar = nullptr;
+    if (decl.HasStatusBar) {
+        StatusBar = new QStatusBar(this);
+        StatusBar->setObjectName(QStringLiteral("StatusBar"));
+        StatusBar->setSizeGripEnabled(false);
+    }
 
-    auto *lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(0);
-    lay->addWidget(Panel1);
-    lay->addWidget(grid, 1);
-    lay->addWidget(StatusBar);
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_layout->addWidget(Panel1);
+    m_layout->addWidget(grid, 1);
+    if (StatusBar)
+        m_layout->addWidget(StatusBar);
 
     Guard::connect(BtnRep, &QToolButton::clicked, this, [this](bool) { BtnRepClick(); });
     Guard::connect(BtnSendToMail, &QToolButton::clicked, this, [this](bool) { BtnSendToMailClick(); });
@@ -78,11 +94,96 @@ TFrmKl::TFrmKl(TDataSet *dataSet, const QString &caption, QWidget *parent) : QDi
     Guard::connect(BtnClose, &QToolButton::clicked, this, [this](bool) { BtnCloseClick(); });
     connect(DsLoc, &TDataSource::dataChange, this, [this](TField *field) {
         Guard::run([&] { DsLocDataChange(field); });
+        updateToolButtons();
     });
+    connect(DsLoc, &TDataSource::stateChange, this, &TFrmKl::updateToolButtons);
+    for (const ListButton &b : decl.Buttons)
+        addToolButton(b);
 
-    resize(500, 350);
+    resize(decl.Size);
     FormCreate();
+    // Read-only after opening: a dataset that cannot be opened is left as it was.
+    if (decl.ReadOnly && decl.DataSet && !decl.DataSet->ReadOnly()) {
+        decl.DataSet->setReadOnly(true);
+        m_madeReadOnly = true;
+    }
+    buildColumns();
     DsLocDataChange(nullptr);
+    updateToolButtons();
+}
+
+TFrmKl::~TFrmKl()
+{
+    // A shared dataset must not stay read-only for the windows that follow.
+    if (m_madeReadOnly)
+        if (TDataSet *ds = DsLoc->DataSet())
+            ds->setReadOnly(false);
+}
+
+void TFrmKl::buildColumns()
+{
+    for (const ListColumn &col : m_decl.Columns) {
+        int width = -1;
+        if (col.Width >= 0) {
+            const TDataSet *ds = DsLoc->DataSet();
+            const TField *f = ds ? ds->FindField(col.FieldName) : nullptr;
+            const QString title = !col.Title.isEmpty() ? col.Title : f ? f->DisplayLabel() : col.FieldName;
+            width = grid->widthForChars(col.Width, title);
+        }
+        TColumn &c = grid->addColumn(col.FieldName, col.Title, width);
+        c.ReadOnly = col.ReadOnly;
+        c.PickList = col.PickList;
+        c.ButtonStyle = col.Ellipsis ? TColumn::Ellipsis : TColumn::Auto;
+    }
+    if (!m_decl.Columns.isEmpty())
+        grid->updateColumns();
+}
+
+QToolButton *TFrmKl::addToolButton(const ListButton &button)
+{
+    auto *b = toolButton(Panel1, button.Name, button.Text, button.Icon);
+    if (button.Icon.isNull()) {
+        b->setText(button.Text);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
+    if (button.OnClick) {
+        const ListButton::Handler handler = button.OnClick;
+        Guard::connect(b, &QToolButton::clicked, this, [this, handler](bool) { handler(*this); });
+    }
+    addToolWidget(b, button.Place);
+    if (button.Enabled) {
+        m_rules.append({b, button.Enabled});
+        updateToolButtons();
+    }
+    return b;
+}
+
+void TFrmKl::addToolWidget(QWidget *widget, ToolPlace place)
+{
+    widget->setParent(Panel1);
+    int at = m_bar->count() - 1;  // before the stretch
+    if (place == ToolPlace::AfterNavigator)
+        at = m_bar->indexOf(BtnRep);
+    else if (place == ToolPlace::BeforeClose)
+        at = m_bar->indexOf(BtnClose);
+    m_bar->insertWidget(at, widget);
+}
+
+void TFrmKl::updateToolButtons()
+{
+    for (const auto &[button, rule] : m_rules) {
+        bool on = true;
+        Guard::run([&] { on = rule(*this); });
+        button->setEnabled(on);
+    }
+}
+
+void TFrmKl::done(int result)
+{
+    QDialog::done(result);
+    if (!m_decl.KeepOpen)
+        if (TDataSet *ds = DsLoc->DataSet())
+            ds->Close();
 }
 
 void TFrmKl::FormCreate()
@@ -94,11 +195,13 @@ void TFrmKl::FormCreate()
 
 void TFrmKl::DsLocDataChange(TField *)
 {
+    if (!StatusBar)
+        return;
     const TDataSet *ds = DsLoc->DataSet();
     StatusBar->showMessage(tr("Всего %1 запись(сей)").arg(ds && ds->Active() ? ds->RecordCount() : 0));
 }
 
-QString TFrmKl::statusText() const { return StatusBar->currentMessage(); }
+QString TFrmKl::statusText() const { return StatusBar ? StatusBar->currentMessage() : QString(); }
 
 void TFrmKl::BtnRepClick()
 {
@@ -118,3 +221,5 @@ void TFrmKl::BtnSendToMailClick() { GridToMail(windowTitle(), grid, DsLoc->DataS
 void TFrmKl::BtnExportClick() { GridToCSV(windowTitle(), grid, DsLoc->DataSet(), true); }
 
 void TFrmKl::BtnCloseClick() { close(); }
+
+int showListWindow(const ListWindowDecl &decl, QWidget *parent) { return showModal<TFrmKl>(decl, parent); }

@@ -1,23 +1,29 @@
 #pragma once
 // The list window template: a top bar with the record navigator and the report, mail,
 // export and close buttons, a grid over the data source DsLoc, and a one-panel status bar
-// that counts the records. Member windows derive from it, give it their dataset and
-// caption, and add what differs.
+// that counts the records. It is built from one declaration (ListWindowDecl.h); a window
+// with handlers of its own derives from it and adds them.
+#include "core/Seams.h"
 #include "db/DBNavigator.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
+#include "lists/ListWindowDecl.h"
 
 #include <QDialog>
+#include <utility>
 
+class QHBoxLayout;
 class QStatusBar;
 class QToolButton;
+class QVBoxLayout;
 class QWidget;
 
 class TFrmKl : public QDialog {
     Q_OBJECT
 public:
-    // Builds the window over the dataset and runs FormCreate (the dataset is opened).
-    explicit TFrmKl(TDataSet *dataSet, const QString &caption = tr("Справочник"), QWidget *parent = nullptr);
+    // Builds the window and runs FormCreate (the dataset is opened).
+    explicit TFrmKl(const ListWindowDecl &decl, QWidget *parent = nullptr);
+    ~TFrmKl() override;
 
     TDataSource *DsLoc;
     QWidget *Panel1;
@@ -27,12 +33,26 @@ public:
     QToolButton *BtnExport;
     QToolButton *BtnClose;
     TDBGrid *grid;
-    QStatusBar *StatusBar;
+    QStatusBar *StatusBar;  // null when declared without one
 
+    const ListWindowDecl &decl() const { return m_decl; }
     // The status text "Всего %d запись(сей)" as shown.
     QString statusText() const;
 
+    // A further button (as declared in ListWindowDecl::Buttons); a window with handlers of
+    // its own adds its buttons here, in its constructor.
+    QToolButton *addToolButton(const ListButton &button);
+    // Any further control on the top bar (a label, a choice, a check box).
+    void addToolWidget(QWidget *widget, ToolPlace place);
+    // Sets each further button's enabled state by its rule.
+    void updateToolButtons();
+
+    void done(int result) override;
+
 protected:
+    // The window's layout, top to bottom: Panel1, grid, StatusBar. A window inserts its own
+    // panels here.
+    QVBoxLayout *windowLayout() const { return m_layout; }
     // Opens the dataset (an open one stays as it is) and takes the main window's grid font.
     void FormCreate();
     // Sets the record count; runs on every change of the current row or the data.
@@ -45,4 +65,24 @@ protected:
     // The grid as a CSV file the user chooses.
     virtual void BtnExportClick();
     virtual void BtnCloseClick();
+
+private:
+    void buildColumns();
+    ListWindowDecl m_decl;
+    QHBoxLayout *m_bar;
+    QVBoxLayout *m_layout;
+    QList<std::pair<QToolButton *, ListButton::Rule>> m_rules;
+    bool m_madeReadOnly = false;
 };
+
+// Opens a declared list window modally and destroys it when it closes; returns the dialog's
+// result. An error while opening (the dataset cannot be read) reaches the caller.
+int showListWindow(const ListWindowDecl &decl, QWidget *parent = nullptr);
+
+// The same for a window with handlers of its own: showModal<TFrmOper>(parent).
+template <typename Window, typename... Args>
+int showModal(Args &&...args)
+{
+    Window window(std::forward<Args>(args)...);
+    return Seams::dialogs().exec(window);
+}

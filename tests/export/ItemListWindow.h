@@ -21,7 +21,7 @@ public:
         dataSet.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
         dataSet.addField(QStringLiteral("Seria"), FieldType::String, 12).setDisplayLabel(QStringLiteral("Серия"));
         dataSet.addField(QStringLiteral("Info"), FieldType::Memo).setDisplayLabel(QStringLiteral("Примечание"));
-        window = std::make_unique<TFrmKl>(&dataSet, caption);
+        window = std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), caption, &dataSet));
     }
 
     TFrmKl &w() { return *window; }

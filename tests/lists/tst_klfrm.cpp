@@ -19,7 +19,7 @@ void TestKlfrm::statusCountsRecords()
 {
     TAVRELL_TEST_DB(db);
     ScriptedDialogs dialogs;
-    TFrmKl frm(dm->TblOtdel, QStringLiteral("Отделы предприятия"));
+    TFrmKl frm({QStringLiteral("FrmKlOtdels"), QStringLiteral("Отделы предприятия"), dm->TblOtdel});
     QVERIFY(dm->TblOtdel->Active());
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 5 запись(сей)"));
 
@@ -56,7 +56,7 @@ void TestKlfrm::layoutAndFont()
     db.query("delete from zajav");
     db.query("delete from izdel");
     db.query("delete from States");
-    TFrmKl frm(dm->TblStates, QStringLiteral("Справочник состояний"));
+    TFrmKl frm({QStringLiteral("FrmKlStates"), QStringLiteral("Справочник состояний"), dm->TblStates});
     TDBGrid::setMainGrid(nullptr);
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Справочник состояний"));
