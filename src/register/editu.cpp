@@ -23,21 +23,21 @@ TFrmEdit::TFrmEdit(TDataSource *source, QWidget *parent) : QDialog(parent)
     setSizeGripEnabled(true);
     resize(443, 354);
 
-    auto bindEdit = [&](DBEdit *e, const char *name, const char *field, int maxLength) {
+    // Each edit accepts as many characters as its field holds: the bound edit takes the
+    // size from the field's declaration.
+    auto bindEdit = [&](DBEdit *e, const char *name, const char *field) {
         e->setObjectName(QString::fromLatin1(name));
         e->setDataSource(source);
         e->setDataField(QString::fromLatin1(field));
-        if (maxLength > 0)
-            e->setMaxLength(maxLength);
         return e;
     };
-    EditName = bindEdit(new DBEdit(this), "EditName", "Name", 30);
-    EditProizvod = bindEdit(new DBEdit(this), "EditProizvod", "Proizvod", 30);
-    EditResurs = bindEdit(new DBEdit(this), "EditResurs", "Resurs", 10);
+    EditName = bindEdit(new DBEdit(this), "EditName", "Name");
+    EditProizvod = bindEdit(new DBEdit(this), "EditProizvod", "Proizvod");
+    EditResurs = bindEdit(new DBEdit(this), "EditResurs", "Resurs");
     EditD_vup = new DBDateEdit(this);
-    bindEdit(EditD_vup, "EditD_vup", "D_vup", 0);
-    EditSeria = bindEdit(new DBEdit(this), "EditSeria", "Seria", 12);
-    EditNomer = bindEdit(new DBEdit(this), "EditNomer", "Nomer", 15);
+    bindEdit(EditD_vup, "EditD_vup", "D_vup");
+    EditSeria = bindEdit(new DBEdit(this), "EditSeria", "Seria");
+    EditNomer = bindEdit(new DBEdit(this), "EditNomer", "Nomer");
 
     ComboForm = new DBComboBox(this);
     ComboForm->setObjectName(QStringLiteral("ComboForm"));

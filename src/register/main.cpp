@@ -4,30 +4,23 @@
 #include "core/MsgBox.h"
 #include "core/Seams.h"
 #include "core/Session.h"
-#include "session/UserSett.h"
-#include "session/about.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QFontMetricsF>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QStyle>
-#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -67,51 +60,6 @@ void TFrmmain::fitColumnsToContents()
         Grid->setColumnWidth(i, qBound(base, fit, 2 * base));
     }
 }
-
-namespace {
-
-// The toolbar pictures, by their number in the window's picture list: an icon of the
-// desktop's theme, or a picture of the style where the theme has none.
-QIcon actionImage(int image)
-{
-    struct Pic {
-        int image;
-        const char *theme;
-        QStyle::StandardPixmap fallback;
-    };
-    static const Pic pics[] = {
-        {0, "edit-delete", QStyle::SP_TrashIcon},
-        {1, "document-properties", QStyle::SP_FileDialogDetailedView},
-        {2, "list-add", QStyle::SP_FileDialogNewFolder},
-        {3, "preferences-desktop-font", QStyle::SP_FileDialogInfoView},
-        {5, "application-exit", QStyle::SP_DialogCloseButton},
-        {6, "help-about", QStyle::SP_MessageBoxInformation},
-        {7, "edit-find", QStyle::SP_FileDialogContentsView},
-        {8, "accessories-text-editor", QStyle::SP_FileDialogListView},
-        {9, "task-due", QStyle::SP_MessageBoxWarning},
-        {10, "document-open-recent", QStyle::SP_BrowserReload},
-        {11, "view-sort-ascending", QStyle::SP_ArrowDown},
-        {12, "x-office-spreadsheet", QStyle::SP_DialogSaveButton},
-        {13, "x-office-document", QStyle::SP_FileIcon},
-        {14, "mail-send", QStyle::SP_CommandLink},
-        {15, "document-print", QStyle::SP_DialogOpenButton},
-    };
-    static bool themeChosen = false;
-    if (!themeChosen) {
-        themeChosen = true;
-        // Without a desktop session Qt knows no theme; the GNOME one ships with the system.
-        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
-            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
-    }
-    for (const Pic &p : pics)
-        if (p.image == image) {
-            const QIcon themed = QIcon::fromTheme(QString::fromLatin1(p.theme));
-            return themed.isNull() ? QApplication::style()->standardIcon(p.fallback) : themed;
-        }
-    return QIcon();
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Creation
@@ -207,7 +155,8 @@ void TFrmmain::declareQry()
                         QStringLiteral("Name"))
         .setDisplayLabel(tr("Состояние"));
     Qry->addField(QStringLiteral("CurState"), FieldType::Integer).setVisible(false);
-    Qry->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), dm->TblOtdel, QStringLiteral("id"),
+    // The key spelt as the list is sorted by it; field names ignore case.
+    Qry->addLookupField(QStringLiteral("Отдел"), QStringLiteral("Otdel"), dm->TblOtdel, QStringLiteral("id"),
                         QStringLiteral("Name"), 65)
         .setDisplayLabel(tr("Отдел"))
         .setDisplayWidth(20);
@@ -238,142 +187,6 @@ void TFrmmain::declareGrid()
     Guard::connect(Grid, &TDBGrid::titleClick, this, [this](int column) { GridTitleClick(column); });
     // The list windows copy this grid's font.
     TDBGrid::setMainGrid(Grid);
-}
-
-QAction *TFrmmain::makeAction(const char *name, const QString &caption, const QString &tooltip,
-                              const QString &longHintText, const QKeySequence &shortcut, int image)
-{
-    auto *a = new QAction(caption, this);
-    a->setObjectName(QString::fromLatin1(name));
-    if (!tooltip.isEmpty())
-        a->setToolTip(tooltip);
-    a->setStatusTip(longHintText);
-    if (!shortcut.isEmpty())
-        a->setShortcut(shortcut);
-    if (image >= 0)
-        a->setIcon(actionImage(image));
-    return a;
-}
-
-void TFrmmain::createActions()
-{
-    const QKeySequence none;
-    ActAdd = makeAction("ActAdd", tr("Добавить"), tr("Добавить"), tr("Добавить"), QKeySequence(Qt::CTRL | Qt::Key_N), 2);
-    ActEdit = makeAction("ActEdit", tr("Редактировать"), tr("Редактировать"), tr("Редактировать"), QKeySequence(Qt::Key_F2), 1);
-    ActDel = makeAction("ActDel", tr("Удалить"), tr("Удалить"), tr("Удалить"), none, 0);
-    FulltextFind = makeAction("FulltextFind", tr("Полнотекстовый поиск"), tr("Полнотекстовый поиск"),
-                              tr("Полнотекстовый поиск"), QKeySequence(Qt::CTRL | Qt::Key_F), -1);
-    Action10 = makeAction("Action10", tr("Настройки пользователя"), tr("Настройки пользователя"),
-                          tr("Настройки пользователя"), none, -1);
-    FileAdminUser = makeAction("FileAdminUser", tr("Администрирование пользователей"),
-                               tr("Администрирование пользователей"), tr("Администрирование пользователей"), none, -1);
-    FileLogView = makeAction("FileLogView", tr("Лог работы пользователей"), tr("Лог работы пользователей"),
-                             tr("Лог работы пользователей"), none, -1);
-    ActExit = makeAction("ActExit", tr("Выход"), tr("Выход"), tr("Выйти из программы"), QKeySequence(Qt::ALT | Qt::Key_F4), 5);
-    SprVidRemont = makeAction("SprVidRemont", tr("Виды ремонта"), tr("Виды ремонта"), tr("Виды ремонта"), none, -1);
-    SprStates = makeAction("SprStates", tr("Состояния"), tr("Состояния"), tr("Состояния"), none, -1);
-    SprResurs = makeAction("SprResurs", tr("Ресурсы"), tr("Ресурсы"), tr("Ресурсы"), none, -1);
-    Action14 = makeAction("Action14", tr("Классификатор операций"), tr("Классификатор операций"),
-                          tr("Классификатор операций"), none, -1);
-    Action1 = makeAction("Action1", tr("Отделы"), tr("Список отделов"), tr("Список отделов"), none, -1);
-    ObrZajaw = makeAction("ObrZajaw", tr("Заявки"), tr("Заявки"), tr("Заявки"), none, 9);
-    ObrRemont = makeAction("ObrRemont", tr("История работ"), tr("История работ"), tr("История работ"), none, 10);
-    RepRashPerPeriod = makeAction("RepRashPerPeriod", tr("Расход материалов"), tr("Расход материалов по периодам"),
-                                  tr("Расход материалов по периодам"), none, -1);
-    ExpToWord = makeAction("ExpToWord", tr("Открыть в &Word"), tr("Открыть в Word"), tr("Открыть в Word"), none, 13);
-    ExpToMail = makeAction("ExpToMail", tr("Отправить по почте"), tr("Отправить по почте"), tr("Отправить по почте"), none, 14);
-    ExpToExcel = makeAction("ExpToExcel", tr("Экспорт в &Excel"), tr("Экспорт в Excel"), tr("Экспорт в Excel"), none, 12);
-    ActPrintCard =
-        makeAction("ActPrintCard", tr("Печать карточки"), tr("Печать карточки"), tr("Печать карточки"), none, 15);
-    ViewTechOnOtdel = makeAction("ViewTechOnOtdel", tr("Техника по отделам"), tr("Техника по отделам"),
-                                 tr("Техника по отделам"), none, -1);
-    Arhive = makeAction("Arhive", tr("Архивация"), tr("Архивация"), tr("Архивация"), none, -1);
-    ActFont = makeAction("ActFont", tr("Шрифт"), tr("Шрифт"), tr("Изменение шрифта"), none, 3);
-    ActFind = makeAction("ActFind", tr("Панель поиска"), tr("Поиск"), tr("Открыть панель поиска"), none, 7);
-    ShowAdd = makeAction("ShowAdd", tr("Дополнительная информация"), tr("Показывать панель с дополнительной информацией"),
-                         tr("Показывать панель с дополнительной информацией"), none, 8);
-    ViewSortPanel = makeAction("ViewSortPanel", tr("Панель сортировки"), tr("Панель сортировки"), tr("Панель сортировки"),
-                               none, 11);
-    Action7 = makeAction("Action7", tr("О программе"), tr("О программе"), tr("Иноформация о прграмме"),
-                         QKeySequence(Qt::Key_F1), 6);
-
-    ActFind->setCheckable(true);
-    ViewSortPanel->setCheckable(true);
-    ShowAdd->setCheckable(true);
-    ShowAdd->setChecked(true);
-
-    auto bind = [this](QAction *a, void (TFrmmain::*handler)()) {
-        Guard::connect(a, &QAction::triggered, this, [this, handler](bool) { (this->*handler)(); });
-    };
-    bind(ActAdd, &TFrmmain::BtnAddClick);
-    bind(ActEdit, &TFrmmain::BtnEditClick);
-    bind(ActDel, &TFrmmain::BtnDelClick);
-    bind(FulltextFind, &TFrmmain::FulltextFindExecute);
-    bind(Action10, &TFrmmain::ActUserExecute);
-    bind(FileAdminUser, &TFrmmain::FileAdminUserExecute);
-    bind(FileLogView, &TFrmmain::FileLogViewExecute);
-    bind(ActExit, &TFrmmain::ActExitExecute);
-    bind(SprVidRemont, &TFrmmain::SprVidRemontExecute);
-    bind(SprStates, &TFrmmain::SprStatesExecute);
-    bind(SprResurs, &TFrmmain::SprResursExecute);
-    bind(Action14, &TFrmmain::KLActionExecute);
-    bind(Action1, &TFrmmain::Action1Execute);
-    bind(ObrZajaw, &TFrmmain::ObrZajawExecute);
-    bind(ObrRemont, &TFrmmain::ShowOperExecute);
-    bind(RepRashPerPeriod, &TFrmmain::RepRashPerPeriodExecute);
-    bind(ExpToWord, &TFrmmain::ExpToWordExecute);
-    bind(ExpToMail, &TFrmmain::ExpToMailExecute);
-    bind(ExpToExcel, &TFrmmain::ExpToExcelExecute);
-    bind(ActPrintCard, &TFrmmain::ActPrintCardExecute);
-    bind(ViewTechOnOtdel, &TFrmmain::ViewTechOnOtdelExecute);
-    bind(Arhive, &TFrmmain::ArhiveExecute);
-    bind(ActFont, &TFrmmain::BtnFontClick);
-    bind(Action7, &TFrmmain::ActAboutExecute);
-    // The check mark has toggled by the time these run.
-    connect(ActFind, &QAction::toggled, this, [this](bool on) { PanelFind->setVisible(on); });
-    connect(ViewSortPanel, &QAction::toggled, this, [this](bool on) { PanelSort->setVisible(on); });
-    connect(ShowAdd, &QAction::toggled, this, [this](bool on) { PanelAdd->setVisible(on); });
-}
-
-void TFrmmain::createMenus()
-{
-    QMenuBar *bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
-    auto menu = [bar](const QString &title, std::initializer_list<QAction *> actions) {
-        QMenu *m = bar->addMenu(title);
-        for (QAction *a : actions) {
-            if (a)
-                m->addAction(a);
-            else
-                m->addSeparator();
-        }
-        return m;
-    };
-    menu(tr("Файл"), {Action10, FileAdminUser, FileLogView, nullptr, ActExit});
-    menu(tr("Оргтехника"), {ActAdd, ActEdit, ActDel, nullptr, FulltextFind});
-    menu(tr("Справочники"), {SprVidRemont, SprStates, SprResurs, Action14, nullptr, Action1});
-    menu(tr("Обработка"), {ObrZajaw, ObrRemont, nullptr, RepRashPerPeriod});
-    menu(tr("Экспорт"), {ExpToWord, ExpToMail, ExpToExcel, nullptr, ActPrintCard, ViewTechOnOtdel});
-    menu(tr("Архивация"), {Arhive});
-    menu(tr("Вид"), {ActFont, ActFind, ShowAdd, ViewSortPanel});
-    menu(tr("Помощь"), {Action7});
-}
-
-void TFrmmain::createToolBar()
-{
-    ToolBar1 = addToolBar(tr("Панель инструментов"));
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    ToolBar1->setIconSize(QSize(24, 24));
-    for (QAction *a : {ActAdd, ActEdit, ActDel, (QAction *)nullptr, ObrZajaw, ObrRemont, (QAction *)nullptr, ActFont,
-                       ActFind, ShowAdd, ViewSortPanel, (QAction *)nullptr, ExpToWord, ExpToMail, ExpToExcel, ActPrintCard,
-                       (QAction *)nullptr, Action7, (QAction *)nullptr, ActExit}) {
-        if (a)
-            ToolBar1->addAction(a);
-        else
-            ToolBar1->addSeparator();
-    }
 }
 
 QWidget *TFrmmain::createFindPanel()
@@ -534,33 +347,15 @@ void TFrmmain::SetupForUser()
     Guard::run([this] { DataSource1DataChange(); });
 }
 
-void TFrmmain::applyRights(const QString &userType)
-{
-    Session s;
-    s.CurrentUserType = userType;
-    const bool admin = s.typeIn(QStringLiteral("A"));
-    Action10->setEnabled(admin);
-    FileAdminUser->setEnabled(admin);
-    FileLogView->setEnabled(admin);
-    ObrZajaw->setEnabled(s.typeIn(QStringLiteral("AD")));
-    ObrRemont->setEnabled(s.typeIn(QStringLiteral("APR")));
-    const bool editor = s.typeIn(QStringLiteral("AR"));
-    ActAdd->setEnabled(editor);
-    ActEdit->setEnabled(editor);
-    ActDel->setEnabled(editor);
-    for (QAction *a : {Action14, SprVidRemont, SprStates, SprResurs, Action1})
-        a->setEnabled(admin);
-}
-
 void TFrmmain::DataSource1DataChange()
 {
     // The count follows the list, so that it never shows items that are gone.
     showCount();
     if (!m_userSetUp)
         return;
-    const bool canChange = Qry->Active() && !Qry->IsEmpty() && session().typeIn(QStringLiteral("AR"));
-    ActEdit->setEnabled(canChange);
-    ActDel->setEnabled(canChange);
+    const bool hasItems = Qry->Active() && !Qry->IsEmpty();
+    ActEdit->setEnabled(hasItems && mayUse(ActEdit));
+    ActDel->setEnabled(hasItems && mayUse(ActDel));
 }
 
 void TFrmmain::showCount()
@@ -591,99 +386,6 @@ void TFrmmain::GridDrawColumnCell(TDBGrid::DrawCell &cell)
 }
 
 // ---------------------------------------------------------------------------------------
-// Actions whose windows open from here
-
-void TFrmmain::ActExitExecute() { close(); }
-
-void TFrmmain::ShowAddExecute() { ShowAdd->trigger(); }
-
-void TFrmmain::ViewSortPanelExecute() { ViewSortPanel->trigger(); }
-
-void TFrmmain::ActFindExecute() { ActFind->trigger(); }
-
-void TFrmmain::BitBtn1Click()
-{
-    PanelFind->hide();
-    ActFind->setChecked(false);
-}
-
-void TFrmmain::FulltextFindExecute()
-{
-    // The search window opens here, over this list.
-}
-
-void TFrmmain::ActUserExecute() { RunUserSettings(this); }
-
-void TFrmmain::ActAboutExecute() { ShowAboutBox(this); }
-
-void TFrmmain::FileAdminUserExecute()
-{
-    if (!session().typeIn(QStringLiteral("A"))) {
-        ErrorBox(tr("У Вас нет прав доступа"));
-        return;
-    }
-    // The user administration window opens here.
-}
-
-void TFrmmain::FileLogViewExecute()
-{
-    if (!session().typeIn(QStringLiteral("A"))) {
-        ErrorBox(tr("У Вас нет прав доступа"));
-        return;
-    }
-    // The user log window opens here.
-}
-
-void TFrmmain::ObrZajawExecute()
-{
-    // The requests window looks items up in the shared table: items added in this run
-    // must be there.
-    dm->TblIsdel->Close();
-    dm->TblIsdel->Open();
-    // The requests window opens here.
-}
-
-void TFrmmain::ShowOperExecute()
-{
-    // The repair history window opens here.
-}
-
-void TFrmmain::RepRashPerPeriodExecute()
-{
-    // The consumption report window opens here.
-}
-
-void TFrmmain::SprVidRemontExecute()
-{
-    // The directory of kinds of repair opens here.
-}
-
-void TFrmmain::SprStatesExecute()
-{
-    // The directory of states opens here.
-}
-
-void TFrmmain::SprResursExecute()
-{
-    // The directory of resources opens here.
-}
-
-void TFrmmain::KLActionExecute()
-{
-    // The directory of operations opens here.
-}
-
-void TFrmmain::Action1Execute()
-{
-    // The directory of departments opens here.
-}
-
-void TFrmmain::ArhiveExecute()
-{
-    // The archive window opens here.
-}
-
-// ---------------------------------------------------------------------------------------
 // Closing and placement
 
 void TFrmmain::closeEvent(QCloseEvent *event)
@@ -696,7 +398,7 @@ void TFrmmain::closeEvent(QCloseEvent *event)
             Qry->Close();
             Guard::run([] {
                 dm->ProcAddToLog.setParam(QStringLiteral("@dt"), Seams::now());
-                dm->ProcAddToLog.setParam(QStringLiteral("@action"), 2);
+                dm->ProcAddToLog.setParam(QStringLiteral("@action"), LogAction::Logout);
                 dm->ProcAddToLog.setParam(QStringLiteral("@UserId"), session().CurrentUserId);
                 dm->ProcAddToLog.ExecProc();
             });

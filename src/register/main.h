@@ -2,6 +2,7 @@
 // The main window: the equipment register and the hub from which every other window is
 // opened. Created at start-up with its list open, set up for the user after the login,
 // shown modally for the whole working time.
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <functional>
@@ -100,6 +101,19 @@ public:
     // Shows the long part of a hint in the second status panel.
     void ShowAppHint(const QString &hint);
 
+    // The windows of repairs and admin that actions open, one row each. The table is
+    // defined in src/app (MainOpeners.cpp), which may include those folders; register
+    // never does. A test may add rows of its own.
+    struct Opener {
+        QAction *TFrmmain::*action;  // the action whose handler opens it
+        std::function<void(TFrmmain &window)> open;
+    };
+    static QList<Opener> &openers();
+    // Opens the window of an action through its opener; nothing while it has none.
+    void openWindowOf(QAction *TFrmmain::*action);
+    // Whether the logged-in user's type may use an action of the window.
+    bool mayUse(const QAction *action) const;
+
     // Item editing (editu.cpp).
     void BtnAddClick();
     void BtnEditClick();
@@ -156,6 +170,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // From the action table (mainactions.cpp).
     void createActions();
     void createMenus();
     void createToolBar();
@@ -173,9 +188,9 @@ private:
     void restoreWindowPlace();
     void setGridFont(const QFont &font, const QColor &color);
     void showCount();
+    // The lookup field of the list that shows this key field; null when none does.
+    const TField *lookupOfKey(const QString &keyField) const;
     void GridDrawColumnCell(TDBGrid::DrawCell &cell);
-    QAction *makeAction(const char *name, const QString &caption, const QString &tooltip,
-                        const QString &longHint, const QKeySequence &shortcut, int image);
 
     bool m_settingSortList = false;
     bool m_userSetUp = false;

@@ -97,11 +97,9 @@ void TFrmmain::GridTitleClick(int column)
         current = Qry->FieldByName(QStringLiteral("id"))->value();
     Qry->Close();
 
-    // The lookup columns sort by their keys.
-    if (field == QStringLiteral("Отдел"))
-        field = QStringLiteral("Otdel");
-    else if (field == QStringLiteral("Состояние"))
-        field = QStringLiteral("CurState");
+    // A lookup column sorts by its key field, as the field declares it.
+    if (const TField *f = Qry->FindField(field); f && f->isLookup())
+        field = f->KeyFields();
     if (!SecondSortField.isEmpty() && SecondSortField != field)
         field += QLatin1Char(',') + SecondSortField;
 
@@ -138,21 +136,27 @@ void TFrmmain::ComboSort1Change()
 // ---------------------------------------------------------------------------------------
 // Quick find
 
+const TField *TFrmmain::lookupOfKey(const QString &keyField) const
+{
+    for (const TField *f : Qry->Fields())
+        if (f->isLookup() && f->KeyFields().compare(keyField, Qt::CaseInsensitive) == 0)
+            return f;
+    return nullptr;
+}
+
 void TFrmmain::EditChange()
 {
     FoundId = -1;
     const QString text = Edit->text();
     if (!text.isEmpty() && Qry->Active()) {
-        // The list is ordered by its first sort field (by Name before any sort); the
-        // lookup keys are found by the names the user sees in their columns.
+        // The list is ordered by its first sort field (by Name before any sort); a lookup
+        // key is found by the name the user sees in its lookup's column.
         QString fieldName = SortFields.section(QLatin1Char(','), 0, 0).trimmed();
         if (fieldName.isEmpty())
             fieldName = QStringLiteral("Name");
-        if (fieldName.compare(QLatin1String("CurState"), Qt::CaseInsensitive) == 0)
-            fieldName = QStringLiteral("Состояние");
-        else if (fieldName.compare(QLatin1String("otdel"), Qt::CaseInsensitive) == 0)
-            fieldName = QStringLiteral("Отдел");
-        const TField *field = Qry->FindField(fieldName);
+        const TField *field = lookupOfKey(fieldName);
+        if (!field)
+            field = Qry->FindField(fieldName);
         const TField *id = Qry->FindField(QStringLiteral("id"));
         if (field && id) {
             const int count = Qry->RecordCount();
