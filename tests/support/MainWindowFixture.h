@@ -64,13 +64,15 @@ public:
         return *this;
     }
 
-    // After the program has started: the settings written, the session set.
-    void logIn() const
+    // After the program has started on `db`: the settings written, the session set.
+    void logIn(const TestDb &db) const
     {
         for (const auto &s : m_settings)
-            dm->SettingsFile()->writeString(QString::number(m_userId), s.first, s.second);
+            db.module()->SettingsFile()->writeString(QString::number(m_userId), s.first, s.second);
         if (m_someone)
             MainWindowFixture::logIn(m_userId, m_type);
+        else
+            session() = Session();
     }
     // As the start-up does after the login.
     void setUp(TFrmmain &w) const
@@ -101,6 +103,6 @@ private:
 #define TAVRELL_MAIN_WINDOW(w, dialogs, db, user)                                        \
     TAVRELL_PROGRAM(dialogs, db);                                                        \
     const LoggedIn w##User = (user);                                                     \
-    w##User.logIn();                                                                     \
+    w##User.logIn(db);                                                                   \
     TFrmmain w;                                                                          \
     w##User.setUp(w)
