@@ -1,35 +1,16 @@
 #pragma once
-// What the equipment register's tests share: the data module started as the program
-// starts it (settings file beside the program, connection), a logged-in session, and
-// the list as the grid shows it.
-#include "TestSupport.h"
-#include "core/Session.h"
-#include "storage/IniFile.h"
-#include "register/main.h"
+// What the equipment register's tests share: the logged-in main window (MainWindowFixture.h)
+// and the list as the grid shows it.
+#include "MainWindowFixture.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QStringList>
 
 namespace RegisterTest {
 
-inline QString iniPath(const TestDb &db) { return QDir(db.folder()).filePath(QStringLiteral("remont.ini")); }
-
-// Points the settings file at the test database and starts the data module on it.
-inline bool startProgram(TestDb &db)
-{
-    IniFile(iniPath(db)).writeString(QStringLiteral("main"), QStringLiteral("server"), db.serverName());
-    return db.module()->DataModule1Create() == Tdm::Outcome::Ready;
-}
-
-inline void logIn(int userId, const QString &type)
-{
-    session() = Session();
-    session().CurrentUserId = userId;
-    session().CurrentUserType = type;
-    session().CurrentLogin = QStringLiteral("test");
-}
+using MainWindowFixture::iniPath;
+using MainWindowFixture::logIn;
 
 // The values of one field in the list's order.
 inline QStringList column(TDataSet *ds, const QString &fieldName)
@@ -59,4 +40,10 @@ inline int currentId(TDataSet *ds)
 
 }  // namespace RegisterTest
 
-#define TAVRELL_START_PROGRAM(db) QVERIFY2(RegisterTest::startProgram(db), "the data module did not start")
+// The program started on `db` without a window; its messages are answered while it starts.
+#define TAVRELL_START_PROGRAM(db)                                                        \
+    do {                                                                                 \
+        ScriptedDialogs startDialogs;                                                    \
+        const QString notStarted = MainWindowFixture::startProgram(db, startDialogs);    \
+        QVERIFY2(notStarted.isEmpty(), qPrintable(notStarted));                          \
+    } while (false)

@@ -133,7 +133,6 @@ private slots:
     void init()
     {
         session() = Session();
-        logIn(1, QStringLiteral("P"));  // every report is there for every type
         sink = std::make_shared<TeeSink>();
         std::shared_ptr<TeeSink> s = sink;
         TMSWord::setSinkFactory([s] { return s; });
@@ -164,9 +163,7 @@ private slots:
 void TestEquipmentReports::listAsTable()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    TFrmmain w;
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));  // every report is there for every type
     const QList<QStringList> rows = gridRows(w);
     QCOMPARE(rows.size(), 7);
 
@@ -203,9 +200,7 @@ void TestEquipmentReports::listAsTable()
 void TestEquipmentReports::listFollowsSortOrder()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    TFrmmain w;
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));
     w.GridTitleClick(1);  // by number
     const QList<QStringList> rows = gridRows(w);
     QCOMPARE(rows.first().at(1), QStringLiteral("1.23568e+006"));
@@ -222,11 +217,9 @@ void TestEquipmentReports::listFollowsSortOrder()
 void TestEquipmentReports::listByMailAndToFile()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
     RecordingMailSender sender;
     MailSender::setCurrent(&sender);
-    TFrmmain w;
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));
     const QList<QStringList> rows = gridRows(w);
     QStringList expected = {QStringLiteral("№ п.п.") + QLatin1Char('\t') + GridTitles.join(QLatin1Char('\t'))};
     for (int r = 0; r < rows.size(); ++r)
@@ -262,9 +255,7 @@ void TestEquipmentReports::byDepartment()
     db.query(QStringLiteral("insert into otdel (id, Name) values (17, 'Ёмкостный')"));
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (110, 'Canon B', 'B1', '9', 16)"));
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (111, 'Canon E', 'E1', '10', 17)"));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    TFrmmain w;
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));
 
     w.ViewTechOnOtdel->trigger();
 
@@ -345,9 +336,7 @@ void TestEquipmentReports::card()
     TAVRELL_TEST_DB(db);
     if (!change.isEmpty())
         db.query(change);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    TFrmmain w;
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 103));
 
     w.ActPrintCard->trigger();
@@ -404,10 +393,8 @@ void TestEquipmentReports::noWordProcessor()
 {
     QFETCH(QString, action);
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
     TMSWord::setSinkFactory([] { return std::shared_ptr<DocumentSink>(); });
-    TFrmmain w;
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));
     auto *a = w.findChild<QAction *>(action);
     QVERIFY(a);
     const int before = currentId(w.Qry);

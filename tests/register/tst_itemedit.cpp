@@ -66,13 +66,8 @@ int pressCancel(TFrmEdit &e)
 
 void TestItemEdit::editorLayout()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QString caption;
     dialogs.dialogs.enqueue(editor([&](TFrmEdit &e) {
         caption = e.windowTitle();
@@ -125,11 +120,7 @@ void TestItemEdit::editorLayout()
 void TestItemEdit::addAndCancelConsumesAKey()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("R"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
     // The first item after creation gets 111.
     dialogs.dialogs.enqueue(editor(pressOk));
     w.ActAdd->trigger();
@@ -161,11 +152,7 @@ void TestItemEdit::addAndCancelConsumesAKey()
 void TestItemEdit::addStoresWhatWasTyped()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     dialogs.dialogs.enqueue(editor([](TFrmEdit &e) {
         typeText(e.EditName, QStringLiteral("Ricoh Aficio 1515 с очень длинным названием"));
         typeText(e.EditProizvod, QStringLiteral("копир"));
@@ -196,11 +183,7 @@ void TestItemEdit::addStoresWhatWasTyped()
 void TestItemEdit::refusedStoreKeepsTheEditor()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     bool stayedOpen = false;
     QString typedAfterRefusal;
     dialogs.dialogs.enqueue(editor([&](TFrmEdit &e) {
@@ -238,15 +221,10 @@ void TestItemEdit::editShowsTheTrimmedFormat()
 {
     QFETCH(int, id);
     QFETCH(QString, shown);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
+    TAVRELL_TEST_DB_ON(db, "sqlite");
     db.query(QStringLiteral("update izdel set form = NULL where id = 102"));
     const QVariant before = db.scalar(QStringLiteral("select form from izdel where id = %1").arg(id));
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), id));
     QString text;
     int index = -2;
@@ -266,11 +244,7 @@ void TestItemEdit::editShowsTheTrimmedFormat()
 void TestItemEdit::editChangesAndCancels()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("R"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 106));
     dialogs.dialogs.enqueue(editor([](TFrmEdit &e) {
         e.EditSeria->selectAll();
@@ -298,11 +272,7 @@ void TestItemEdit::editChangesAndCancels()
 void TestItemEdit::editRefusedWhenChangedMeanwhile()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("R"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 106));
     bool stayedOpen = false;
     QString typedAfterRefusal;
@@ -333,13 +303,8 @@ void TestItemEdit::editRefusedWhenChangedMeanwhile()
 
 void TestItemEdit::badDateIsRefused()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 105));
     bool stayedOpen = false;
     dialogs.dialogs.enqueue(editor([&](TFrmEdit &e) {
@@ -360,13 +325,8 @@ void TestItemEdit::badDateIsRefused()
 
 void TestItemEdit::tabLeavesTheNotes()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 103));
     const QString notes = QStringLiteral("еле дышит пора сдавать в утиль");
     QString afterTab, afterBacktab, memoText;
@@ -392,13 +352,8 @@ void TestItemEdit::tabLeavesTheNotes()
 
 void TestItemEdit::deleteAsksFirst()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 104));
     dialogs.answers.enqueue(Dialogs::No);
     w.ActDel->trigger();
@@ -420,11 +375,7 @@ void TestItemEdit::deleteAsksFirst()
 void TestItemEdit::deleteCascadesToRepairs()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from remont where Kod_izd = 102")).toInt(), 1);
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 102));
     dialogs.answers.enqueue(Dialogs::Yes);
@@ -439,11 +390,7 @@ void TestItemEdit::deleteCascadesToRepairs()
 void TestItemEdit::deleteRefusedForAnItemWithRequests()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 103));
     dialogs.answers.enqueue(Dialogs::Yes);
     w.ActDel->trigger();

@@ -50,11 +50,8 @@ private slots:
 
 void TestMainWindow::listAndLayout()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    TFrmmain w;
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::nobody());
     QCOMPARE(w.windowTitle(), QStringLiteral("Tavrell"));
     QVERIFY(w.Qry->Active());
     QCOMPARE(w.Qry->RecordCount(), 7);
@@ -125,13 +122,8 @@ void TestMainWindow::rights()
 {
     QFETCH(QString, type);
     QFETCH(QString, enabled);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, type);
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as(type));
     auto check = [&](QChar letter, std::initializer_list<QAction *> actions) {
         for (QAction *a : actions)
             QVERIFY2(a->isEnabled() == enabled.contains(letter), qPrintable(a->objectName()));
@@ -156,10 +148,9 @@ void TestMainWindow::rights()
 void TestMainWindow::emptyListDisablesEditAndDelete()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
     db.query(QStringLiteral("delete from zajav"));
     db.query(QStringLiteral("delete from izdel"));
+    TAVRELL_PROGRAM(dialogs, db);
     for (const char *type : {"A", "R", "D"}) {
         logIn(1, QString::fromLatin1(type));
         TFrmmain w;
@@ -204,12 +195,8 @@ void TestMainWindow::adminWindowsCheckTheTypeAgain()
 {
     QFETCH(QString, type);
     QFETCH(bool, refused);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, type);
-    TFrmmain w;
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as(type));
     // Called directly, as if the action were enabled.
     w.FileAdminUserExecute();
     w.FileLogViewExecute();
@@ -233,11 +220,8 @@ void TestMainWindow::hints()
     QCOMPARE(TFrmmain::longHint(QStringLiteral("Таблица данных")), QStringLiteral("Таблица данных"));
     QCOMPARE(TFrmmain::longHint(QStringLiteral("a|b|c")), QStringLiteral("b|c"));
 
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    TFrmmain w;
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::nobody());
     QCOMPARE(w.Edit->toolTip(), QStringLiteral("Поиск"));
     QCOMPARE(w.Edit->statusTip(), QStringLiteral("Слово для поиска"));
     QCOMPARE(w.Grid->toolTip(), QStringLiteral("Таблица данных"));
@@ -269,11 +253,8 @@ QStringList actionNames(const QList<QAction *> &actions)
 
 void TestMainWindow::menusAndToolbar()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    TFrmmain w;
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::nobody());
     const QList<QPair<QString, QString>> menus = {
         {"Файл", "Action10 FileAdminUser FileLogView - ActExit"},
         {"Оргтехника", "ActAdd ActEdit ActDel - FulltextFind"},
@@ -334,11 +315,8 @@ void TestMainWindow::actionsTable()
     QFETCH(QString, tooltip);
     QFETCH(QString, longHint);
     QFETCH(QKeySequence, shortcut);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    TFrmmain w;
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::nobody());
     auto *a = w.findChild<QAction *>(name);
     QVERIFY(a);
     QCOMPARE(a->text(), caption);
@@ -349,13 +327,8 @@ void TestMainWindow::actionsTable()
 
 void TestMainWindow::highlight()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     w.resize(900, 500);
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 103));  // the first row is current
 
@@ -392,8 +365,7 @@ void TestMainWindow::highlight()
 void TestMainWindow::closingSavesThenLogs()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
+    TAVRELL_PROGRAM(dialogs, db);
     FixedClock clock(QDateTime(QDate(2024, 3, 5), QTime(9, 30, 0)));
     logIn(2, QStringLiteral("R"));
     const int before = db.scalar(QStringLiteral("select count(*) from UserLog")).toInt();
@@ -420,14 +392,9 @@ void TestMainWindow::closingSavesThenLogs()
 
 void TestMainWindow::closingWhenTheLogFails()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
+    TAVRELL_TEST_DB_ON(db, "sqlite");
     // A user the log cannot name: the log row is refused by its foreign key.
-    logIn(999, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A", 999));
     QSignalSpy closed(&w, &TFrmmain::closed);
     w.close();
     QCOMPARE(closed.count(), 1);
@@ -452,8 +419,7 @@ QList<QAction *> rightsActions(const TFrmmain &w)
 void TestMainWindow::failedSetupKeepsRightsAndClosing()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
+    TAVRELL_PROGRAM(dialogs, db);
     FixedClock clock(QDateTime(QDate(2024, 3, 6), QTime(10, 15, 0)));
     IniFile &ini = *dm->SettingsFile();
     ini.writeString(QStringLiteral("3"), QStringLiteral("SortField"), QStringLiteral("Seria"));
@@ -510,15 +476,10 @@ void TestMainWindow::statusBarAndRowNumbersFitTheirTexts()
         f.setPointSize(pointSize);
         QApplication::setFont(f);
     }
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
+    TAVRELL_TEST_DB_ON(db, "sqlite");
     for (int id = 120; id < 126; ++id)
         db.query(QStringLiteral("insert into izdel (id, Name) values (%1, 'Item %1')").arg(id));
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 

@@ -63,11 +63,7 @@ void TestSorting::titleClick_data()
 void TestSorting::titleClick()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QVERIFY(w.SortFields.isEmpty());
     QCOMPARE(w.boldColumn(), -1);
 
@@ -112,11 +108,7 @@ void TestSorting::titleClick()
 void TestSorting::secondSortField()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 106));
 
     // Choosing "Тип" in the second list re-sorts at once by the first list's column.
@@ -152,8 +144,6 @@ void TestSorting::secondSortField()
 void TestSorting::textOrderIgnoresCaseAndIsAlphabetical()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
     const QStringList names = {QStringLiteral("вишня"), QStringLiteral("Арбуз"), QStringLiteral("банан"),
                                QStringLiteral("ель"),   QStringLiteral("Ёлка"),  QStringLiteral("Груша"),
                                QStringLiteral("абрикос"), QStringLiteral("epson b"), QStringLiteral("Canon b"),
@@ -161,9 +151,7 @@ void TestSorting::textOrderIgnoresCaseAndIsAlphabetical()
     int id = 500;
     for (const QString &n : names)
         db.query(QStringLiteral("insert into izdel (id, Name) values (%1, '%2')").arg(id++).arg(n));
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     emit w.Grid->titleClick(w.columnOfField(QStringLiteral("Name")));
     QStringList cyrillic, latin;
     for (const QString &n : column(w.Qry, QStringLiteral("Name"))) {
@@ -197,13 +185,8 @@ void TestSorting::quickFind()
 {
     QFETCH(QString, text);
     QFETCH(int, found);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     emit w.Grid->titleClick(w.columnOfField(QStringLiteral("Name")));
     QVERIFY(w.Qry->Locate(QStringLiteral("id"), 104));
     w.FoundId = 103;  // an earlier highlight goes whatever comes
@@ -228,13 +211,8 @@ void TestSorting::quickFind()
 
 void TestSorting::quickFindOnALookupColumn()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     emit w.Grid->titleClick(w.columnOfField(QStringLiteral("Отдел")));
     // Sorted by the department's key; found by the department's name.
     w.Edit->setText(QStringLiteral("техн"));
@@ -251,11 +229,8 @@ void TestSorting::quickFindOnALookupColumn()
 
 void TestSorting::panels()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    TFrmmain w;
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::nobody());
     QVERIFY(w.PanelSort->isHidden());
     w.ViewSortPanel->trigger();
     QVERIFY(!w.PanelSort->isHidden());
@@ -289,13 +264,8 @@ void TestSorting::panels()
 
 void TestSorting::fontDialog()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     const QFont before = w.Grid->font();
     const int widthBefore = w.Grid->columnWidthPixels(0);
     dialogs.fontColors.enqueue(QColor(Qt::blue));  // not taken: the dialog is cancelled
@@ -334,13 +304,8 @@ void TestSorting::fontDialog()
 
 void TestSorting::defaultsOnFirstLogin()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     const QFont f = w.Grid->font();
     QCOMPARE(f.family(), QStringLiteral("Arial Cyr"));
     QCOMPARE(f.pointSize(), 8);
@@ -358,8 +323,7 @@ void TestSorting::defaultsOnFirstLogin()
 void TestSorting::roundTrip()
 {
     TAVRELL_TEST_DB(db);
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
+    TAVRELL_PROGRAM(dialogs, db);
     logIn(1, QStringLiteral("A"));
     QFont chosen(QStringLiteral("DejaVu Sans Mono"), 11);
     chosen.setBold(true);
@@ -367,7 +331,7 @@ void TestSorting::roundTrip()
     {
         TFrmmain w;
         w.SetupForUser();
-            dialogs.fonts.enqueue(chosen);
+        dialogs.fonts.enqueue(chosen);
         w.BtnFontClick();
         emit w.Grid->titleClick(w.columnOfField(QStringLiteral("Состояние")));
         w.resize(930, 510);
@@ -413,25 +377,20 @@ void TestSorting::roundTrip()
 
 void TestSorting::keysInAnyLetterCase()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    IniFile &ini = *dm->SettingsFile();
-    ini.writeString(QStringLiteral("3"), QStringLiteral("fontitalic"), QStringLiteral("1"));
-    ini.writeString(QStringLiteral("3"), QStringLiteral("FONTUNDERLINE"), QStringLiteral("2"));
-    ini.writeString(QStringLiteral("3"), QStringLiteral("sortfield"), QStringLiteral("Seria"));
-    ini.writeString(QStringLiteral("3"), QStringLiteral("fontcolor"), QStringLiteral("255"));
-    logIn(3, QStringLiteral("P"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db,
+                        LoggedIn::as("P", 3)
+                            .with("fontitalic", "1")
+                            .with("FONTUNDERLINE", "2")
+                            .with("sortfield", "Seria")
+                            .with("fontcolor", "255"));
     QVERIFY(w.Grid->font().italic());
     QVERIFY(w.Grid->font().underline());
     QVERIFY(!w.Grid->font().bold());
     QCOMPARE(w.Grid->palette().color(QPalette::Text), QColor(255, 0, 0));
     QCOMPARE(w.SortFields, QStringLiteral("Seria"));
     // The sort field's value itself is compared exactly.
-    ini.writeString(QStringLiteral("3"), QStringLiteral("SortField"), QStringLiteral("seria"));
+    dm->SettingsFile()->writeString(QStringLiteral("3"), QStringLiteral("SortField"), QStringLiteral("seria"));
     TFrmmain w2;
     w2.SetupForUser();
     QCOMPARE(w2.boldColumn(), -1);
@@ -468,14 +427,8 @@ void TestSorting::notANumberFallsBack()
     QFETCH(QColor, colour);
     QFETCH(bool, bold);
     QFETCH(QSize, size);
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
-    dm->SettingsFile()->writeString(QStringLiteral("1"), key, value);
-    logIn(1, QStringLiteral("A"));
-    TFrmmain w;
-    w.SetupForUser();
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A").with(key, value));
     QCOMPARE(w.Grid->font().pointSize(), fontSize);
     QCOMPARE(w.Grid->palette().color(QPalette::Text), colour);
     QCOMPARE(w.Grid->font().bold(), bold);
@@ -484,10 +437,8 @@ void TestSorting::notANumberFallsBack()
 
 void TestSorting::noSortFieldWithoutBoldTitle()
 {
-    TestDb db;
-    QVERIFY2(db.ok(), qPrintable(db.error()));
-    TAVRELL_START_PROGRAM(db);
-    ScriptedDialogs dialogs;  // every message is answered, none waits
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_PROGRAM(dialogs, db);
     logIn(1, QStringLiteral("A"));
     {
         TFrmmain w;

@@ -112,10 +112,14 @@ private:
         QSKIP("no test PostgreSQL server (TAVRELL_TEST_PGSERVER is not set)");        \
     } while (false)
 
+// A fresh database `var` on the named backend; ends the test when it cannot be made.
+#define TAVRELL_TEST_DB_ON(var, backendName)                                          \
+    if (QString(backendName) == QLatin1String("postgres") && testPgServer().isEmpty()) \
+        TAVRELL_NO_PG_SERVER();                                                       \
+    TestDb var(backendName);                                                          \
+    QVERIFY2(var.ok(), qPrintable(var.error()))
+
 // Use at the start of a data-driven test function whose rows come from addBackendRows().
 #define TAVRELL_TEST_DB(var)                                                          \
     QFETCH(QString, backend);                                                         \
-    if (backend == QLatin1String("postgres") && testPgServer().isEmpty())             \
-        TAVRELL_NO_PG_SERVER();                                                       \
-    TestDb var(backend);                                                              \
-    QVERIFY2(var.ok(), qPrintable(var.error()))
+    TAVRELL_TEST_DB_ON(var, backend)
