@@ -87,8 +87,7 @@ void DBEdit::showField()
     if (f->isLookup())
         t = f->DisplayText();
     if (f->DataType() == FieldType::FixedChar)
-        while (t.endsWith(QLatin1Char(' ')))
-            t.chop(1);
+        t.truncate(TField::unpadded(t).size());
     setText(t);
     QLineEdit::setReadOnly(!m_link->canModify());
 }

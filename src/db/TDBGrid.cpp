@@ -276,8 +276,7 @@ public:
             QString text = index.data(Qt::EditRole).toString();
             TField *f = m_grid->m_model->fieldAt(index.column());
             if (f && f->DataType() == FieldType::FixedChar)
-                while (text.endsWith(QLatin1Char(' ')))
-                    text.chop(1);
+                text.truncate(TField::unpadded(text).size());
             le->setText(text);
             return;
         }

@@ -4,11 +4,11 @@
 //
 // A window declares a dataset like this:
 //
-//     TblRem = new TDataSet(this);                 // on the data module's connection
+//     TblRem = new TDataSet(this);                 // on the program's connection
 //     TblRem->setObjectName("TblRem");
 //     TblRem->setTableName("remont");               // or setSQL(...) / setUpdateTable(...)
 //     TblRem->addField("Nach_rem", FieldType::DateTime).setDisplayLabel(tr("Начало")).setDisplayWidth(10);
-//     TblRem->addLookupField("Вид ремонта", "Kod_vida", dm->Tblvidu, "id", "Name", 30)
+//     TblRem->addLookupField("Вид ремонта", "Kod_vida", kinds, "id", "Name", 30)  // kinds: a TDataSet
 //            .setDisplayLabel(tr("Вид работ"));
 //     TblRem->addField("id", FieldType::Integer).setVisible(false);
 //     TblRem->OnNewRecord = [this](TDataSet &ds) { ... };
@@ -123,6 +123,8 @@ public:
     QString textOf(const QVariant &v) const;
     // Converts a value or a text to this field's type; raises TavrellError when it does not.
     QVariant convert(const QVariant &v) const;
+    // A char(n) text without the blanks that pad it to its size.
+    static QStringView unpadded(QStringView s);
 
 private:
     friend class TDataSet;
@@ -161,8 +163,9 @@ QDateTime parse(const QString &text);
 class TDataSet : public QObject {
     Q_OBJECT
 public:
-    // The connection's name, and the backend that converts date-times (null: the
-    // data module's backend when there is one, else the driver's own conversion).
+    // The connection's name, and the backend that knows its database (null: the default
+    // backend when it is on the same connection, else the backend of the connection's
+    // driver; see backend()).
     explicit TDataSet(QObject *parent = nullptr, const QString &connectionName = QString(),
                       Backend *backend = nullptr);
     ~TDataSet() override;
@@ -294,9 +297,12 @@ public:
     int findRowIndexByKey(const TField *field, const QVariant &key) const;
     // Grows with every change of the rows; lookups rebuild their index when it moves.
     quint64 generation() const { return m_generation; }
+    // What differs between the databases (date formats, column types, keys) is asked of it.
+    // The one given at creation, else the default one when the connection is its own,
+    // else one for the connection's driver (null only without such a connection).
     Backend *backend() const;
     // The backend of datasets created without one, when their connection is its own: the
-    // data module sets it while it is connected.
+    // data layer's owner sets it while it is connected.
     static void setDefaultBackend(Backend *backend);
 
 signals:
@@ -342,6 +348,8 @@ private:
     // Storage columns that belong to the table rows are posted to.
     QList<int> postTableColumns() const;
     static DbError changedByAnotherUser();
+    // Deletes the row as `stored` holds it; raises when it is no longer so in the database.
+    void deleteInDb(const QVector<QVariant> &stored);
     void execWrite(QSqlQuery &q, const QVariantList &binds, const QString &sql) const;
     void setFieldValue(TField *f, const QVariant &normalized);
     QVariant toDb(int column, const QVariant &v) const;
@@ -353,6 +361,7 @@ private:
 
     QString m_connectionName;
     Backend *m_backend = nullptr;
+    mutable Backend *m_connectionBackend = nullptr;  // found by the connection's driver
     static Backend *s_defaultBackend;
     QString m_tableName, m_orderBy, m_sql, m_updateTable;
     QList<QPair<QString, QVariant>> m_params;

@@ -7,7 +7,10 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlIndex>
+#include <map>
 
 namespace {
 QString g_databaseName = QStringLiteral("org_tech");
@@ -46,11 +49,49 @@ void Backend::setDatabaseName(const QString &name) { g_databaseName = name; }
 
 QSqlDatabase Backend::connection() const { return QSqlDatabase::database(m_connectionName, false); }
 
-void Backend::exec(QSqlQuery &q, const QString &what) const
+void Backend::prepare(QSqlQuery &q, const QString &sql)
+{
+    if (!q.prepare(sql))
+        throw DbError(userText(q.lastError()));
+}
+
+void Backend::exec(QSqlQuery &q, const QString &what)
 {
     const bool ok = what.isNull() ? q.exec() : q.exec(what);
     if (!ok)
         throw DbError(userText(q.lastError()));
+}
+
+QSqlRecord Backend::tableRecord(const QString &table) const { return connection().record(table); }
+
+QStringList Backend::primaryKey(const QString &table) const
+{
+    const QSqlIndex pk = connection().primaryIndex(table);
+    QStringList keys;
+    for (int i = 0; i < pk.count(); ++i)
+        keys.append(pk.fieldName(i));
+    return keys;
+}
+
+QHash<QString, QString> Backend::declaredTypes(const QString &, const QSqlRecord &) const { return {}; }
+
+Backend *Backend::forConnection(const QString &connectionName)
+{
+    if (!QSqlDatabase::contains(connectionName))
+        return nullptr;
+    const QString driver = QSqlDatabase::database(connectionName, false).driverName();
+    // One per connection and driver: a connection's name may come back with another driver.
+    static std::map<std::pair<QString, QString>, std::unique_ptr<Backend>> made;
+    std::unique_ptr<Backend> &b = made[{connectionName, driver}];
+    if (!b) {
+        if (driver == QLatin1String("QSQLITE"))
+            b = std::make_unique<SqliteBackend>(connectionName);
+        else if (driver == QLatin1String("QPSQL"))
+            b = std::make_unique<PgBackend>(QString(), connectionName);
+        else
+            return nullptr;
+    }
+    return b.get();
 }
 
 QString Backend::serverText(const QSqlError &e) { return ErrorText::serverText(e); }

@@ -5,9 +5,12 @@
 #include "core/Errors.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 
@@ -81,14 +84,31 @@ public:
     // A value read from the database converted back to a date-time (null stays null).
     virtual QDateTime dateTimeFromDb(const QVariant &v) const = 0;
 
+    // What the data-aware layer asks of a table or a query's columns.
+    // The columns of a table (empty when there is no such table).
+    virtual QSqlRecord tableRecord(const QString &table) const;
+    // The names of a table's primary key columns (empty when it has none).
+    virtual QStringList primaryKey(const QString &table) const;
+    // The declared type of each column a query read (lower-case name -> type as written in
+    // the creation script, such as "char(3)" or "text"), where the driver does not tell it
+    // by the column's value type. `table`: the table the rows come from, if known.
+    virtual QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const;
+
+    // A backend for a connection that was opened without one (by its driver), kept while the
+    // program runs; null when the connection does not exist or its driver is not ours.
+    static Backend *forConnection(const QString &connectionName);
+
+    // Prepares a statement; raises DbError with the user's text on failure.
+    static void prepare(QSqlQuery &q, const QString &sql);
+    // Runs a statement (the prepared one when `what` is null) and raises DbError with the
+    // user's text (ErrorText::forUser) on failure.
+    static void exec(QSqlQuery &q, const QString &what = QString());
+
 protected:
     explicit Backend(const QString &connectionName) : m_connectionName(connectionName) {}
     virtual void createDatabase(const QString &name) = 0;
     virtual void useDatabase(const QString &name) = 0;
     virtual void execStatement(const QString &sql) = 0;
-    // Runs a statement (the prepared one when `what` is null) and raises DbError with the
-    // user's text (ErrorText::forUser) on failure.
-    void exec(QSqlQuery &q, const QString &what = QString()) const;
 
 public:
     // The server's own text of an error.

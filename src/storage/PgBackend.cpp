@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 
 namespace {
@@ -236,4 +237,31 @@ QDateTime PgBackend::dateTimeFromDb(const QVariant &v) const
     if (!dt.isValid())
         dt = QDateTime::fromString(s.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     return dt.isValid() ? QDateTime(dt.date(), dt.time()) : QDateTime();
+}
+
+QSqlRecord PgBackend::tableRecord(const QString &table) const
+{
+    QSqlRecord rec = Backend::tableRecord(table);
+    return rec.isEmpty() ? Backend::tableRecord(table.toLower()) : rec;
+}
+
+QStringList PgBackend::primaryKey(const QString &table) const
+{
+    const QStringList keys = Backend::primaryKey(table);
+    return keys.isEmpty() ? Backend::primaryKey(table.toLower()) : keys;
+}
+
+QHash<QString, QString> PgBackend::declaredTypes(const QString &, const QSqlRecord &columns) const
+{
+    // The server's type numbers (pg_type): bpchar and text.
+    enum { Bpchar = 1042, Text = 25 };
+    QHash<QString, QString> types;
+    for (int i = 0; i < columns.count(); ++i) {
+        const QSqlField f = columns.field(i);
+        if (f.typeID() == Bpchar)
+            types.insert(f.name().toLower(), QStringLiteral("bpchar"));
+        else if (f.typeID() == Text)
+            types.insert(f.name().toLower(), QStringLiteral("text"));
+    }
+    return types;
 }

@@ -29,6 +29,13 @@ public:
     QVariant toDb(const QDateTime &dt) const override;
     QDateTime dateTimeFromDb(const QVariant &v) const override;
 
+    // Unquoted names are folded to lower case by the server: a table named in another case
+    // is looked up as the server keeps it.
+    QSqlRecord tableRecord(const QString &table) const override;
+    QStringList primaryKey(const QString &table) const override;
+    // The driver reads char(n) and text as strings alike: told apart by the column's type.
+    QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const override;
+
     // The libpq connection string for a server name, with the database to open.
     static QString connectionString(const QString &serverName, const QString &database);
 

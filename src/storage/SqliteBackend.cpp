@@ -471,3 +471,15 @@ QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
     }
     return QDateTime();
 }
+
+QHash<QString, QString> SqliteBackend::declaredTypes(const QString &table, const QSqlRecord &) const
+{
+    QHash<QString, QString> types;
+    if (table.isEmpty())
+        return types;
+    QSqlQuery info(connection());
+    if (info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
+        while (info.next())
+            types.insert(info.value(1).toString().toLower(), info.value(2).toString());
+    return types;
+}

@@ -32,6 +32,10 @@ public:
     QVariant toDb(const QDateTime &dt) const override;
     QDateTime dateTimeFromDb(const QVariant &v) const override;
 
+    // The driver reads every column as it happens to hold its value: the table's declared
+    // types tell what a column is.
+    QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const override;
+
     // The file of a database of that name in the program's folder.
     static QString fileFor(const QString &name);
     // Opens an existing database file on a connection, with the settings every Tavrell

@@ -87,6 +87,8 @@ private slots:
     void colleagueChangedRowBeforeDelete();
     void nobodyElseNoConflict_data();
     void nobodyElseNoConflict();
+    void datasetOnItsOwnConnection_data() { TestDb::addBackendRows(); }
+    void datasetOnItsOwnConnection();
 };
 
 void TestPostConflict::colleagueChangedRowBeforePost_data()
@@ -353,6 +355,59 @@ void TestPostConflict::nobodyElseNoConflict()
     }
     t.Delete();
     QCOMPARE(db.scalar(count).toInt(), 0);
+}
+
+// A dataset on a connection the data module does not own (given no backend) reads and
+// writes dates as the data module's datasets do, and refuses a colleague's change of
+// letter case as they do.
+void TestPostConflict::datasetOnItsOwnConnection()
+{
+    TAVRELL_TEST_DB(db);
+    Colleague other(db);
+    QVERIFY2(other.error().isEmpty(), qPrintable(other.error()));
+    TDataSet own(nullptr, QStringLiteral("colleague"));
+    own.setTableName(QStringLiteral("izdel"));
+    own.addField(QStringLiteral("id"), FieldType::Integer);
+    own.addField(QStringLiteral("Name"), FieldType::String, 30);
+    own.addField(QStringLiteral("D_vup"), FieldType::DateTime);
+    own.Open();
+    QVERIFY(own.backend());
+    QVERIFY(own.backend() != dm->TblIsdel->backend());
+    QCOMPARE(own.backend()->isEmbedded(), dm->TblIsdel->backend()->isEmbedded());
+    QVERIFY(own.Locate("id", 104));
+    QCOMPARE(own.FieldByName("D_vup")->AsDateTime(), QDateTime(QDate(2001, 9, 15), QTime(0, 0)));
+
+    // A date posted here reads back the same through the data module, and the other way round.
+    const QDateTime mine(QDate(2024, 3, 5), QTime(14, 30, 15, 250));
+    own.Edit();
+    own.FieldByName("D_vup")->setValue(mine);
+    own.Post();
+    dm->TblIsdel->Open();
+    QVERIFY(dm->TblIsdel->Locate("id", 104));
+    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), mine);
+    const QDateTime theirs(QDate(2025, 1, 2), QTime(8, 0));
+    dm->TblIsdel->Edit();
+    dm->TblIsdel->FieldByName("D_vup")->setValue(theirs);
+    dm->TblIsdel->Post();
+    own.Refresh();
+    QVERIFY(own.Locate("id", 104));
+    QCOMPARE(own.FieldByName("D_vup")->AsDateTime(), theirs);
+    // Read again, it posts over what it has seen.
+    own.Edit();
+    own.FieldByName("D_vup")->setValue(mine);
+    own.Post();
+    QCOMPARE(own.State(), DataSetState::Browse);
+
+    // Only the letter case changed by the data module's connection: a change all the same.
+    own.Edit();
+    own.FieldByName("Name")->setText(QStringLiteral("Мой сканер"));
+    QCOMPARE(db.query(QStringLiteral("update izdel set Name = 'EPSON PERFECTION 1270' where id = 104"))
+                 .numRowsAffected(),
+             1);
+    QVERIFY_THROWS_EXCEPTION(DbError, own.Post());
+    QCOMPARE(item104(db).value(0), QStringLiteral("EPSON PERFECTION 1270"));
+    own.Cancel();
+    own.Close();
 }
 
 QTEST_MAIN(TestPostConflict)
