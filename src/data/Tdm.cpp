@@ -163,8 +163,8 @@ bool Tdm::rememberServer(const QString &server)
 
 void Tdm::useBackend(std::unique_ptr<Backend> backend)
 {
-    // Datasets made without a backend of their own work through the data module's while it
-    // is connected, and through none while it is not.
+    // Datasets made without a backend of their own, on the program's connection, work
+    // through the data module's while it is connected.
     TDataSet::setDefaultBackend(nullptr);
     m_backend = std::move(backend);
     m_backend->open();

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/Seams.h"
+#include "core/Session.h"
 
 #include <QCollator>
 #include <QCoreApplication>
@@ -402,7 +403,7 @@ void SqliteBackend::changePassword(int userId, const QDateTime &dt, const QStrin
         q.bindValue(QStringLiteral(":passw"), passw);
         q.bindValue(QStringLiteral(":id"), userId);
         exec(q);
-        addToLog(dt, 3, userId);
+        addToLog(dt, LogAction::PasswordChange, userId);
     });
 }
 
@@ -440,7 +441,7 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
         upd.bindValue(QStringLiteral(":dt"), toDb(dt));
         upd.bindValue(QStringLiteral(":id"), res);
         exec(upd);
-        addToLog(dt, 1, res);
+        addToLog(dt, LogAction::Login, res);
     });
     if (res == 0)
         tp = QVariant();
