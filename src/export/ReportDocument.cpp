@@ -170,11 +170,17 @@ void ReportDocument::toTextDocument(QTextDocument &doc, int first, int last) con
             f.setColumnWidthConstraints(widths);
             QTextTable *table = c.insertTable(int(t.rows.size()), t.columns(), f);
             const QTextCharFormat cf = charFormat(t.bold);
+            // The cells lie one after the other, row by row, each starting with a block: the
+            // text goes in walking from block to block (asking the table for a cell makes it
+            // index all its cells again after every change).
+            QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
             for (int r = 0; r < int(t.rows.size()); ++r) {
                 const QStringList &row = t.rows[size_t(r)];
-                for (int col = 0; col < t.columns() && col < row.size(); ++col) {
-                    QTextCursor cell = table->cellAt(r, col).firstCursorPosition();
-                    insertCell(cell, row.at(col), cf);
+                for (int col = 0; col < t.columns(); ++col) {
+                    if (r > 0 || col > 0)
+                        cell.movePosition(QTextCursor::NextBlock);
+                    if (col < row.size())
+                        insertCell(cell, row.at(col), cf);
                 }
             }
             c.setPosition(table->lastPosition() + 1);

@@ -9,7 +9,10 @@
 #include <QPainter>
 #include <QTextLayout>
 
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <map>
 #include <cmath>
 
 namespace {
@@ -173,44 +176,76 @@ private:
         m_y += w.height;
     }
 
-    // Heights of a row's cells, and the row's height.
-    double rowHeight(const ReportTable &t, const QStringList &row, const QVector<double> &widths, bool bold)
+    // Where a table's cells go: its columns on the page, each row's height, and which
+    // cells need more than one line (found while laying out, used while painting).
+    struct TableLayout {
+        QVector<double> widths;
+        std::vector<float> heights;
+        std::vector<quint64> wrapped;  // a bit per column (a table has at most 63)
+        double headerHeight = 0;
+    };
+
+    const QFontMetricsF &metrics(bool bold) const { return bold ? m_boldMetrics : m_metrics; }
+
+    // Whether a text fits on one line of the width. Most cells are far from the edge: the
+    // sum of their characters' advances (kept per character) tells at once; only a text
+    // near the edge is shaped and measured exactly.
+    bool fits(const QString &text, bool bold, double width)
     {
-        const QFontMetricsF &fm = bold ? m_boldMetrics : m_metrics;
+        std::vector<float> &cache = bold ? m_boldAdvances : m_advances;
+        const QFontMetricsF &fm = metrics(bold);
+        if (cache.empty())
+            cache.assign(0x10000, -1.f);
+        double sum = 0;
+        for (const QChar ch : text) {
+            float &a = cache[ch.unicode()];
+            if (a < 0)
+                a = float(fm.horizontalAdvance(ch));
+            sum += a;
+        }
+        if (sum <= width * 0.95)
+            return true;
+        if (sum > width * 1.1)
+            return false;
+        return fm.horizontalAdvance(text) <= width;
+    }
+
+    double rowHeight(const QStringList &row, const QVector<double> &widths, bool bold, quint64 &wrapped)
+    {
+        const QFontMetricsF &fm = metrics(bold);
         double h = fm.height();
-        for (int c = 0; c < t.columns() && c < row.size(); ++c) {
+        wrapped = 0;
+        for (int c = 0; c < widths.size() && c < row.size(); ++c) {
             const QString &text = row.at(c);
             const double inner = widths[c] - 2 * PadXPt * m_unit;
-            if (text.isEmpty() || (!text.contains(QLatin1Char('\n')) && fm.horizontalAdvance(text) <= inner))
+            if (text.isEmpty() || (!text.contains(QLatin1Char('\n')) && fits(text, bold, inner)))
                 continue;
+            wrapped |= quint64(1) << c;
             h = std::max(h, wrap(text, bold ? m_cellBold : m_cell, &m_device, inner, Qt::AlignLeft).height);
         }
         return h + 2 * PadYPt * m_unit;
     }
 
-    void drawRow(const ReportTable &t, const QStringList &row, const QVector<double> &widths, double height,
-                 bool bold)
+    void drawRow(const QStringList &row, const TableLayout &l, double height, bool bold, quint64 wrapped)
     {
         const QFont &font = bold ? m_cellBold : m_cell;
-        const QFontMetricsF &fm = bold ? m_boldMetrics : m_metrics;
+        const QFontMetricsF &fm = metrics(bold);
         m_painter.setFont(font);
         double x = 0;
         const double padX = PadXPt * m_unit, padY = PadYPt * m_unit;
-        for (int c = 0; c < t.columns(); ++c) {
-            const double w = widths[c];
-            const QRectF cell(x, m_y, w, height);
-            if (bold)
-                m_painter.fillRect(cell, QColor(235, 235, 235));
-            m_painter.drawRect(cell);
+        if (bold)
+            m_painter.fillRect(QRectF(0, m_y, l.widths.isEmpty() ? 0 : m_tableWidth, height), QColor(235, 235, 235));
+        for (int c = 0; c < l.widths.size(); ++c) {
+            const double w = l.widths[c];
+            m_painter.drawRect(QRectF(x, m_y, w, height));
             const QString text = c < row.size() ? row.at(c) : QString();
-            const double inner = w - 2 * padX;
             if (!text.isEmpty()) {
-                if (!text.contains(QLatin1Char('\n')) && fm.horizontalAdvance(text) <= inner) {
+                if (!(wrapped & (quint64(1) << c))) {
                     m_painter.drawText(QPointF(x + padX, m_y + padY + fm.ascent()), text);
                 } else {
-                    const Wrapped wr = wrap(text, font, &m_device, inner, Qt::AlignLeft);
+                    const Wrapped wr = wrap(text, font, &m_device, w - 2 * padX, Qt::AlignLeft);
                     m_painter.save();
-                    m_painter.setClipRect(cell);
+                    m_painter.setClipRect(QRectF(x, m_y, w, height));
                     wr.layout->draw(&m_painter, QPointF(x + padX, m_y + padY));
                     m_painter.restore();
                     m_painter.setFont(font);
@@ -220,17 +255,63 @@ private:
         }
     }
 
+    // The columns on the page. A column is given what its text (in the first rows) takes
+    // on one line, as far as its own width goes; room left on the page goes to the columns
+    // whose text is longer than their width; a table still wider than the page is
+    // narrowed in proportion.
+    QVector<double> columnWidths(const ReportTable &t)
+    {
+        const int n = t.columns();
+        const double pad = 2 * PadXPt * m_unit + 1;
+        QVector<double> given(n), longest(n, 0);
+        for (int c = 0; c < n; ++c)
+            given[c] = t.widths.at(c) * m_unit;
+        const size_t sample = std::min<size_t>(t.rows.size(), 300);
+        for (size_t r = 0; r < sample; ++r) {
+            const QFontMetricsF &fm = metrics(r == 0 || t.bold);
+            const QStringList &row = t.rows[r];
+            for (int c = 0; c < n && c < row.size(); ++c) {
+                for (const QString &line : row.at(c).split(QLatin1Char('\n')))
+                    longest[c] = std::max(longest[c], fm.horizontalAdvance(line) + pad);
+            }
+        }
+        QVector<double> widths(n);
+        double total = 0, lacking = 0;
+        for (int c = 0; c < n; ++c) {
+            widths[c] = std::min(given[c], std::max(longest[c], 2 * pad));
+            total += widths[c];
+            lacking += longest[c] - widths[c];
+        }
+        const double room = m_width - total;
+        if (room > 0 && lacking > 0) {
+            const double share = std::min(1.0, room / lacking);
+            total = 0;
+            for (int c = 0; c < n; ++c) {
+                widths[c] += (longest[c] - widths[c]) * share;
+                total += widths[c];
+            }
+        }
+        if (total > m_width)
+            for (double &w : widths)
+                w *= m_width / total;
+        return widths;
+    }
+
     bool table(const ReportTable &t)
     {
         if (t.rows.empty() || t.columns() == 0)
             return true;
         m_metrics = QFontMetricsF(m_cell, &m_device);
         m_boldMetrics = QFontMetricsF(m_cellBold, &m_device);
-        // Every column narrowed in proportion when the table is wider than the page.
-        const double k = ReportPages::fitFactor(t.totalWidth(), m_device.pageLayout());
-        QVector<double> widths;
-        for (double w : t.widths)
-            widths.append(w * k * m_unit);
+        TableLayout &l = m_layouts[&t];
+        if (!m_paint) {
+            l.widths = columnWidths(t);
+            l.heights.resize(t.rows.size());
+            l.wrapped.resize(t.rows.size());
+        }
+        m_tableWidth = 0;
+        for (double w : l.widths)
+            m_tableWidth += w;
         if (m_paint) {
             QPen pen(Qt::black);
             pen.setWidthF(LinePt * m_unit);
@@ -238,23 +319,29 @@ private:
         }
         // The first row is the header: bold, and repeated on every page the table runs onto.
         const bool hasHeader = t.rows.size() > 1;
-        const double headerHeight = rowHeight(t, t.rows[0], widths, true);
         for (size_t r = 0; r < t.rows.size(); ++r) {
             const bool header = r == 0 && hasHeader;
             const bool bold = header || t.bold;
-            const double h = header ? headerHeight : rowHeight(t, t.rows[r], widths, bold);
+            if (!m_paint) {
+                quint64 wrapped = 0;
+                l.heights[r] = float(rowHeight(t.rows[r], l.widths, bold, wrapped));
+                l.wrapped[r] = wrapped;
+            }
+            const double h = l.heights[r];
             // A header keeps at least one row under it on its page.
-            const double need = header && r + 1 < t.rows.size() ? h + m_metrics.height() : h;
+            const double need = header && r + 1 < t.rows.size() ? h + l.heights[r + 1 < l.heights.size() ? r + 1 : r] : h;
             if (m_y + need > m_bottom && m_y > 0) {
                 newPage();
+                if (m_paint)
+                    m_painter.setPen(QPen(Qt::black, LinePt * m_unit));
                 if (hasHeader && r > 0) {
                     if (m_paint)
-                        drawRow(t, t.rows[0], widths, headerHeight, true);
-                    m_y += headerHeight;
+                        drawRow(t.rows[0], l, l.heights[0], true, l.wrapped[0]);
+                    m_y += l.heights[0];
                 }
             }
             if (m_paint)
-                drawRow(t, t.rows[r], widths, h, bold);
+                drawRow(t.rows[r], l, h, bold, l.wrapped[r]);
             m_y += h;
             if (!step())
                 return false;
@@ -262,6 +349,9 @@ private:
         return true;
     }
 
+    std::map<const ReportTable *, TableLayout> m_layouts;
+    std::vector<float> m_advances, m_boldAdvances;  // per character, in the table's fonts
+    double m_tableWidth = 0;
     const ReportDocument &m_doc;
     QPagedPaintDevice &m_device;
     ReportPages::Progress m_progress;
