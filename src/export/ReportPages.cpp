@@ -255,45 +255,59 @@ private:
         }
     }
 
-    // The columns on the page. A column is given what its text (in the first rows) takes
-    // on one line, as far as its own width goes; room left on the page goes to the columns
-    // whose text is longer than their width; a table still wider than the page is
-    // narrowed in proportion.
+    // The columns on the page: as the report gives them when they fit. On a page with room
+    // to spare, columns whose text (in rows sampled over the table) is longer than their
+    // width get what they lack. A table wider than the page first gives up the room its
+    // columns do not use, then is narrowed in proportion.
     QVector<double> columnWidths(const ReportTable &t)
     {
         const int n = t.columns();
         const double pad = 2 * PadXPt * m_unit + 1;
-        QVector<double> given(n), longest(n, 0);
-        for (int c = 0; c < n; ++c)
-            given[c] = t.widths.at(c) * m_unit;
-        const size_t sample = std::min<size_t>(t.rows.size(), 300);
-        for (size_t r = 0; r < sample; ++r) {
+        QVector<double> widths(n), longest(n, 0);
+        double total = 0;
+        for (int c = 0; c < n; ++c) {
+            widths[c] = t.widths.at(c) * m_unit;
+            total += widths[c];
+        }
+        const size_t rows = t.rows.size();
+        const size_t sample = std::min<size_t>(rows, 400);
+        for (size_t i = 0; i < sample; ++i) {
+            const size_t r = sample < rows ? i * (rows - 1) / (sample - 1) : i;
             const QFontMetricsF &fm = metrics(r == 0 || t.bold);
             const QStringList &row = t.rows[r];
-            for (int c = 0; c < n && c < row.size(); ++c) {
+            for (int c = 0; c < n && c < row.size(); ++c)
                 for (const QString &line : row.at(c).split(QLatin1Char('\n')))
-                    longest[c] = std::max(longest[c], fm.horizontalAdvance(line) + pad);
+                    longest[c] = std::max(longest[c], fm.horizontalAdvance(line) * 1.1 + pad);
+        }
+        if (total > m_width) {
+            double spare = 0;
+            QVector<double> room(n, 0);
+            for (int c = 0; c < n; ++c) {
+                room[c] = std::max(0.0, widths[c] - std::max(longest[c], 2 * pad));
+                spare += room[c];
             }
+            if (spare > 0) {
+                const double share = std::min(1.0, (total - m_width) / spare);
+                total = 0;
+                for (int c = 0; c < n; ++c) {
+                    widths[c] -= room[c] * share;
+                    total += widths[c];
+                }
+            }
+            if (total > m_width)
+                for (double &w : widths)
+                    w *= m_width / total;
+            return widths;
         }
-        QVector<double> widths(n);
-        double total = 0, lacking = 0;
-        for (int c = 0; c < n; ++c) {
-            widths[c] = std::min(given[c], std::max(longest[c], 2 * pad));
-            total += widths[c];
-            lacking += longest[c] - widths[c];
-        }
+        double lacking = 0;
+        for (int c = 0; c < n; ++c)
+            lacking += std::max(0.0, longest[c] - widths[c]);
         const double room = m_width - total;
         if (room > 0 && lacking > 0) {
             const double share = std::min(1.0, room / lacking);
-            total = 0;
-            for (int c = 0; c < n; ++c) {
-                widths[c] += (longest[c] - widths[c]) * share;
-                total += widths[c];
-            }
+            for (int c = 0; c < n; ++c)
+                widths[c] += std::max(0.0, longest[c] - widths[c]) * share;
         }
-        if (total > m_width)
-            for (double &w : widths)
-                w *= m_width / total;
         return widths;
     }
 

@@ -8,6 +8,7 @@
 #include "session/about.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
+#include "export/ReportWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -688,6 +689,11 @@ void TFrmmain::ArhiveExecute()
 
 void TFrmmain::closeEvent(QCloseEvent *event)
 {
+    // Open reports first, each asking about its unsaved edits; one kept open keeps the program.
+    if (!m_closed && !closeAllReports()) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         if (m_userSetUp) {
