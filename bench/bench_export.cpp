@@ -2,9 +2,10 @@
 // open in a shown list window as the user has it:
 //   - GridToCSV and DataSetToCSV of every item, each as a ratio to the sqlite3 shell's
 //     CSV export of the same table (goal: at most 1.5);
-//   - GridToWord of 10,000 items into the default document until its report window is
-//     shown, as a ratio to GridToCSV of the same items (goal: at most 3).
-// Usage: bench_export [items]   (default 100000)
+//   - GridToWord of 10,000 items and of every item into the default document until its
+//     report window is shown and scrolled to its end, as a ratio to GridToCSV of the same
+//     items (goal: at most 3), and the PDF of that report (goal for 10,000: under 3 s).
+// Usage: bench_export [items [csv]]   (default 100000; "csv": the CSV exports alone)
 #include "BenchItems.h"
 #include "lists/klfrm.h"
 #include "core/Process.h"
@@ -15,6 +16,7 @@
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
 #include "export/MSWord.h"
+#include "export/ReportDocument.h"
 #include "export/ReportWindow.h"
 #include "export/RichTextSink.h"
 #include "export/sg2csv.h"
@@ -29,9 +31,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTextDocument>
-#include <QTextTable>
+#include <QPointer>
+#include <QTableView>
+#include <QTextEdit>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -135,47 +139,83 @@ int main(int argc, char **argv)
     window.reset();
     list.reset();
 
-    // 10,000 items: CSV, then the report until its window is shown.
-    std::unique_ptr<TDataSet> part = bench::equipmentList(QStringLiteral("where id < %1").arg(1000 + reportItems));
-    window = std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), part.get()));
-    window->show();
-    QApplication::processEvents();
-    const QString partFile = out.filePath(QStringLiteral("part.csv"));
-    dialogs.fileName = partFile;
-    const qint64 partCsv = best(3, [&] { GridToCSV(window->windowTitle(), window->grid, part.get(), true); });
-
-    TMSWord::setSinkFactory({});
-    int rows = 0;
-    qint64 built = 0;
-    // One run: the document is by far the slowest part.
-    const qint64 report = best(1, [&] {
-        ReportWindow *shown = nullptr;
-        QElapsedTimer t;
-        t.start();
-        {
-            TMSWord word;
-            if (!word.Open()) {
-                fprintf(stderr, "no report document\n");
-                exit(1);
+    // The report of `count` items until its window is shown and scrolled to its end,
+    // against GridToCSV of the same items; then the report's PDF.
+    struct ReportFigures {
+        int items = 0;
+        qint64 csv = 0, report = 0, built = 0, pdf = 0, pdfCpu = 0;
+        int rows = 0, pages = 0;
+        bool tableForm = false;
+        qint64 pdfBytes = 0;
+    };
+    auto measureReport = [&](int count) {
+        ReportFigures f;
+        f.items = count;
+        std::unique_ptr<TDataSet> part = bench::equipmentList(QStringLiteral("where id < %1").arg(1000 + count));
+        auto partWindow = std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), part.get()));
+        partWindow->show();
+        QApplication::processEvents();
+        const QString partFile = out.filePath(QStringLiteral("part.csv"));
+        dialogs.fileName = partFile;
+        f.csv = best(3, [&] { GridToCSV(partWindow->windowTitle(), partWindow->grid, part.get(), true); });
+        TMSWord::setSinkFactory({});
+        QPointer<ReportWindow> shown;
+        f.report = best(1, [&] {
+            QElapsedTimer t;
+            t.start();
+            {
+                TMSWord word;
+                if (!word.Open()) {
+                    fprintf(stderr, "no report document\n");
+                    exit(1);
+                }
+                word.NewDocument();
+                word.InsertTitle(partWindow->windowTitle() + QLatin1Char('\r'));
+                GridToWord(partWindow->grid, part.get(), word, true);
+                f.built = t.nsecsElapsed();
+                word.Show();
+                shown = static_cast<RichTextSink *>(word.Word())->window();
             }
-            word.NewDocument();
-            word.InsertTitle(window->windowTitle() + QLatin1Char('\r'));
-            GridToWord(window->grid, part.get(), word, true);
-            built = t.nsecsElapsed();
-            word.Show();
-            shown = static_cast<RichTextSink *>(word.Word())->window();
-        }
-        QApplication::processEvents();  // the window's first paint
-        rows = 0;
+            QApplication::processEvents();  // the window's first paint
+            // Scrolled to the end and painted there.
+            if (shown && shown->tableView())
+                shown->tableView()->scrollToBottom();
+            else if (shown)
+                shown->editor()->moveCursor(QTextCursor::End);
+            QApplication::processEvents();
+        });
         if (shown) {
-            for (QTextFrame *f : shown->document()->rootFrame()->childFrames())
-                if (auto *t = qobject_cast<QTextTable *>(f))
-                    rows = t->rows();
-            delete shown;
+            const ReportDocument &doc = shown->report();
+            const int i = doc.largestTable();
+            f.rows = i < 0 ? 0 : int(doc.blocks[size_t(i)].table->rows.size());
+            f.tableForm = shown->tableView() != nullptr;
+            const QString pdfFile = out.filePath(QStringLiteral("report.pdf"));
+            QElapsedTimer t;
+            t.start();
+            const std::clock_t cpu = std::clock();
+            shown->savePdf(pdfFile);
+            f.pdf = t.nsecsElapsed();
+            f.pdfCpu = qint64(1e9 * double(std::clock() - cpu) / CLOCKS_PER_SEC);
+            f.pdfBytes = fileSize(pdfFile);
+            // BENCH_KEEP=folder keeps the PDFs to look at.
+            if (qEnvironmentVariableIsSet("BENCH_KEEP"))
+                QFile::copy(pdfFile, QDir(qEnvironmentVariable("BENCH_KEEP")).filePath(QStringLiteral("report-%1.pdf").arg(count)));
+            QProcess info;
+            info.start(QStringLiteral("pdfinfo"), {pdfFile});
+            info.waitForFinished(-1);
+            for (const QByteArray &l : info.readAllStandardOutput().split('\n'))
+                if (l.startsWith("Pages:"))
+                    f.pages = l.mid(6).trimmed().toInt();
+            delete shown.data();
         }
-    });
-    window.reset();
-    part.reset();
+        partWindow.reset();
+        part.reset();
+        return f;
+    };
+    // "bench_export N csv" measures the CSV exports alone.
+    const bool csvOnly = argc > 2 && QByteArray(argv[2]) == "csv";
+    const ReportFigures small = csvOnly ? ReportFigures() : measureReport(reportItems);
+    const ReportFigures whole = csvOnly ? ReportFigures() : measureReport(items);
 
     printf("items: %d (report: %d)\n", items, reportItems);
     line("sqlite3 -csv, whole table", shell, shellFile);
@@ -183,10 +223,17 @@ int main(int argc, char **argv)
     line("DataSetToCSV, whole list", dataSet, dataSetFile);
     printf("GridToCSV / sqlite3 (goal <= 1.5):              %.2f\n", double(grid) / double(shell));
     printf("DataSetToCSV / sqlite3 (goal <= 1.5):           %.2f\n", double(dataSet) / double(shell));
-    line("GridToCSV, report items", partCsv, partFile);
-    printf("%-46s %9.1f ms  (%d table rows)\n", "GridToWord until the report window is shown", report / 1e6, rows);
-    printf("%-46s %9.1f ms\n", "  of which the table (last run)", built / 1e6);
-    printf("GridToWord / GridToCSV (goal <= 3):             %.2f\n", double(report) / double(partCsv));
+    for (const ReportFigures &f : {small, whole}) {
+        if (f.items == 0)
+            continue;
+        printf("-- report of %d items (%s form)\n", f.items, f.tableForm ? "table" : "rich text");
+        printf("%-46s %9.1f ms\n", "  GridToCSV of the same items", f.csv / 1e6);
+        printf("%-46s %9.1f ms  (%d table rows)\n", "  GridToWord until shown and scrolled", f.report / 1e6, f.rows);
+        printf("%-46s %9.1f ms\n", "    of which the table", f.built / 1e6);
+        printf("  GridToWord / GridToCSV (goal <= 3):           %.2f\n", double(f.report) / double(f.csv));
+        printf("%-46s %9.1f ms  (%.1f ms of processor time; %d pages, %lld bytes)\n", "  PDF of the report",
+               f.pdf / 1e6, f.pdfCpu / 1e6, f.pages, f.pdfBytes);
+    }
     Seams::setDialogs(nullptr);
     db = QSqlDatabase();
     return 0;

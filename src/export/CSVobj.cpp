@@ -74,6 +74,27 @@ void tCSV::SetCell(int row, int column, const QString &value)
     setFieldInPlace(m_lines[row], CSVEscape(value), column, Separator);
 }
 
+void tCSV::SetRow(int row, const QStringList &values)
+{
+    if (row < 0)
+        throw TavrellError(QCoreApplication::translate("tCSV", "Неверная ячейка CSV: строка %1, столбец %2")
+                               .arg(row)
+                               .arg(0));
+    while (m_lines.size() < row + 1)
+        m_lines.append(QString());
+    QString &line = m_lines[row];
+    if (!line.isEmpty()) {
+        for (int c = 0; c < values.size(); ++c)
+            setFieldInPlace(line, CSVEscape(values.at(c)), c, Separator);
+        return;
+    }
+    for (int c = 0; c < values.size(); ++c) {
+        if (c > 0)
+            line.append(Separator);
+        line.append(CSVEscape(values.at(c)));
+    }
+}
+
 void tCSV::Save() const
 {
     QByteArray out;

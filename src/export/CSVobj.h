@@ -17,6 +17,10 @@ public:
     // row or column raises TavrellError and changes nothing.
     void SetCell(int row, int column, const QString &value);
 
+    // Writes the values into cells 0, 1, 2, ... of line `row`, as SetCell would one by one;
+    // a new or empty line is simply the escaped values joined by ";".
+    void SetRow(int row, const QStringList &values);
+
     // Writes every line, followed by CR LF, to the bound file, creating or replacing it whole.
     // On failure raises FileError and leaves the file as it was.
     void Save() const;

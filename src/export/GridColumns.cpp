@@ -23,6 +23,36 @@ QList<GridColumn> gridColumns(const TDBGrid &grid, bool numbered)
     return out;
 }
 
+PlainText::PlainText()
+{
+    m_locale.setNumberOptions(m_locale.numberOptions() | QLocale::OmitGroupSeparator);
+}
+
+QString PlainText::operator()(const TField &field) const
+{
+    switch (field.DataType()) {
+    case FieldType::Float: {
+        const QVariant v = field.value();
+        return v.isValid() ? m_locale.toString(v.toDouble(), 'g', 15) : QString();
+    }
+    case FieldType::DateTime: {
+        if (field.isLookup())
+            return field.AsString();
+        const QVariant v = field.value();
+        if (!v.isValid())
+            return QString();
+        const QDateTime dt = v.toDateTime();
+        const qint64 key = dt.toMSecsSinceEpoch();
+        auto it = m_dates.constFind(key);
+        if (it == m_dates.cend())
+            it = m_dates.insert(key, field.textOf(v));
+        return *it;
+    }
+    default:
+        return field.AsString();
+    }
+}
+
 QStringList gridCaptions(const QList<GridColumn> &columns)
 {
     QStringList out;
@@ -48,12 +78,13 @@ void walkGridRecords(TDataSet &dataSet, const QList<GridColumn> &columns,
     // more than the report. The cursor then ends where the walk would have left it.
     QStringList values;
     values.reserve(columns.size());
+    const PlainText plain;
     const int count = dataSet.RecordCount();
     for (int position = dataSet.RecNo() - 1, number = 1; position < count; ++position, ++number) {
         TDataSet::ActiveRow active(&dataSet, dataSet.rowIndexAt(position));
         values.clear();
         for (const TField *f : fields)
-            values.append(f ? f->AsString() : QString::number(number));
+            values.append(f ? plain(*f) : QString::number(number));
         row(values);
     }
     dataSet.Last();

@@ -1,13 +1,16 @@
 #pragma once
 // What the grid reports, the mail and the export share: the columns of a grid as they
 // are written (an optional numbering column first), and the walk over the grid's records.
+#include <QHash>
 #include <QList>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class TDBGrid;
 class TDataSet;
+class TField;
 
 struct GridColumn {
     QString caption;
@@ -27,6 +30,21 @@ QList<GridColumn> gridColumns(const TDBGrid &grid, bool numbered);
 // its last record, as a walk with Next leaves it.
 void walkGridRecords(TDataSet &dataSet, const QList<GridColumn> &columns,
                      const std::function<void(const QStringList &values)> &row);
+
+// A field's value in the plain text form that the exports write (CSV, mail, reports, the
+// archive): null is "", a number with a fraction has no digit grouping and the locale's
+// decimal separator (12345,5 in a Russian locale, 12345.5 in C), up to 15 significant
+// digits; everything else as TField::AsString gives it.
+class PlainText {
+public:
+    PlainText();
+    QString operator()(const TField &field) const;
+
+private:
+    QLocale m_locale;
+    // Dates repeat in a list: each one is formatted once.
+    mutable QHash<qint64, QString> m_dates;
+};
 
 // The captions of the columns, in order.
 QStringList gridCaptions(const QList<GridColumn> &columns);

@@ -4,8 +4,6 @@
 #include "export/ReportWindow.h"
 
 #include <QHash>
-#include <QTextDocument>
-#include <QTextTable>
 
 #include <algorithm>
 
@@ -75,13 +73,19 @@ void RichTextSink::command(const QString &name, const QVariantList &args)
         throw TavrellError(tr("Неизвестная команда документа: %1").arg(name),
                            TavrellError::Kind::Document);
 
+    // A document already shown is the window's: its edits come into the model first, and
+    // the window shows the model again after the command.
+    const bool toWindow = m_shown && m_window && *it != Command::FileNew && *it != Command::AppShow;
+    if (toWindow)
+        m_window->syncToModel();
+
     switch (*it) {
     case Command::FileNew:
         expect(0);
         fileNew();
         break;
     case Command::PageSetup:
-        // Page set-up is the word processor's; the report window prints on A4 with its own margins.
+        // Page set-up is the word processor's; the pages are A4 with the report's own margins.
         expect(6);
         for (int i = 0; i < 6; ++i)
             intArg(i);
@@ -134,319 +138,224 @@ void RichTextSink::command(const QString &name, const QVariantList &args)
         if (!args.at(0).canConvert<bool>())
             throw badArgs();
         doc();
-        m_charFormat.setFontWeight(args.at(0).toBool() ? QFont::Bold : QFont::Normal);
+        m_bold = args.at(0).toBool();
         break;
     }
+    if (toWindow && m_window)
+        m_window->reload();
 }
 
-QTextDocument *RichTextSink::document() const
+ReportDocument *RichTextSink::model() const
 {
-    flushRows();
-    return m_doc;
+    if (m_shown && !m_window)
+        return nullptr;
+    return m_doc.get();
 }
 
-const QTextCursor &RichTextSink::cursor() const
+ReportDocument &RichTextSink::doc()
 {
-    flushRows();
-    return m_cursor;
-}
-
-QTextDocument &RichTextSink::doc()
-{
-    if (!m_doc)
+    ReportDocument *d = model();
+    if (!d)
         throw TavrellError(m_hadDocument ? tr("Документ отчета закрыт")
                                          : tr("Нет открытого документа"),
                            TavrellError::Kind::Document);
-    return *m_doc;
+    return *d;
 }
 
-QTextTable *RichTextSink::table(const QString &name)
+ReportTable &RichTextSink::table(const QString &name)
 {
-    doc();
-    QTextTable *t = m_cursor.currentTable();
-    if (!t)
+    ReportDocument &d = doc();
+    if (!m_cursor.inTable())
         throw TavrellError(tr("Команда документа %1 возможна только в таблице").arg(name),
                            TavrellError::Kind::Document);
-    return t;
+    return *d.blocks[size_t(m_cursor.block)].table;
+}
+
+QString &RichTextSink::cell()
+{
+    ReportTable &t = *doc().blocks[size_t(m_cursor.block)].table;
+    return t.rows[size_t(m_cursor.row)][m_cursor.column];
 }
 
 void RichTextSink::fileNew()
 {
     // A document already shown stays with its window; an unshown one is dropped.
-    m_pending.reset();
-    m_owned = std::make_unique<QTextDocument>();
-    // What the report is built of is no edit of the user's to undo; the window turns undo on.
-    m_owned->setUndoRedoEnabled(false);
-    m_doc = m_owned.get();
+    m_doc = std::make_shared<ReportDocument>();
     m_window = nullptr;
+    m_shown = false;
     m_hadDocument = true;
-    m_charFormat = QTextCharFormat();
-    m_cursor = QTextCursor(m_doc);
+    m_bold = false;
+    m_cursor = Cursor();
 }
 
 void RichTextSink::insert(const QString &text)
 {
-    doc();
-    if (inPendingCell()) {
-        PendingRows &p = *m_pending;
-        p.insertions.push_back({p.cell, text, m_charFormat});
-        if (!text.isEmpty())
-            p.filled[p.cell] = true;
-        return;
-    }
-    insertAt(m_cursor, text, m_charFormat);
-}
-
-void RichTextSink::insertAt(QTextCursor &cursor, const QString &text, const QTextCharFormat &format)
-{
-    // CR ends the paragraph (CR LF and LF count as one end too); the new paragraph
-    // takes over the current one's formatting.
+    ReportDocument &d = doc();
+    // CR ends the paragraph (CR LF and LF count as one end too); the new paragraph takes
+    // over the current one's formatting.
     QString t = text;
-    t.replace(QLatin1String("\r\n"), QLatin1String("\r"));
-    t.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-    t.replace(QLatin1Char('\v'), QChar::LineSeparator);
-    if (!t.contains(QLatin1Char('\r'))) {
-        if (!t.isEmpty())
-            cursor.insertText(t, format);
+    if (t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\v'))) {
+        t.replace(QLatin1String("\r\n"), QLatin1String("\r"));
+        t.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+        t.replace(QLatin1Char('\v'), QChar::LineSeparator);
+    }
+    if (m_cursor.inTable()) {
+        // Paragraphs of a cell are kept as lines of its text.
+        t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QString &c = cell();
+        if (m_cursor.offset >= c.size())
+            c += t;
+        else
+            c.insert(m_cursor.offset, t);
+        m_cursor.offset += int(t.size());
         return;
     }
     const QStringList parts = t.split(QLatin1Char('\r'));
     for (int i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            cursor.insertBlock(cursor.blockFormat(), format);
-        if (!parts.at(i).isEmpty())
-            cursor.insertText(parts.at(i), format);
+        if (i > 0) {
+            ReportParagraph &p = d.blocks[size_t(m_cursor.block)].paragraph;
+            ReportBlock next;
+            next.paragraph = p.splitAt(m_cursor.offset);
+            d.blocks.insert(d.blocks.begin() + m_cursor.block + 1, std::move(next));
+            ++m_cursor.block;
+            m_cursor.offset = 0;
+        }
+        d.blocks[size_t(m_cursor.block)].paragraph.insert(m_cursor.offset, parts.at(i), m_bold);
+        m_cursor.offset += int(parts.at(i).size());
     }
 }
 
 void RichTextSink::align(Qt::Alignment alignment)
 {
-    doc();
-    if (inPendingCell())
-        flushRows();
-    QTextBlockFormat f;
-    f.setAlignment(alignment);
-    m_cursor.mergeBlockFormat(f);
+    ReportDocument &d = doc();
+    // A cell's paragraphs keep the table's alignment.
+    if (!m_cursor.inTable())
+        d.blocks[size_t(m_cursor.block)].paragraph.alignment = alignment;
 }
 
 void RichTextSink::insertTable(const QVariantList &args)
 {
-    doc();
-    flushRows();
+    ReportDocument &d = doc();
     const int columns = args.at(1).toInt();
     const int rows = args.at(2).toInt();
     const int initialWidth = args.at(3).toInt();
     if (columns < 1 || columns > MaxColumns || rows < 1 || rows > MaxRows)
         throw TavrellError(tr("Таблица %1 x %2 невозможна").arg(rows).arg(columns),
                            TavrellError::Kind::Document);
-    QTextTableFormat f;
-    f.setBorder(1);
-    f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    f.setBorderCollapse(true);
-    f.setCellSpacing(0);
-    f.setCellPadding(3);
-    f.setAlignment(Qt::AlignLeft);
-    const QTextLength width = initialWidth > 0
-                                  ? QTextLength(QTextLength::FixedLength, pointsToPixels(initialWidth))
-                                  : QTextLength();
-    f.setColumnWidthConstraints(QList<QTextLength>(columns, width));
-    QTextTable *t = m_cursor.insertTable(rows, columns, f);
-    m_cursor = t->cellAt(0, 0).firstCursorPosition();
+    if (m_cursor.inTable())
+        throw TavrellError(tr("Таблица в ячейке таблицы невозможна"), TavrellError::Kind::Document);
+    auto t = std::make_shared<ReportTable>();
+    t->widths = QList<double>(columns, initialWidth > 0 ? initialWidth : 50);
+    t->rows.assign(size_t(rows), QStringList(columns, QString()));
+    t->bold = m_bold;
+    // The table takes the place of the insertion point: before the paragraph when it stands
+    // at its start (an empty paragraph under the title stays after the table, not above it),
+    // else between the paragraph's two halves.
+    int at = m_cursor.block;
+    if (m_cursor.offset > 0) {
+        ReportBlock tail;
+        tail.paragraph = d.blocks[size_t(at)].paragraph.splitAt(m_cursor.offset);
+        d.blocks.insert(d.blocks.begin() + at + 1, std::move(tail));
+        ++at;
+    }
+    ReportBlock b;
+    b.table = std::move(t);
+    d.blocks.insert(d.blocks.begin() + at, std::move(b));
+    m_cursor = Cursor{at, 0, 0, 0};
 }
 
 void RichTextSink::columnWidth(int points)
 {
-    doc();
-    if (inPendingCell())
-        flushRows();
-    QTextTable *t = table(QStringLiteral("TableColumnWidth"));
+    ReportTable &t = table(QStringLiteral("TableColumnWidth"));
     if (points <= 0)
         throw TavrellError(tr("Неверная ширина столбца: %1").arg(points),
                            TavrellError::Kind::Document);
-    QTextTableFormat f = t->format();
-    QList<QTextLength> widths = f.columnWidthConstraints();
-    widths.resize(t->columns());
-    widths[t->cellAt(m_cursor).column()] =
-        QTextLength(QTextLength::FixedLength, pointsToPixels(points));
-    f.setColumnWidthConstraints(widths);
-    t->setFormat(f);
+    t.widths[m_cursor.column] = points;
+}
+
+void RichTextSink::toAfterTable()
+{
+    // Every table is followed by a paragraph.
+    m_cursor = Cursor{m_cursor.block + 1, 0, -1, -1};
 }
 
 void RichTextSink::charRight()
 {
-    doc();
-    if (inPendingCell()) {
-        // The insertion point stands at the end of a pending cell's text.
-        PendingRows &p = *m_pending;
-        const int next = p.cell + 1;
-        if (next == p.rows * p.columns) {
-            // Past the last pending row: the first cell of the table's last row.
-            p.cell = -1;
-            m_cursor = p.table->cellAt(p.table->rows() - 1, 0).firstCursorPosition();
+    ReportDocument &d = doc();
+    if (m_cursor.inTable()) {
+        const ReportTable &t = *d.blocks[size_t(m_cursor.block)].table;
+        if (m_cursor.offset < cell().size()) {
+            ++m_cursor.offset;
             return;
         }
-        if (!p.filled[next]) {
-            p.cell = next;
-            return;
+        // End of the cell's text: on to the next cell, the next row, or past the table.
+        int row = m_cursor.row;
+        int column = m_cursor.column + 1;
+        if (column >= t.columns()) {
+            column = 0;
+            ++row;
         }
-        flushRows();
-    } else if (m_pending && m_cursor.currentTable() == m_pending->table && !lastRowOfPendingTable()) {
-        flushRows();  // the next row may be a pending one
+        if (row < int(t.rows.size()))
+            m_cursor = Cursor{m_cursor.block, 0, row, column};
+        else
+            toAfterTable();
+        return;
     }
-    if (QTextTable *t = m_cursor.currentTable()) {
-        const QTextTableCell cell = t->cellAt(m_cursor);
-        if (m_cursor.position() == cell.lastCursorPosition().position()) {
-            // End of the cell's text: on to the next cell, the next row, or past the table.
-            int row = cell.row();
-            int column = cell.column() + cell.columnSpan();
-            if (column >= t->columns()) {
-                column = 0;
-                ++row;
-            }
-            if (row < t->rows())
-                m_cursor = t->cellAt(row, column).firstCursorPosition();
-            else
-                m_cursor.setPosition(t->lastPosition() + 1);
-            return;
-        }
+    const ReportParagraph &p = d.blocks[size_t(m_cursor.block)].paragraph;
+    if (m_cursor.offset < p.length()) {
+        ++m_cursor.offset;
+        return;
     }
-    m_cursor.movePosition(QTextCursor::NextCharacter);
+    const int next = m_cursor.block + 1;
+    if (next >= int(d.blocks.size()))
+        return;  // the end of the document
+    m_cursor = d.blocks[size_t(next)].isTable() ? Cursor{next, 0, 0, 0} : Cursor{next, 0, -1, -1};
 }
 
 void RichTextSink::endOfColumn()
 {
-    doc();
-    if (inPendingCell()) {
-        // Pending rows stand above the last row, which stays where it is.
-        PendingRows &p = *m_pending;
-        const int column = p.cell % p.columns;
-        p.cell = -1;
-        m_cursor = p.table->cellAt(p.table->rows() - 1, column).firstCursorPosition();
-        return;
-    }
-    QTextTable *t = table(QStringLiteral("EndOfColumn"));
-    const int column = t->cellAt(m_cursor).column();
-    m_cursor = t->cellAt(t->rows() - 1, column).firstCursorPosition();
-}
-
-bool RichTextSink::lastRowOfPendingTable() const
-{
-    if (!m_pending || !m_pending->table || m_pending->cell >= 0)
-        return false;
-    QTextTable *t = m_cursor.currentTable();
-    return t == m_pending->table && t->cellAt(m_cursor).row() == t->rows() - 1;
+    const ReportTable &t = table(QStringLiteral("EndOfColumn"));
+    m_cursor.row = int(t.rows.size()) - 1;
+    m_cursor.offset = 0;
 }
 
 void RichTextSink::insertRow()
 {
-    doc();
-    if (inPendingCell())
-        flushRows();
-    QTextTable *t = table(QStringLiteral("TableInsertRow"));
-    const int row = t->cellAt(m_cursor).row();
-    // A row above the last one of a table still being built (the report's table with
-    // its spare row last) waits with the others; a shown document gets it at once.
-    if (row == t->rows() - 1 && !m_window) {
-        if (m_pending && m_pending->table != t)
-            flushRows();
-        if (!m_pending) {
-            m_pending = std::make_unique<PendingRows>();
-            m_pending->table = t;
-            m_pending->columns = t->columns();
-        }
-        PendingRows &p = *m_pending;
-        ++p.rows;
-        p.filled.resize(size_t(p.rows) * size_t(p.columns), false);
-        p.cell = (p.rows - 1) * p.columns;
-        return;
-    }
-    flushRows();
-    t->insertRows(row, 1);
-    m_cursor = t->cellAt(row, 0).firstCursorPosition();
+    ReportTable &t = table(QStringLiteral("TableInsertRow"));
+    const int row = m_cursor.row;
+    t.rows.insert(t.rows.begin() + row, QStringList(t.columns(), QString()));
+    m_cursor.column = 0;
+    m_cursor.offset = 0;
 }
 
 void RichTextSink::deleteRow()
 {
-    doc();
-    if (m_pending) {
-        // The last row of a table being built: the table is done.
-        const bool closing = lastRowOfPendingTable();
-        flushRows(closing);
-        if (closing)
-            return;
-    }
-    QTextTable *t = table(QStringLiteral("TableDeleteRow"));
-    const int row = t->cellAt(m_cursor).row();
-    if (t->rows() == 1) {
-        // The last row takes the table with it; the insertion point stays where it stood.
-        m_cursor.setPosition(t->lastPosition() + 1);
-        t->removeRows(0, 1);
+    ReportDocument &d = doc();
+    ReportTable &t = table(QStringLiteral("TableDeleteRow"));
+    const int row = m_cursor.row;
+    t.rows.erase(t.rows.begin() + row);
+    if (t.rows.empty()) {
+        // The last row takes the table with it; the insertion point goes to the paragraph after.
+        d.blocks.erase(d.blocks.begin() + m_cursor.block);
+        m_cursor = Cursor{m_cursor.block, 0, -1, -1};
         return;
     }
-    t->removeRows(row, 1);
-    if (row < t->rows())
-        m_cursor = t->cellAt(row, 0).firstCursorPosition();
+    if (row < int(t.rows.size()))
+        m_cursor = Cursor{m_cursor.block, 0, row, 0};
     else
-        m_cursor.setPosition(t->lastPosition() + 1);
-}
-
-void RichTextSink::flushRows(bool closing) const
-{
-    if (!m_pending)
-        return;
-    const std::unique_ptr<PendingRows> p = std::move(m_pending);
-    QTextTable *t = p->table;
-    if (!t || !m_doc)
-        return;
-    const int columns = p->columns;
-    std::vector<PendingRows::Insertion> &insertions = p->insertions;
-    // The insertion point only moves forward through the pending cells; sorted all the same.
-    auto byCell = [](const PendingRows::Insertion &a, const PendingRows::Insertion &b) {
-        return a.cell < b.cell;
-    };
-    if (!std::is_sorted(insertions.begin(), insertions.end(), byCell))
-        std::stable_sort(insertions.begin(), insertions.end(), byCell);
-
-    size_t next = 0;
-    // Fills `count` rows of `table` from `tableRow` with the pending rows from `pendingRow`.
-    auto fill = [&](QTextTable *table, int tableRow, int pendingRow, int count) {
-        const int end = (pendingRow + count) * columns;
-        int current = -1;
-        QTextCursor c;
-        for (; next < insertions.size() && insertions[next].cell < end; ++next) {
-            const PendingRows::Insertion &i = insertions[next];
-            if (i.cell != current) {
-                current = i.cell;
-                c = table->cellAt(tableRow + current / columns - pendingRow, current % columns)
-                        .firstCursorPosition();
-            }
-            insertAt(c, i.text, i.format);
-        }
-    };
-
-    QTextCursor edit(m_doc);
-    edit.beginEditBlock();
-    const int lastRow = t->rows() - 1;  // the pending rows go above it
-    t->insertRows(lastRow, p->rows);
-    fill(t, lastRow, 0, p->rows);
-    if (p->cell >= 0)
-        m_cursor = t->cellAt(lastRow + p->cell / columns, p->cell % columns).lastCursorPosition();
-    if (closing) {
-        t->removeRows(t->rows() - 1, 1);
-        m_cursor.setPosition(t->lastPosition() + 1);
-    }
-    edit.endEditBlock();
+        toAfterTable();
 }
 
 void RichTextSink::appShow()
 {
-    if (!m_doc) {
+    if (!model()) {
         if (m_hadDocument)
             doc();  // raises: the user closed it
         fileNew();
     }
-    flushRows();
-    if (!m_window)
-        m_window = new ReportWindow(m_owned.release());
+    if (!m_window) {
+        m_window = new ReportWindow(m_doc);
+        m_shown = true;
+    }
     m_window->showReport();
 }

@@ -1,19 +1,16 @@
 #pragma once
-// The default document sink: carries out the word-processor commands on a rich-text
-// document (paragraphs with alignment, bold, tables with column widths) and, on
-// "AppShow", hands the document to a report window where the user owns it.
+// The default document sink: carries out the word-processor commands on a report model
+// (paragraphs with alignment and bold, tables with column widths) and, on "AppShow",
+// hands the document to a report window where the user owns it.
 #include "export/DocumentSink.h"
+#include "export/ReportDocument.h"
 #include "export/ReportWindow.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QTextCharFormat>
-#include <QTextCursor>
 #include <memory>
-#include <vector>
 
 class QTextDocument;
-class QTextTable;
 
 class RichTextSink : public DocumentSink {
     Q_DECLARE_TR_FUNCTIONS(RichTextSink)
@@ -25,15 +22,21 @@ public:
     void command(const QString &name, const QVariantList &args = {}) override;
 
     // The active document: null before "FileNew" and once its window has been closed.
-    QTextDocument *document() const;
+    ReportDocument *model() const;
     // The window showing the active document, once "AppShow" has been sent.
     ReportWindow *window() const { return m_window; }
-    // The insertion point.
-    const QTextCursor &cursor() const;
 
-    // Table widths come in points; the document lays out in pixels at 96 per inch.
-    static qreal pointsToPixels(int points) { return points * 96.0 / 72.0; }
+    // The insertion point: a block of the model, and in a table its cell.
+    struct Cursor {
+        int block = 0;
+        int offset = 0;  // characters into the paragraph or the cell
+        int row = -1;    // -1 outside a table
+        int column = -1;
+        bool inTable() const { return row >= 0; }
+    };
+    const Cursor &cursor() const { return m_cursor; }
 
+    static qreal pointsToPixels(int points) { return ReportDocument::pointsToPixels(points); }
 
 private:
     void fileNew();
@@ -47,38 +50,15 @@ private:
     void deleteRow();
     void appShow();
 
-    QTextDocument &doc();
-    QTextTable *table(const QString &name);
-    static void insertAt(QTextCursor &cursor, const QString &text, const QTextCharFormat &format);
+    ReportDocument &doc();
+    ReportTable &table(const QString &name);
+    QString &cell();
+    void toAfterTable();
 
-    // Rows inserted above a table's last row are kept here until the table is done
-    // and then put in with one row insertion: each row inserted into a QTextTable makes
-    // it rebuild its whole cell grid.
-    struct PendingRows {
-        struct Insertion {
-            int cell;  // row * columns + column among the pending rows
-            QString text;
-            QTextCharFormat format;
-        };
-        QPointer<QTextTable> table;
-        int columns = 0;
-        int rows = 0;
-        std::vector<Insertion> insertions;
-        std::vector<bool> filled;  // cells that have had text
-        int cell = -1;             // the insertion point's cell, -1 while it is in the document
-    };
-    bool inPendingCell() const { return m_pending && m_pending->cell >= 0; }
-    bool lastRowOfPendingTable() const;
-    // Puts the pending rows into their table; `closing` (the table's last row is being
-    // deleted) also deletes that row.
-    void flushRows(bool closing = false) const;
-    void fillRows(QTextTable *t, int firstRow, int pendingRow, int count) const;
-
-    std::unique_ptr<QTextDocument> m_owned;  // until a window takes it
-    QPointer<QTextDocument> m_doc;
+    std::shared_ptr<ReportDocument> m_doc;
     QPointer<ReportWindow> m_window;
-    mutable QTextCursor m_cursor;
-    QTextCharFormat m_charFormat;  // character formatting at the insertion point
+    bool m_shown = false;  // a window has taken the document
+    Cursor m_cursor;
+    bool m_bold = false;  // character formatting at the insertion point
     bool m_hadDocument = false;
-    mutable std::unique_ptr<PendingRows> m_pending;
 };

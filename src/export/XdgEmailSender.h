@@ -1,12 +1,19 @@
 #pragma once
-// The desktop sender: runs xdg-email, which opens the user's mail client with the
-// message, and waits for it. Success only when it starts and exits with code 0.
+// The desktop sender: runs xdg-email, which opens the user's mail client with the message.
+// The program does not wait for it: the client may stay up as long as the user writes.
+// A client that cannot be started fails at once; one that ends with an error later is
+// reported then, with the same "Не вышло".
 #include "export/MailSender.h"
 
 class XdgEmailSender : public MailSender {
 public:
     explicit XdgEmailSender(const QString &program = QStringLiteral("xdg-email"));
-    bool send(const QString &subject, const QString &body) override;
+    bool send(const QString &subject, const QString &body, const QStringList &attachments = {}) override;
+    // xdg-email hands the message to the client as one mailto: URL in one argument, and
+    // the system passes no argument longer than 128 KiB (bench_report measures it): the
+    // subject and body, percent-encoded as UTF-8, must stay within MaxHandOver bytes.
+    bool fits(const QString &subject, const QString &body) const override;
+    static constexpr int MaxHandOver = 100000;
 
 private:
     QString m_program;

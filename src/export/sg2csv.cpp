@@ -74,17 +74,53 @@ void DataSetToCSV(const QString &fileName, TDataSet *dataSet)
         throw TavrellError(tr("Cannot perform this operation on a closed dataset"));
     tCSV csv(fileName);
     dataSet->CheckBrowseMode();  // a row being edited is written as posted
-    if (!dataSet->Eof()) {
-        const QList<TField *> &fields = dataSet->Fields();
-        const int count = dataSet->RecordCount();
-        // Read in place, as the grid walk does; the cursor ends past the last record.
-        for (int position = dataSet->RecNo() - 1, row = 0; position < count; ++position, ++row) {
-            TDataSet::ActiveRow active(dataSet, dataSet->rowIndexAt(position));
-            for (const TField *f : fields)
-                csv.SetCell(row, f->Index(), f->AsString());
+    // Every field in its column, by field index.
+    QList<TField *> fields = dataSet->Fields();
+    std::stable_sort(fields.begin(), fields.end(), [](const TField *a, const TField *b) { return a->Index() < b->Index(); });
+    const int columns = fields.isEmpty() ? 0 : fields.last()->Index() + 1;
+    const PlainText plain;
+    const int count = dataSet->RecordCount();
+    const int first = dataSet->Eof() ? count : dataSet->RecNo() - 1;
+    // Read in place, as the grid walk does; the cursor ends past the last record.
+    auto finish = [&] {
+        if (first < count) {
+            dataSet->Last();
+            dataSet->Next();
         }
-        dataSet->Last();
-        dataSet->Next();
+    };
+
+    if (!csv.lines().isEmpty()) {
+        // An existing file keeps what is not written over: cell by cell through the writer.
+        QStringList values;
+        for (int position = first, row = 0; position < count; ++position, ++row) {
+            TDataSet::ActiveRow active(dataSet, dataSet->rowIndexAt(position));
+            values = QStringList(columns, QString());
+            for (const TField *f : std::as_const(fields))
+                values[f->Index()] = plain(*f);
+            csv.SetRow(row, values);
+        }
+        finish();
+        csv.Save();
+        return;
     }
-    csv.Save();
+
+    // A new file (what the archive writes): the same lines, encoded as they are made.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(count - first) * (columns * 8 + 2));
+    for (int position = first; position < count; ++position) {
+        TDataSet::ActiveRow active(dataSet, dataSet->rowIndexAt(position));
+        int column = 0;
+        for (const TField *f : std::as_const(fields)) {
+            for (; column < f->Index(); ++column)
+                if (column > 0)
+                    bytes.append(';');
+            if (column > 0)
+                bytes.append(';');
+            Cp1251::encodeAppend(bytes, CSVEscape(plain(*f)));
+            column = f->Index() + 1;
+        }
+        bytes.append("\r\n", 2);
+    }
+    finish();
+    writeWhole(fileName, bytes);
 }

@@ -6,6 +6,7 @@
 #include "core/Session.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
+#include "export/ReportWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -390,6 +391,11 @@ void TFrmmain::GridDrawColumnCell(TDBGrid::DrawCell &cell)
 
 void TFrmmain::closeEvent(QCloseEvent *event)
 {
+    // Open reports first, each asking about its unsaved edits; one kept open keeps the program.
+    if (!m_closed && !closeAllReports()) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         if (m_userSetUp) {

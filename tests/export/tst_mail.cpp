@@ -4,8 +4,14 @@
 #include "export/RecordingMailSender.h"
 #include "export/XdgEmailSender.h"
 #include "export/sg2mail.h"
+#include "export/TempFiles.h"
+#include "core/Cp1251.h"
+#include "db/TDBGrid.h"
+#include "db/TDataSet.h"
 
 #include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,7 +28,9 @@ private:
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return QString();
-        f.write("#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$(dirname \"$0\")/args\"\n");
+        // Written whole, then renamed: a reader never sees half of it.
+        f.write("#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$(dirname \"$0\")/args.new\"\n"
+                "mv \"$(dirname \"$0\")/args.new\" \"$(dirname \"$0\")/args\"\n");
         f.write(ending.toUtf8() + '\n');
         f.close();
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -72,22 +80,25 @@ private slots:
         }
     }
 
-    // The desktop sender: success only when the client starts and ends with code 0.
+    // The desktop sender starts the client and does not wait for it: a client that cannot
+    // start fails at once, one that ends badly is reported when it ends.
     void desktopSender_data()
     {
         QTest::addColumn<QString>("ending");
         QTest::addColumn<bool>("exists");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("exit 0") << "exit 0" << true << true;
-        QTest::newRow("exit 3") << "exit 3" << true << false;
-        QTest::newRow("killed") << "kill -9 $$" << true << false;
-        QTest::newRow("no such program") << "exit 0" << false << false;
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("exit 0") << "exit 0" << true << true << false;
+        QTest::newRow("exit 3") << "exit 3" << true << true << true;
+        QTest::newRow("killed") << "kill -9 $$" << true << true << true;
+        QTest::newRow("no such program") << "exit 0" << false << false << true;
     }
     void desktopSender()
     {
         QFETCH(QString, ending);
         QFETCH(bool, exists);
-        QFETCH(bool, expected);
+        QFETCH(bool, started);
+        QFETCH(bool, failed);
         QVERIFY(dir.isValid());
         QFile::remove(dir.filePath(QStringLiteral("args")));
         const QString program = exists ? fakeClient(ending) : dir.filePath(QStringLiteral("nothing-here"));
@@ -98,11 +109,156 @@ private slots:
         MailSender::setCurrent(&sender);
         const QString subject = QStringLiteral("Заявки");
         const QString body = QStringLiteral("№ п.п.\tТекст\r\n1\t\"кавычки\" & $HOME\r\n");
-        QCOMPARE(SendMail(subject, body), expected);
-        QCOMPARE(dialogs.texts(), expected ? QStringList() : QStringList{QStringLiteral("Не вышло")});
-        if (exists)
+        QCOMPARE(SendMail(subject, body), started);
+        if (exists) {
+            QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("args"))));
             QCOMPARE(passedArguments(), (QStringList{QStringLiteral("--utf8"), QStringLiteral("--subject"),
                                                      subject, QStringLiteral("--body"), body}));
+        }
+        const QStringList expected = failed ? QStringList{QStringLiteral("Не вышло")} : QStringList();
+        QTRY_COMPARE(dialogs.texts(), expected);
+        QTest::qWait(100);  // nothing more comes
+        QCOMPARE(dialogs.texts(), expected);
+    }
+
+    // The hand-over's limit: a short text always fits; one whose encoded form passes the
+    // limit does not, whatever its count of characters.
+    void desktopLimit()
+    {
+        XdgEmailSender sender;
+        QVERIFY(sender.fits(QStringLiteral("Заявки"), QStringLiteral("№ п.п.\tТекст\r\n")));
+        QVERIFY(sender.fits(QString(), QString(XdgEmailSender::MaxHandOver - 200, QLatin1Char('a'))));
+        // Cyrillic takes six bytes a character once encoded.
+        QVERIFY(!sender.fits(QString(), QString(XdgEmailSender::MaxHandOver / 5, QChar(0x0416))));
+    }
+
+    // A list too long for the hand-over goes as an attached CSV file, to a client that takes
+    // its time: the program does not wait for it, and nothing fails.
+    void longListWithSlowClient()
+    {
+        TestDb db;
+        QVERIFY2(db.ok(), qPrintable(db.error()));
+        QSqlDatabase c = db.module()->connection();
+        QVERIFY(c.transaction());
+        QSqlQuery q(c);
+        q.prepare(QStringLiteral("insert into izdel (id, Name, Seria, Nomer) values (?, ?, ?, ?)"));
+        for (int i = 0; i < 5000; ++i) {
+            q.bindValue(0, 10000 + i);
+            q.bindValue(1, QStringLiteral("Принтер %1").arg(i));
+            q.bindValue(2, QStringLiteral("В-%1").arg(i));
+            q.bindValue(3, QString::number(700000 + i));
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        QVERIFY(c.commit());
+        TDataSet list;
+        list.setSQL(QStringLiteral("select id, Name, Seria, Nomer from izdel where id >= 10000 order by id"));
+        list.addField(QStringLiteral("id"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
+        list.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
+        list.addField(QStringLiteral("Seria"), FieldType::String, 12).setDisplayLabel(QStringLiteral("Серия"));
+        list.addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(QStringLiteral("Номер"));
+        list.Open();
+        TDataSource source(nullptr, &list);
+        TDBGrid grid;
+        grid.setDataSource(&source);
+        for (const char *f : {"id", "Name", "Seria", "Nomer"})
+            grid.addColumn(QString::fromLatin1(f));
+
+        // The client records its arguments, then waits until the test lets it end.
+        const QString program = dir.filePath(QStringLiteral("slow-email"));
+        {
+            QFile f(program);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("#!/bin/sh\nd=\"$(dirname \"$0\")\"\nprintf '%s\\0' \"$@\" > \"$d/args.new\"\nmv \"$d/args.new\" \"$d/args\"\n"
+                    "n=0; while [ ! -e \"$d/go\" ] && [ $n -lt 1200 ]; do sleep 0.05; n=$((n+1)); done\n"
+                    "echo done > \"$d/done\"\nexit 0\n");
+            f.close();
+            f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        for (const char *name : {"args", "go", "done"})
+            QFile::remove(dir.filePath(QString::fromLatin1(name)));
+        // However the test ends, the client is let go.
+        struct LetGo {
+            QString path;
+            ~LetGo() { QFile(path).open(QIODevice::WriteOnly); }
+        } letGo{dir.filePath(QStringLiteral("go"))};
+        ScriptedDialogs dialogs;
+        XdgEmailSender sender(program);
+        MailSender::setCurrent(&sender);
+
+        QVERIFY(GridToMail(QStringLiteral("Изделия"), &grid, &list, true));
+        // Back while the client is still running: the program did not wait for it.
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("done"))));
+        QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("args"))));
+        const QStringList args = passedArguments();
+        QCOMPARE(args.mid(0, 3), (QStringList{QStringLiteral("--utf8"), QStringLiteral("--subject"), QStringLiteral("Изделия")}));
+        QCOMPARE(args.at(3), QStringLiteral("--body"));
+        QVERIFY(sender.fits(args.at(2), args.at(4)));
+        QVERIFY2(args.at(4).contains(QStringLiteral("строк: 5000")), qPrintable(args.at(4)));
+        QCOMPARE(args.at(5), QStringLiteral("--attach"));
+        const QString attached = args.at(6);
+        QVERIFY2(attached.endsWith(QStringLiteral("/Изделия.csv")), qPrintable(args.join(QLatin1Char('|'))));
+        QFile csv(attached);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        csv.close();
+        QCOMPARE(lines.size(), 5002);  // header, 5000 rows, nothing after the last CR LF
+        QCOMPARE(Cp1251::decode(lines.at(0)), QStringLiteral("№ п.п.;Код;Название;Серия;Номер\r"));
+        QCOMPARE(Cp1251::decode(lines.at(5000)), QStringLiteral("5000;14999;Принтер 4999;В-4999;704999\r"));
+
+        QFile go(dir.filePath(QStringLiteral("go")));
+        QVERIFY(go.open(QIODevice::WriteOnly));
+        go.close();
+        QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("done"))));
+        QTest::qWait(200);
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join('\n')));
+        TempFiles::removeAll();
+        QVERIFY(!QFile::exists(attached));
+    }
+
+    // A list that fits goes in the body, as ever; one that does not, as an attachment.
+    void bodyOrAttachment_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<bool>("attached");
+        QTest::newRow("fits") << -1 << false;
+        QTest::newRow("too long") << 20 << true;
+    }
+    void bodyOrAttachment()
+    {
+        QFETCH(int, limit);
+        QFETCH(bool, attached);
+        TestDb db;
+        QVERIFY2(db.ok(), qPrintable(db.error()));
+        TDataSet list;
+        list.setSQL(QStringLiteral("select id, Name from izdel where id in (101, 103) order by id"));
+        list.addField(QStringLiteral("id"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
+        list.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
+        list.Open();
+        TDataSource source(nullptr, &list);
+        TDBGrid grid;
+        grid.setDataSource(&source);
+        grid.addColumn(QStringLiteral("id"));
+        grid.addColumn(QStringLiteral("Name"));
+        ScriptedDialogs dialogs;
+        RecordingMailSender sender;
+        sender.limit = limit;
+        MailSender::setCurrent(&sender);
+        QVERIFY(GridToMail(QStringLiteral("Изделия"), &grid, &list, true));
+        QCOMPARE(sender.messages.size(), 1);
+        const RecordingMailSender::Message &m = sender.messages.at(0);
+        QCOMPARE(m.subject, QStringLiteral("Изделия"));
+        if (!attached) {
+            QVERIFY(m.attachments.isEmpty());
+            QVERIFY(m.body.startsWith(QStringLiteral("№ п.п.\tКод\tНазвание\r\n1\t101\t")));
+            return;
+        }
+        QCOMPARE(m.attachments.size(), 1);
+        QVERIFY(m.body.contains(QStringLiteral("Изделия.csv")));
+        QFile f(m.attachments.at(0));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = Cp1251::decode(f.readAll());
+        QVERIFY(text.startsWith(QStringLiteral("№ п.п.;Код;Название\r\n1;101;")));
+        QCOMPARE(text.count(QStringLiteral("\r\n")), 3);
     }
 };
 

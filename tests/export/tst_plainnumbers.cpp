@@ -1,0 +1,94 @@
+// Numbers with a fraction in their plain text form wherever a list is written: the CSV
+// export, the dataset export (the archive's), the mail and the report; no digit grouping,
+// the locale's decimal separator.
+#include "TestSupport.h"
+#include "core/Cp1251.h"
+#include "db/TDBGrid.h"
+#include "db/TDataSet.h"
+#include "export/MSWord.h"
+#include "export/MailSender.h"
+#include "export/RecordingMailSender.h"
+#include "export/RecordingSink.h"
+#include "export/sg2csv.h"
+#include "export/sg2mail.h"
+#include "export/sg2word.h"
+
+#include <QFile>
+#include <QtTest>
+
+class TestPlainNumbers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        QLocale::setDefault(QLocale::c());
+        MailSender::setCurrent(nullptr);
+        TMSWord::setSinkFactory({});
+    }
+
+    void everyExport_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("number");
+        QTest::newRow("C") << QLocale::c() << "12345.5";
+        QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia) << "12345,5";
+    }
+    void everyExport()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, number);
+        QLocale::setDefault(locale);
+        TestDb db;
+        QVERIFY2(db.ok(), qPrintable(db.error()));
+        TDataSet list;
+        list.setSQL(QStringLiteral("select 12345.5 as cnt, 'болт' as name, 1234567 as n"));
+        list.addField(QStringLiteral("cnt"), FieldType::Float).setDisplayLabel(QStringLiteral("Количество"));
+        list.addField(QStringLiteral("name"), FieldType::String, 20).setDisplayLabel(QStringLiteral("Ресурс"));
+        list.addField(QStringLiteral("n"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
+        list.Open();
+        TDataSource source(nullptr, &list);
+        TDBGrid grid;
+        grid.setDataSource(&source);
+        for (const char *f : {"cnt", "name", "n"})
+            grid.addColumn(QString::fromLatin1(f));
+        const QString row = QStringList{number, QStringLiteral("болт"), QStringLiteral("1234567")}.join(QLatin1Char(';'));
+
+        ScriptedDialogs dialogs;
+        const QString gridFile = db.folder() + QStringLiteral("/grid.csv");
+        dialogs.saveNames << gridFile;
+        GridToCSV(QStringLiteral("Расход"), &grid, &list, true);
+        QFile g(gridFile);
+        QVERIFY(g.open(QIODevice::ReadOnly));
+        QCOMPARE(Cp1251::decode(g.readAll()), QStringLiteral("№ п.п.;Количество;Ресурс;Код\r\n1;") + row + QStringLiteral("\r\n"));
+
+        const QString dataFile = db.folder() + QStringLiteral("/data.csv");
+        list.First();
+        DataSetToCSV(dataFile, &list);
+        QFile d(dataFile);
+        QVERIFY(d.open(QIODevice::ReadOnly));
+        QCOMPARE(Cp1251::decode(d.readAll()), row + QStringLiteral("\r\n"));
+
+        RecordingMailSender sender;
+        MailSender::setCurrent(&sender);
+        QVERIFY(GridToMail(QStringLiteral("Расход"), &grid, &list, true));
+        QCOMPARE(sender.messages.size(), 1);
+        QCOMPARE(sender.messages.at(0).body.split(QStringLiteral("\r\n")).value(1),
+                 QStringLiteral("1\t") + QString(row).replace(QLatin1Char(';'), QLatin1Char('\t')));
+
+        auto sink = std::make_shared<RecordingSink>();
+        TMSWord::setSinkFactory([sink] { return sink; });
+        TMSWord word;
+        QVERIFY(word.Open());
+        GridToWord(&grid, &list, word, false);
+        QStringList inserted;
+        for (const RecordingSink::Command &c : sink->commands)
+            if (c.name == QLatin1String("Insert"))
+                inserted << c.args.value(0).toString();
+        QVERIFY2(inserted.contains(number), qPrintable(inserted.join(QLatin1Char('|'))));
+        QVERIFY(dialogs.texts().size() == 1);  // the CSV export's own "Экспорт завершен"
+    }
+};
+
+QTEST_MAIN(TestPlainNumbers)
+#include "tst_plainnumbers.moc"
