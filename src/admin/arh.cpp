@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -94,8 +95,6 @@ ArchiveTables::ArchiveTables()
         .setReadOnly(true);
     TblExp.addField(QStringLiteral("tp"), FieldType::Integer).setVisible(false);
     TblExp.addField(QStringLiteral("path"), FieldType::String, 50).setDisplayLabel(tr("Путь"));
-
-    qtmp.setObjectName(QStringLiteral("qtmp"));
 }
 
 namespace {
@@ -139,6 +138,10 @@ void TFrmArchive::setArchiving(bool on)
                                                        BtnSendToMail, BtnExport, BtnClose, grid})
         w->setEnabled(!on);
     BtnStop->setVisible(on);
+    if (!on && m_closeWith >= 0) {
+        const int result = std::exchange(m_closeWith, -1);
+        QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+    }
 }
 
 void TFrmArchive::done(int result)
@@ -146,6 +149,7 @@ void TFrmArchive::done(int result)
     // Closing while archiving stops the archive; the window closes after it.
     if (m_archiving) {
         m_cancel = true;
+        m_closeWith = result;
         return;
     }
     TFrmKl::done(result);
@@ -159,8 +163,10 @@ bool TFrmArchive::ExportTo(const QString &folder, const ArchivedTable &table)
     // archive made again never keeps rows of the older file, and a failed one leaves it whole.
     const QString whole = target + QStringLiteral(".part");
     const QString piece = target + QStringLiteral(".piece");
+    qtmp = std::make_unique<TDataSet>();
+    qtmp->setObjectName(QStringLiteral("qtmp"));
     auto cleanUp = [&] {
-        qtmp.Close();
+        qtmp->Close();
         QFile::remove(whole);
         QFile::remove(piece);
     };
@@ -179,26 +185,26 @@ bool TFrmArchive::ExportTo(const QString &folder, const ArchivedTable &table)
             if (!last.isEmpty())
                 sql += QStringLiteral(" where (%1) > (%2)").arg(keys.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
             sql += QStringLiteral(" order by %1 limit %2").arg(keys.join(QLatin1Char(','))).arg(ChunkRows);
-            qtmp.Close();
-            qtmp.setSQL(sql);
+            qtmp->Close();
+            qtmp->setSQL(sql);
             for (int i = 0; i < last.size(); ++i)
-                qtmp.setParam(marks.at(i), last.at(i));
-            qtmp.Open();
-            const int count = qtmp.RecordCount();
+                qtmp->setParam(marks.at(i), last.at(i));
+            qtmp->Open();
+            const int count = qtmp->RecordCount();
             if (rows == 0) {
-                DataSetToCSV(whole, &qtmp);
+                DataSetToCSV(whole, qtmp.get());
             } else if (count > 0) {
                 QFile::remove(piece);
-                DataSetToCSV(piece, &qtmp);
+                DataSetToCSV(piece, qtmp.get());
                 appendFile(piece, whole);
             }
             if (count > 0) {
-                qtmp.Last();
+                qtmp->Last();
                 last.clear();
                 for (const QString &k : keys)
-                    last << qtmp.FieldByName(k)->value();
+                    last << qtmp->FieldByName(k)->value();
             }
-            qtmp.Close();
+            qtmp->Close();
             rows += count;
             StatusBar->showMessage(tr("Экспорт : ") + name
                                    + (rows ? tr(", записано строк: %1").arg(rows) : QString()));

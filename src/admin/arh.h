@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QList>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 
@@ -29,7 +30,8 @@ struct ArchiveTables {
     ArchiveTables();
     TDataSet TblExp;
     TDataSet ADOTable2;  // kl_exp_tp, the kinds behind the lookup "Тип"
-    TDataSet qtmp;       // one table at a time
+    // One table at a time; made anew for each, since its fields are the table's columns.
+    std::unique_ptr<TDataSet> qtmp;
 };
 
 class TFrmArchive : private ArchiveTables, public TFrmKl {
@@ -69,4 +71,5 @@ private:
     void setArchiving(bool on);
     bool m_archiving = false;
     bool m_cancel = false;
+    int m_closeWith = -1;  // the window was closed while archiving: close it after
 };
