@@ -105,7 +105,7 @@ ListWindowDecl archiveWindow(TDataSet *register_)
     d.NavigatorButtons = DBNavigator::MoveButtons();
     d.GridEditable = false;
     d.KeepOpen = false;
-    d.Size = QSize(600, 350);
+    d.Size = QSize(720, 350);  // the path whole
     return d;
 }
 

@@ -8,9 +8,12 @@ ListWindowDecl usersWindow()
                             QCoreApplication::translate("TFrmUsers", "D - Диспетчер"),
                             QCoreApplication::translate("TFrmUsers", "P - Ведущ. инж."),
                             QCoreApplication::translate("TFrmUsers", "R - Инженер")};
-    return {QStringLiteral("FrmUsers"), QCoreApplication::translate("TFrmUsers", "Пользователи системы"), dm->TblUsers,
-            {ListColumn(QStringLiteral("login")), ListColumn(QStringLiteral("passw")),
-             ListColumn(QStringLiteral("tp")).pickList(types), ListColumn(QStringLiteral("LastEnter"))}};
+    ListWindowDecl d(QStringLiteral("FrmUsers"), QCoreApplication::translate("TFrmUsers", "Пользователи системы"),
+                     dm->TblUsers,
+                     {ListColumn(QStringLiteral("login")), ListColumn(QStringLiteral("passw")),
+                      ListColumn(QStringLiteral("tp")).pickList(types), ListColumn(QStringLiteral("LastEnter"))});
+    d.Size = QSize(620, 350);  // the four columns side by side
+    return d;
 }
 
 LogListTable::LogListTable()
