@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real program under a virtual X server at 1366x768 in a fresh program folder,
 # creates the local database on the first run, logs in as the seeded administrator and
-# takes screenshots of the login dialog, the main window and the item editor.
+# takes screenshots of the login dialog, the main window, the item editor, the departments,
+# the users and the archive window after one archive.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -80,6 +81,33 @@ focus "$editor"
 import -window root "$out/editor.png"
 xdotool key Escape
 sleep 0.5
+
+# Opens an entry of the main menu from the keyboard: the menu's place and the entry's
+# (from 0, separators not counted); waits for the window of that title and prints its id.
+open_menu() {
+  focus "$main"
+  xdotool key alt
+  sleep 0.3
+  for _ in $(seq "$1"); do xdotool key Right; done
+  xdotool key Down
+  sleep 0.3
+  for _ in $(seq "$2"); do xdotool key Down; done
+  xdotool key Return
+  wait_window "$3"
+}
+shot_menu() {
+  local w
+  w=$(open_menu "$1" "$2" "$3")
+  focus "$w"
+  [ -z "${5:-}" ] || { xdotool mousemove --window "$w" $5 click 1; sleep 1; }
+  import -window root "$out/$4.png"
+  xdotool key Escape
+  sleep 0.5
+}
+shot_menu 2 4 "Отделы предприятия" departments
+shot_menu 0 1 "Пользователи системы" users
+# The archive after one archive: the button "Провести новую архивацию" beside the navigator.
+shot_menu 5 0 "Архивация" archive "146 16"
 focus "$main"
 xdotool key alt+F4
 wait "$app" || true

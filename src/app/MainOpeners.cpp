@@ -3,6 +3,9 @@
 // added by one row: the action whose handler opens it, and how it opens.
 #include "register/main.h"
 
+#include "admin/Directories.h"
+#include "admin/arh.h"
+#include "admin/users.h"
 #include "core/Seams.h"
 
 #include <QDialog>
@@ -17,12 +20,34 @@ void modal(TFrmmain &main)
     Seams::dialogs().exec(window);
 }
 
+// A window that is a declaration alone.
+template <ListWindowDecl (*declaration)()>
+void declared(TFrmmain &main)
+{
+    showListWindow(declaration(), &main);
+}
+
+template <Directory directory>
+void directoryWindowOf(TFrmmain &main)
+{
+    showListWindow(directoryWindow(directory), &main);
+}
+
 }  // namespace
 
 QList<TFrmmain::Opener> &TFrmmain::openers()
 {
     // For example {&TFrmmain::ObrRemont, modal<TFrmOper>}, with the window's header
     // included above.
-    static QList<Opener> table = {};
+    static QList<Opener> table = {
+        {&TFrmmain::SprVidRemont, directoryWindowOf<Directory::KlVidrem>},
+        {&TFrmmain::SprStates, directoryWindowOf<Directory::KlStates>},
+        {&TFrmmain::SprResurs, directoryWindowOf<Directory::Resurs>},
+        {&TFrmmain::Action14, directoryWindowOf<Directory::KlAct>},
+        {&TFrmmain::Action1, directoryWindowOf<Directory::KlOtdels>},
+        {&TFrmmain::FileAdminUser, declared<usersWindow>},
+        {&TFrmmain::FileLogView, modal<TFrmLogList>},
+        {&TFrmmain::Arhive, modal<TFrmArchive>},
+    };
     return table;
 }

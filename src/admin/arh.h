@@ -1,0 +1,75 @@
+#pragma once
+// TFrmArchive "Архивация": copies whole tables into a folder named by the date (2005_3_5)
+// beside the program, one CSV file per table, and keeps the register of archives (exp_data).
+#include "lists/klfrm.h"
+
+#include <QDate>
+#include <QList>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+
+// The tables an archive writes, in the order written, with the directory mark.
+struct ArchivedTable {
+    const char *name;
+    bool directory;
+    const char *key;  // the primary key, for reading the table in parts
+};
+const QList<ArchivedTable> &archivedTables();
+
+// The kinds in ComboBox1's order; tp in the register is the position plus one.
+enum class ArchiveKind { Full = 0, Directories = 1, Data = 2 };
+bool archiveTakes(ArchiveKind kind, const ArchivedTable &table);
+
+// "2005_3_5": year, month and day without leading zeros.
+QString archiveFolderName(const QDate &date);
+
+// The register and the kinds come before the template, which opens the register.
+struct ArchiveTables {
+    ArchiveTables();
+    TDataSet TblExp;
+    TDataSet ADOTable2;  // kl_exp_tp, the kinds behind the lookup "Тип"
+    // One table at a time; made anew for each, since its fields are the table's columns.
+    std::unique_ptr<TDataSet> qtmp;
+};
+
+class TFrmArchive : private ArchiveTables, public TFrmKl {
+
+public:
+    explicit TFrmArchive(QWidget *parent = nullptr);
+    using ArchiveTables::ADOTable2;
+    using ArchiveTables::qtmp;
+    using ArchiveTables::TblExp;
+
+    QToolButton *SpeedButton1;  // "Удалить запись"
+    QToolButton *MakeArhive;    // "Провести новую архивацию"
+    QToolButton *BtnStop;       // "Прервать архивацию", shown while archiving
+    QComboBox *ComboBox1;
+
+    // A new archive of the chosen kind. False when it was refused, failed (the error is
+    // raised) or cancelled; only a complete archive gets a register row.
+    bool MakeArhiveClick();
+    // Deletes the current register row after asking; the files stay.
+    void SpeedButton1Click();
+    // Asks a running archive to stop after the rows being written.
+    void cancelArchive() { m_cancel = true; }
+    bool archiving() const { return m_archiving; }
+
+    // Writes one table into folder/table.csv: read in parts of ChunkRows rows, written
+    // beside the file and moved over it once complete. False when cancelled (the old file
+    // stays as it was).
+    bool ExportTo(const QString &folder, const ArchivedTable &table);
+
+    int ChunkRows = 50000;
+    // Told after every part written: the table and its rows written so far.
+    std::function<void(const QString &table, qint64 rows)> OnProgress;
+
+    void done(int result) override;
+
+private:
+    void setArchiving(bool on);
+    bool m_archiving = false;
+    bool m_cancel = false;
+    int m_closeWith = -1;  // the window was closed while archiving: close it after
+};

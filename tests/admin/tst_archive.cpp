@@ -1,0 +1,360 @@
+// The archive: the folder named by the date, each kind writing its tables in order, the
+// exact bytes of the files, an archive made again on the same day, reading in parts, a
+// failure that stops the archive without a register row, a path the register cannot hold,
+// cancelling, and deleting register rows without touching the files.
+#include "TestSupport.h"
+#include "admin/arh.h"
+#include "core/Cp1251.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+const QDateTime Day(QDate(2005, 3, 5), QTime(10, 0));
+
+QString archiveFolder(const TestDb &db, const QString &name = QStringLiteral("2005_3_5"))
+{
+    return QDir(db.folder()).filePath(name) + QLatin1Char('/');
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList csvNames(const QStringList &tables)
+{
+    QStringList names;
+    for (const QString &t : tables)
+        names << t + QStringLiteral(".csv");
+    names.sort();
+    return names;
+}
+
+// The status texts that name a table at its start, in the order shown.
+QStringList tablesAnnounced(const QStringList &statuses)
+{
+    QStringList tables;
+    for (const QString &s : statuses)
+        if (s.startsWith(QStringLiteral("Экспорт : ")) && !s.contains(QLatin1Char(',')))
+            tables << s.mid(10);
+    return tables;
+}
+
+const QByteArray OtdelBytes = Cp1251::encode(
+    u"11;Административный\r\n12;Экономический\r\n13;Плановый\r\n14;Технический\r\n15;Издательский\r\n");
+const QByteArray ResursBytes = Cp1251::encode(
+    u"100;Поршок для заправки;гр.\r\n101;Чернила;гр.\r\n102;Картридж;шт.\r\n103;Нагреват. элемент;шт.\r\n");
+
+}  // namespace
+
+class TestArchive : public QObject {
+    Q_OBJECT
+private slots:
+    void folderName_data();
+    void folderName();
+    void kinds_data();
+    void kinds();
+    void againOnTheSameDay_data() { TestDb::addBackendRows(); }
+    void againOnTheSameDay();
+    void readInParts_data() { TestDb::addBackendRows(); }
+    void readInParts();
+    void failureStopsWithoutRegisterRow_data();
+    void failureStopsWithoutRegisterRow();
+    void pathLongerThanTheRegister();
+    void cancelling_data();
+    void cancelling();
+    void deletingRegisterRows_data() { TestDb::addBackendRows(); }
+    void deletingRegisterRows();
+};
+
+void TestArchive::folderName_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("one-digit month and day") << QDate(2005, 3, 5) << QStringLiteral("2005_3_5");
+    QTest::newRow("two-digit month, one-digit day") << QDate(2005, 10, 1) << QStringLiteral("2005_10_1");
+    QTest::newRow("two digits each") << QDate(2026, 12, 10) << QStringLiteral("2026_12_10");
+}
+
+void TestArchive::folderName()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, name);
+    QCOMPARE(archiveFolderName(date), name);
+}
+
+void TestArchive::kinds_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("tables");
+    QTest::addColumn<QString>("kindName");
+    const QStringList all{"Operations", "States", "izdel",  "otdel", "rem_op", "rem_res",
+                          "remont",     "resurs", "users", "vidu",  "zajav"};
+    for (const char *backend : {"sqlite", "postgres"}) {
+        const QString b = QString::fromLatin1(backend);
+        QTest::addRow("%s: full", backend) << b << 0 << all << QStringLiteral("Полная архивация");
+        QTest::addRow("%s: directories", backend)
+            << b << 1 << QStringList{"Operations", "States", "otdel", "users", "vidu"} << QStringLiteral("Справочники");
+        QTest::addRow("%s: data", backend)
+            << b << 2 << QStringList{"izdel", "rem_op", "rem_res", "remont", "resurs", "zajav"}
+            << QStringLiteral("Данные");
+    }
+}
+
+// Each kind writes exactly its tables, in order, without a header, and adds its register row.
+void TestArchive::kinds()
+{
+    QFETCH(int, kind);
+    QFETCH(QStringList, tables);
+    QFETCH(QString, kindName);
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    QCOMPARE(frm.windowTitle(), QStringLiteral("Архивация"));
+    QCOMPARE(frm.ComboBox1->count(), 3);
+    QCOMPARE(frm.ComboBox1->currentIndex(), 0);
+    QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
+    QStringList statuses;
+    connect(frm.StatusBar, &QStatusBar::messageChanged, this, [&](const QString &m) { statuses << m; });
+    frm.ComboBox1->setCurrentIndex(kind);
+    frm.MakeArhive->click();
+
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(tablesAnnounced(statuses), tables);
+    QVERIFY(statuses.contains(QStringLiteral("Экспорт завершен ")));
+    QCOMPARE(frm.statusText(), QStringLiteral("Всего 1 запись(сей)"));
+    const QString folder = archiveFolder(db);
+    QCOMPARE(filesIn(folder), csvNames(tables));
+    if (tables.contains(QStringLiteral("otdel")))
+        QCOMPARE(bytesOf(folder + QStringLiteral("otdel.csv")), OtdelBytes);
+    if (tables.contains(QStringLiteral("resurs")))
+        QCOMPARE(bytesOf(folder + QStringLiteral("resurs.csv")), ResursBytes);
+    // Passwords go with the users, as stored.
+    if (tables.contains(QStringLiteral("users")))
+        QVERIFY(Cp1251::decode(bytesOf(folder + QStringLiteral("users.csv"))).startsWith(QStringLiteral("1;SYS ADMIN;")));
+
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
+    QCOMPARE(db.scalar(QStringLiteral("select tp from exp_data")).toInt(), kind + 1);
+    QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
+    QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("Тип"))->AsString(), kindName);
+    QStringList titles;
+    for (int i = 0; i < frm.grid->columnCount(); ++i)
+        titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
+    QCOMPARE(titles, (QStringList{"Дата", "Тип", "Путь"}));
+    QVERIFY(frm.MakeArhive->isEnabled());
+    QVERIFY(frm.BtnStop->isHidden());
+}
+
+// A second archive on the same day writes each file anew: a table that lost rows, or all of
+// them, matches its file exactly; the register gets a second row with the same path.
+void TestArchive::againOnTheSameDay()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    frm.MakeArhive->click();
+    const QString folder = archiveFolder(db);
+    QCOMPARE(bytesOf(folder + QStringLiteral("otdel.csv")), OtdelBytes);
+    QVERIFY(!bytesOf(folder + QStringLiteral("Operations.csv")).isEmpty());
+
+    db.query(QStringLiteral("delete from otdel where id in (11, 15)"));
+    db.query(QStringLiteral("delete from Operations"));
+    clock.current = Day.addSecs(300);
+    frm.ComboBox1->setCurrentIndex(1);
+    frm.MakeArhive->click();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(bytesOf(folder + QStringLiteral("otdel.csv")),
+             Cp1251::encode(u"12;Экономический\r\n13;Плановый\r\n14;Технический\r\n"));
+    QCOMPARE(bytesOf(folder + QStringLiteral("Operations.csv")), QByteArray());
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 2);
+    QCOMPARE(db.scalar(QStringLiteral("select count(distinct path) from exp_data")).toInt(), 1);
+    QCOMPARE(db.scalar(QStringLiteral("select sum(tp) from exp_data")).toInt(), 3);
+    QCOMPARE(frm.statusText(), QStringLiteral("Всего 2 запись(сей)"));
+}
+
+// Read in parts of one row (composite keys too), the files are those of one reading; the
+// progress counts the rows written.
+void TestArchive::readInParts()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    frm.MakeArhive->click();
+    clock.current = Day.addDays(1);
+    frm.ChunkRows = 1;
+    QList<qint64> statesProgress;
+    frm.OnProgress = [&](const QString &table, qint64 rows) {
+        if (table == QLatin1String("States"))
+            statesProgress << rows;
+    };
+    frm.MakeArhive->click();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(statesProgress, (QList<qint64>{1, 2, 3, 4, 5, 6, 6}));
+    const QString whole = archiveFolder(db);
+    const QString parts = archiveFolder(db, QStringLiteral("2005_3_6"));
+    QCOMPARE(filesIn(parts), filesIn(whole));
+    for (const QString &file : filesIn(whole))
+        QVERIFY2(bytesOf(parts + file) == bytesOf(whole + file), qPrintable(file));
+    QVERIFY(bytesOf(parts + QStringLiteral("rem_op.csv")).count('\n') == 2);
+}
+
+void TestArchive::failureStopsWithoutRegisterRow_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("blocker");     // made as a folder in the way
+    QTest::addColumn<QString>("named");       // what the message names
+    QTest::addColumn<QStringList>("written");  // the files that stay
+    for (const char *backend : {"sqlite", "postgres"}) {
+        QTest::addRow("%s: a file that cannot be written", backend)
+            << QString::fromLatin1(backend) << QStringLiteral("2005_3_5/izdel.csv") << QStringLiteral("izdel.csv")
+            << QStringList{"Operations.csv", "States.csv", "izdel.csv"};
+        QTest::addRow("%s: a folder that cannot be made", backend)
+            << QString::fromLatin1(backend) << QStringLiteral("2005_3_5") << QStringLiteral("2005_3_5")
+            << QStringList();
+    }
+}
+
+// The failure is shown with the file's name; the files written so far stay, nothing is half
+// written, and the register gets no row.
+void TestArchive::failureStopsWithoutRegisterRow()
+{
+    QFETCH(QString, blocker);
+    QFETCH(QString, named);
+    QFETCH(QStringList, written);
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    const QString path = QDir(db.folder()).filePath(blocker);
+    if (blocker.contains(QLatin1Char('/'))) {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    TFrmArchive frm;
+    frm.show();
+    frm.MakeArhive->click();
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Ошибка"));
+    QVERIFY2(dialogs.messages.at(0).text.contains(named), qPrintable(dialogs.messages.at(0).text));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
+    // The status bar still names the table that failed.
+    if (written.isEmpty())
+        QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
+    else
+        QVERIFY2(frm.statusText().startsWith(QStringLiteral("Экспорт : izdel")), qPrintable(frm.statusText()));
+    if (!written.isEmpty()) {
+        QCOMPARE(filesIn(archiveFolder(db)), written);
+        QCOMPARE(bytesOf(archiveFolder(db) + QStringLiteral("States.csv")).count('\n'), 6);
+    }
+    QVERIFY(frm.isVisible());
+    QVERIFY(frm.MakeArhive->isEnabled());
+}
+
+// The register holds 50 characters of path: a longer one is refused before anything is
+// written, rather than stored cut.
+void TestArchive::pathLongerThanTheRegister()
+{
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    const QString longFolder = QDir(db.folder()).filePath(QString(50, QLatin1Char('p')));
+    QVERIFY(QDir().mkpath(longFolder));
+    Seams::setProgramFolder(longFolder);
+    frm.MakeArhive->click();
+    Seams::setProgramFolder(db.folder());
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY(dialogs.messages.at(0).text.contains(longFolder));
+    QVERIFY(dialogs.messages.at(0).text.contains(QStringLiteral("50")));
+    QVERIFY(filesIn(longFolder).isEmpty());
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
+}
+
+void TestArchive::cancelling_data()
+{
+    QTest::addColumn<bool>("byClosing");
+    QTest::newRow("the stop button") << false;
+    QTest::newRow("closing the window") << true;
+}
+
+// Stopped during a table, the archive leaves the tables written before, nothing of that
+// table, and no register row; closing the window stops it and closes after.
+void TestArchive::cancelling()
+{
+    QFETCH(bool, byClosing);
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    frm.show();
+    frm.ChunkRows = 2;
+    bool busyWhileArchiving = false;
+    frm.OnProgress = [&](const QString &table, qint64 rows) {
+        if (table == QLatin1String("izdel") && rows == 2) {
+            busyWhileArchiving = frm.archiving() && !frm.MakeArhive->isEnabled() && !frm.BtnStop->isHidden()
+                                 && !frm.BtnClose->isEnabled();
+            if (byClosing)
+                frm.reject();
+            else
+                frm.BtnStop->click();
+        }
+    };
+    QVERIFY(!frm.MakeArhiveClick());
+    QVERIFY(busyWhileArchiving);
+    QVERIFY(dialogs.messages.isEmpty());
+    QCOMPARE(frm.statusText(), QStringLiteral("Архивация прервана"));
+    QCOMPARE(filesIn(archiveFolder(db)), (QStringList{"Operations.csv", "States.csv"}));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
+    QVERIFY(frm.MakeArhive->isEnabled());
+    QVERIFY(frm.isVisible());
+    QCoreApplication::processEvents();
+    QCOMPARE(frm.isVisible(), !byClosing);
+}
+
+// Deleting a register row asks and keeps the folder; with an empty register it says so.
+void TestArchive::deletingRegisterRows()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    frm.SpeedButton1->click();
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Реестр архивов пуст: удалять нечего")});
+    dialogs.clear();
+
+    frm.MakeArhive->click();
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
+    dialogs.answers << Dialogs::No << Dialogs::Yes;
+    frm.SpeedButton1->click();
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
+    frm.SpeedButton1->click();
+    QCOMPARE(dialogs.texts(), (QStringList{"Вы действительно хотите удалить этот архив",
+                                           "Вы действительно хотите удалить этот архив"}));
+    QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Подтвердите"));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
+    QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
+    QCOMPARE(filesIn(archiveFolder(db)).size(), 11);
+}
+
+QTEST_MAIN(TestArchive)
+#include "tst_archive.moc"

@@ -1,0 +1,197 @@
+// The users window and the user log viewer: the users' own columns, the type cell storing
+// its letter, duplicate logins and empty passwords, a deleted user's log rows, the read-only
+// log in time order, and the type checked again by both handlers.
+#include "MainWindowFixture.h"
+#include "admin/users.h"
+#include "lists/klfrm.h"
+
+#include <QAction>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+QStringList titles(const TFrmKl &frm)
+{
+    QStringList t;
+    for (int i = 0; i < frm.grid->columnCount(); ++i)
+        t << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
+    return t;
+}
+
+QStringList cells(const TFrmKl &frm, int column)
+{
+    QStringList c;
+    for (int r = 0; r < frm.grid->model()->rowCount(); ++r)
+        c << frm.grid->model()->index(r, column).data().toString();
+    return c;
+}
+
+void addLogRow(const TestDb &db, const QString &dt, int user, int action)
+{
+    db.query(QStringLiteral("insert into UserLog (dt, usr, LogAction) values ('%1', %2, %3)").arg(dt).arg(user).arg(action));
+}
+
+}  // namespace
+
+class TestUsers : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { session() = Session(); }
+    void typeCell_data();
+    void typeCell();
+    void loginsAndPasswordsAsTyped_data() { TestDb::addBackendRows(); }
+    void loginsAndPasswordsAsTyped();
+    void deletedUserLeavesTheLog_data() { TestDb::addBackendRows(); }
+    void deletedUserLeavesTheLog();
+    void handlersCheckTheType_data();
+    void handlersCheckTheType();
+};
+
+void TestUsers::typeCell_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    const struct {
+        const char *tag, *typed, *stored;
+    } cases[] = {
+        {"picked dispatcher", "D - Диспетчер", "D"},
+        {"picked administrator", "A - Админитратор", "A"},
+        {"picked lead engineer", "P - Ведущ. инж.", "P"},
+        {"picked engineer", "R - Инженер", "R"},
+        {"lower-case r", "r", "R"},
+        {"unknown Latin letter", "x-ray", "X"},
+        {"unknown Cyrillic letter", "ж", "ж"},
+        {"digit", "7", "7"},
+    };
+    for (const char *backend : {"sqlite", "postgres"})
+        for (const auto &c : cases)
+            QTest::addRow("%s: %s", backend, c.tag)
+                << QString::fromLatin1(backend) << QString::fromUtf8(c.typed) << QString::fromUtf8(c.stored);
+}
+
+// The four columns of the window, the pick list, and the first letter stored.
+void TestUsers::typeCell()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    TFrmKl frm(usersWindow());
+    QCOMPARE(frm.objectName(), QStringLiteral("FrmUsers"));
+    QCOMPARE(frm.windowTitle(), QStringLiteral("Пользователи системы"));
+    QCOMPARE(titles(frm), (QStringList{"Логин", "Пароль", "Тип", "Посл. вход"}));
+    QCOMPARE(frm.grid->column(2).PickList, (QStringList{"A - Админитратор", "D - Диспетчер", "P - Ведущ. инж.",
+                                                        "R - Инженер"}));
+    QCOMPARE(frm.statusText(), QStringLiteral("Всего 4 запись(сей)"));
+
+    frm.DBNavigator1->button(DBNavigator::Insert)->click();
+    const int id = dm->TblUsers->FieldByName(QStringLiteral("ID"))->AsInteger();
+    QCOMPARE(id, 5);
+    const int row = dm->TblUsers->RecNo() - 1;
+    QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(row, 0), QStringLiteral("Петров")));
+    QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(row, 2), typed));
+    frm.DBNavigator1->button(DBNavigator::Post)->click();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(db.scalar(QStringLiteral("select tp from users where ID = %1").arg(id)).toString(), stored);
+    QCOMPARE(frm.grid->model()->index(row, 2).data().toString().trimmed(), stored);
+    QVERIFY(db.scalar(QStringLiteral("select LastEnter from users where ID = %1").arg(id)).isNull());
+}
+
+// Nothing makes logins unique or passwords required.
+void TestUsers::loginsAndPasswordsAsTyped()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    TFrmKl frm(usersWindow());
+    for (int i = 0; i < 2; ++i) {
+        frm.DBNavigator1->button(DBNavigator::Insert)->click();
+        const int row = dm->TblUsers->RecNo() - 1;
+        QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(row, 0), QStringLiteral("D")));
+        QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(row, 2), QStringLiteral("D - Диспетчер")));
+        frm.DBNavigator1->button(DBNavigator::Post)->click();
+    }
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where login = 'D'")).toInt(), 3);
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where login = 'D' and passw is null")).toInt(), 2);
+    QCOMPARE(frm.statusText(), QStringLiteral("Всего 6 запись(сей)"));
+    QVERIFY(dm->TblUsers->Active());
+}
+
+// Deleting a user takes his log rows; the log shows the rest, oldest first, and cannot be
+// changed.
+void TestUsers::deletedUserLeavesTheLog()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    addLogRow(db, QStringLiteral("2005-05-18 13:33:38"), 1, 1);
+    addLogRow(db, QStringLiteral("2005-05-17 09:00:00"), 3, 1);
+    addLogRow(db, QStringLiteral("2005-05-19 18:00:00"), 3, 2);
+    addLogRow(db, QStringLiteral("2005-05-16 08:00:00"), 2, 3);
+    {
+        TFrmLogList log;
+        QCOMPARE(log.objectName(), QStringLiteral("FrmLogList"));
+        QCOMPARE(log.windowTitle(), QStringLiteral("Лог работы пользователей"));
+        QCOMPARE(titles(log), (QStringList{"Дата время", "Имя пользователя", "Событие"}));
+        QCOMPARE(cells(log, 1), (QStringList{"P", "D", "SYS ADMIN", "D"}));
+        QCOMPARE(cells(log, 2), (QStringList{"Смена пароля", "Вход в систему", "Вход в систему", "Выход из системы"}));
+        QCOMPARE(log.statusText(), QStringLiteral("Всего 4 запись(сей)"));
+        for (DBNavigator::Button b : {DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post,
+                                      DBNavigator::Cancel})
+            QVERIFY2(!log.DBNavigator1->button(b)->isEnabled(), qPrintable(QString::number(b)));
+        QVERIFY(!(log.grid->model()->flags(log.grid->model()->index(0, 1)) & Qt::ItemIsEditable));
+        QVERIFY(!log.grid->model()->setData(log.grid->model()->index(0, 1), QStringLiteral("X")));
+        QTest::keyClick(log.grid, Qt::Key_Insert);
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from UserLog")).toInt(), 4);
+    }
+    dialogs.clear();
+
+    TFrmKl users(usersWindow());
+    QVERIFY(dm->TblUsers->Locate(QStringLiteral("ID"), 3));
+    dialogs.answers << Dialogs::Ok;
+    users.DBNavigator1->button(DBNavigator::Delete)->click();
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Delete record?")});
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from UserLog")).toInt(), 2);
+
+    TFrmLogList log;
+    QCOMPARE(cells(log, 1), (QStringList{"P", "SYS ADMIN"}));
+}
+
+void TestUsers::handlersCheckTheType_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("D") << QStringLiteral("D");
+    QTest::newRow("P") << QStringLiteral("P");
+    QTest::newRow("R") << QStringLiteral("R");
+    QTest::newRow("lower-case a") << QStringLiteral("a");
+}
+
+// A user of another type is refused by both handlers and nothing opens; "A" opens both
+// windows, and the archive opens for everybody.
+void TestUsers::handlersCheckTheType()
+{
+    QFETCH(QString, type);
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    {
+        TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as(type));
+        QVERIFY(!w.FileAdminUser->isEnabled());
+        QVERIFY(!w.FileLogView->isEnabled());
+        w.FileAdminUserExecute();
+        w.FileLogViewExecute();
+        QCOMPARE(dialogs.texts(), (QStringList{"У Вас нет прав доступа", "У Вас нет прав доступа"}));
+        QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Ошибка"));
+        QVERIFY(dialogs.execLog.isEmpty());
+        QVERIFY(w.Arhive->isEnabled());
+        w.Arhive->trigger();
+        QCOMPARE(dialogs.execLog, QStringList{"FrmArchive"});
+    }
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
+    w.FileAdminUser->trigger();
+    w.FileLogView->trigger();
+    QVERIFY(dialogs.messages.isEmpty());
+    QCOMPARE(dialogs.execLog, (QStringList{"FrmUsers", "FrmLogList"}));
+}
+
+QTEST_MAIN(TestUsers)
+#include "tst_users.moc"
