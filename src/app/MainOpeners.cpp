@@ -4,6 +4,7 @@
 #include "register/main.h"
 
 #include "core/Seams.h"
+#include "repairs/oper.h"
 
 #include <QDialog>
 
@@ -23,6 +24,8 @@ QList<TFrmmain::Opener> &TFrmmain::openers()
 {
     // For example {&TFrmmain::ObrRemont, modal<TFrmOper>}, with the window's header
     // included above.
-    static QList<Opener> table = {};
+    static QList<Opener> table = {
+        {&TFrmmain::ObrRemont, modal<TFrmOper>},
+    };
     return table;
 }
