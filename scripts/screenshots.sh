@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real program under a virtual X server at 1366x768 in a fresh program folder,
 # creates the local database on the first run, logs in as the seeded administrator and
-# takes screenshots of the login dialog, the main window and the item editor.
+# takes screenshots of the login dialog, the main window, the item editor, the repair history
+# with its search panel open and the operations of a repair.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -78,6 +79,27 @@ xdotool key ctrl+n
 editor=$(wait_window "Добавить позицию")
 focus "$editor"
 import -window root "$out/editor.png"
+xdotool key Escape
+sleep 0.5
+focus "$main"
+# The repair history: menu "Обработка" (the fourth), its second entry.
+xdotool mousemove --window "$main" 15 10 click 1
+sleep 0.5
+xdotool key Right Right Right Down Return
+history=$(wait_window "История работ")
+focus "$history"
+# The keyboard starts on the report button; backwards from it comes the check box
+# "Панель поиска" at the end of the tool bar, then "Работы".
+xdotool key shift+Tab space
+sleep 0.5
+import -window root "$out/history.png"
+xdotool key shift+Tab space
+operations=$(wait_window "Операции по ремонту")
+focus "$operations"
+import -window root "$out/operations.png"
+xdotool key Escape
+sleep 0.5
+focus "$history"
 xdotool key Escape
 sleep 0.5
 focus "$main"

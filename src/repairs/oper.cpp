@@ -81,7 +81,7 @@ ListWindowDecl TFrmOper::declaration(TDataSet &rem)
     d.HasStatusBar = false;
     d.KeepOpen = false;
     d.ReadOnly = session().typeIn(Rights::ReadOnlyRepairs);
-    d.Size = QSize(860, 480);
+    d.Size = QSize(950, 480);
     return d;
 }
 

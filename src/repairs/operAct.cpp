@@ -32,7 +32,11 @@ ListWindowDecl TFrmOperAct::declaration(TDataSet &table, int remId)
     table.addLookupField(QStringLiteral("Состояние"), QStringLiteral("State"), dm->TableRemOpState,
                          QStringLiteral("id"), QStringLiteral("StateName"), 15)
         .setDisplayLabel(tr("Состояние"));
-    return partDeclaration(QStringLiteral("FrmOperAct"), tr("Операции по ремонту"), &table);
+    ListWindowDecl d = partDeclaration(QStringLiteral("FrmOperAct"), tr("Операции по ремонту"), &table);
+    // The date with its time of day in full.
+    d.Columns = {ListColumn(QStringLiteral("dt"), QString(), 19), ListColumn(QString::fromUtf8("Операция")),
+                 ListColumn(QString::fromUtf8("Состояние"))};
+    return d;
 }
 
 void TFrmOperAct::Table1NewRecord(TDataSet &dataSet)
