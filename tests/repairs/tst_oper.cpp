@@ -4,6 +4,11 @@
 // from the main window.
 #include "MainWindowFixture.h"
 #include "RepairsTest.h"
+#include "core/Cp1251.h"
+#include "export/MSWord.h"
+#include "export/MailSender.h"
+#include "export/RecordingMailSender.h"
+#include "export/RecordingSink.h"
 #include "repairs/SelTech.h"
 #include "repairs/oper.h"
 #include "repairs/operAct.h"
@@ -12,6 +17,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLayout>
 #include <QLineEdit>
 #include <QToolButton>
@@ -70,6 +77,8 @@ private slots:
     void picker_data() { TestDb::addBackendRows(); }
     void picker();
     void pickerOnEmptyList();
+    void reportMailAndExport_data() { TestDb::addBackendRows(); }
+    void reportMailAndExport();
     void openedFromMainWindow_data();
     void openedFromMainWindow();
 };
@@ -392,6 +401,58 @@ void TestOper::pickerOnEmptyList()
     QCOMPARE(frm.TblRem->State(), DataSetState::Insert);
     QVERIFY(frm.TblRem->FieldByName(QStringLiteral("Kod_izd"))->isNull());
     QCOMPARE(frm.TblRem->FieldByName(QStringLiteral("Prichina"))->AsString(), QStringLiteral("замена"));
+}
+
+// The list goes to the report, the mail and the CSV file under "История работ", numbered,
+// with the grid's columns and each value in its plain text form (the series alone under
+// "Серия(номер)"); a repair's report carries its grid, not its header.
+void TestOper::reportMailAndExport()
+{
+    TAVRELL_TEST_DB(db);
+    const auto user = loggedInAs("R");
+    ScriptedDialogs dialogs;
+    auto sink = std::make_shared<RecordingSink>();
+    TMSWord::setSinkFactory([sink] { return sink; });
+    const auto restore = qScopeGuard([] {
+        TMSWord::setSinkFactory({});
+        MailSender::setCurrent(nullptr);
+    });
+    RecordingMailSender sender;
+    MailSender::setCurrent(&sender);
+    TFrmOper frm;
+
+    frm.BtnRep->click();
+    QVERIFY(sink->commands.contains(RecordingSink::Command{"Insert", {QStringLiteral("История работ\r")}}));
+    for (const char *text : {"№ п.п.", "Серия(номер)", "Окончание", "В- 45678", "Экономический"})
+        QVERIFY2(sink->commands.contains(RecordingSink::Command{"Insert", {QString::fromUtf8(text)}}), text);
+    QCOMPARE(sink->commands.last().name, QStringLiteral("AppShow"));
+
+    frm.BtnSendToMail->click();
+    QCOMPARE(sender.messages.size(), 1);
+    QCOMPARE(sender.messages.at(0).subject, QStringLiteral("История работ"));
+    QVERIFY(sender.messages.at(0).body.contains(QStringLiteral("выход из стоя картриджа")));
+
+    const QString path = QDir(db.folder()).filePath(QStringLiteral("remont.csv"));
+    dialogs.saveNames << path;
+    frm.BtnExport->click();
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = Cp1251::decode(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.value(0), QStringLiteral("№ п.п.;Начало;Вид работ;Изделие;Серия(номер);Отдел;Причина;Специалист;Окончание"));
+    QCOMPARE(lines.value(1), QStringLiteral("1;%1;Средний;HP LaserJet 5100;В- 45678;Экономический;"
+                                            "выход из стоя картриджа;Сидоренко;%2")
+                                 .arg(day(2004, 6, 25), day(2004, 7, 12)));
+
+    // The operations' report: the grid of the repair's rows under its caption.
+    sink->commands.clear();
+    dialogs.dialogs.enqueue([](QDialog &w) {
+        static_cast<TFrmKl &>(w).BtnRep->click();
+        return int(QDialog::Accepted);
+    });
+    frm.BtnOper->click();
+    QVERIFY(sink->commands.contains(RecordingSink::Command{"Insert", {QStringLiteral("Операции по ремонту\r")}}));
+    QVERIFY(sink->commands.contains(RecordingSink::Command{"Insert", {QStringLiteral("Заправка картриджа")}}));
+    QVERIFY(!sink->commands.contains(RecordingSink::Command{"Insert", {QStringLiteral("HP LaserJet 5100")}}));
 }
 
 void TestOper::openedFromMainWindow_data()
