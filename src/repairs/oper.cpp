@@ -17,6 +17,7 @@
 #include <QScopeGuard>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <iterator>
 
 namespace {
 
@@ -33,7 +34,6 @@ TFrmOper::TFrmOper(std::unique_ptr<TDataSet> rem, QWidget *parent) : TFrmKl(decl
     TblRem->OnNewRecord = [this](TDataSet &ds) { TblRemNewRecord(ds); };
     DsLoc->setObjectName(QStringLiteral("dsLoc"));
     grid->setObjectName(QStringLiteral("Grid"));
-    declareQryFind();
 
     BtnItems = addToolButton(ListButton(QStringLiteral("BtnItems"), tr("Комплектующие"),
                                         [this](TFrmKl &) { BtnItemsClick(); })
@@ -120,26 +120,55 @@ void TFrmOper::declareTblRem(TDataSet &rem)
         .setDisplayWidth(15);
 }
 
-void TFrmOper::declareQryFind()
+namespace {
+
+// What each search choice reads: the column, the joins it needs, its type and size.
+struct FindColumn {
+    const char *expr;
+    const char *joins;
+    FieldType type;
+    int size;
+};
+
+// Outer joins: a repair without a kind or an item, or whose item has no department, is
+// still found by what it has.
+const char *const JoinKind = "LEFT OUTER JOIN\nvidu ON remont.Kod_vida = vidu.id";
+const char *const JoinItem = "LEFT OUTER JOIN\nizdel ON remont.Kod_izd = izdel.id";
+const char *const JoinDepartment = "LEFT OUTER JOIN\nizdel ON remont.Kod_izd = izdel.id LEFT OUTER JOIN\n"
+                                   "otdel ON izdel.otdel = otdel.id";
+
+const FindColumn FindColumns[] = {
+    {"vidu.Name", JoinKind, FieldType::String, 30},          {"izdel.Name", JoinItem, FieldType::String, 30},
+    {"izdel.Seria", JoinItem, FieldType::String, 12},        {"izdel.Nomer", JoinItem, FieldType::String, 15},
+    {"otdel.Name", JoinDepartment, FieldType::String, 65},   {"remont.Prichina", "", FieldType::String, 30},
+    {"remont.Nach_rem", "", FieldType::DateTime, 0},         {"remont.Okonh_rem", "", FieldType::DateTime, 0},
+};
+
+}  // namespace
+
+void TFrmOper::declareQryFind(int choice, const QString &text)
 {
+    delete QryFind;
     QryFind = new TDataSet(this);
     QryFind->setObjectName(QStringLiteral("QryFind"));
-    // Outer joins: a repair without a kind or an item, or whose item has no department,
-    // is still found by what it has.
-    QryFind->setSQL(QStringLiteral(
-        "SELECT     remont.id AS id, vidu.Name AS a1, izdel.Name AS a2, izdel.Seria AS a3, izdel.Nomer AS a4, "
-        "otdel.Name AS a5,\n"
-        "remont.Prichina AS a6, remont.Nach_rem AS a7, remont.Okonh_rem AS a8\n"
-        "FROM         remont LEFT OUTER JOIN\n"
-        "izdel ON remont.Kod_izd = izdel.id LEFT OUTER JOIN\n"
-        "vidu ON remont.Kod_vida = vidu.id LEFT OUTER JOIN\n"
-        "otdel ON izdel.otdel = otdel.id"));
+    const FindColumn &c = FindColumns[choice];
+    const QString column = QStringLiteral("a%1").arg(choice + 1);
+    // The repairs with the one column searched. A text is matched by the server too, so
+    // that only the repairs that begin with it are read: by equality of the value's first
+    // characters, in the columns' own letter-case-blind comparison (a pattern would be
+    // refused by the shared server's collation). The rule itself is applied below, here.
+    QString sql = QStringLiteral("SELECT     remont.id AS id, %1 AS %2\nFROM         remont %3")
+                      .arg(QLatin1String(c.expr), column, QLatin1String(c.joins));
+    if (c.type == FieldType::String) {
+        const QString expr = QLatin1String(c.expr);
+        sql += text.isEmpty() ? QStringLiteral("\nWHERE %1 = :text").arg(QryFind->russianCi(expr))
+                              : QStringLiteral("\nWHERE %1 = :text")
+                                    .arg(QryFind->russianCi(QStringLiteral("substr(%1, 1, %2)").arg(expr).arg(text.toUcs4().size())));  // in characters, as the servers count
+        QryFind->setParam(QStringLiteral(":text"), text);
+    }
+    QryFind->setSQL(sql);
     QryFind->addField(QStringLiteral("id"), FieldType::Integer);
-    const int sizes[] = {30, 30, 12, 15, 65, 30};
-    for (int i = 0; i < 6; ++i)
-        QryFind->addField(QStringLiteral("a%1").arg(i + 1), FieldType::String, sizes[i]);
-    QryFind->addField(QStringLiteral("a7"), FieldType::DateTime);
-    QryFind->addField(QStringLiteral("a8"), FieldType::DateTime);
+    QryFind->addField(column, c.type, c.size);
 }
 
 QWidget *TFrmOper::createFindPanel()
@@ -226,12 +255,11 @@ void TFrmOper::BtnOperClick()
 
 void TFrmOper::SpeedButton2Click()
 {
-    const int choice = ComboBox1->currentIndex();
+    const int choice = qBound(0, ComboBox1->currentIndex(), int(std::size(FindColumns)) - 1);
     const QString column = QStringLiteral("a%1").arg(choice + 1);
     const QString text = EditFind->text();
     // Read afresh for each search, and let go of after it.
-    QryFind->setFiltered(false);
-    QryFind->setFilter(QString());
+    declareQryFind(choice, text);
     QryFind->Open();
     const auto close = qScopeGuard([this] { QryFind->Close(); });
     bool found = false;

@@ -18,7 +18,9 @@ public:
     explicit TFrmOper(QWidget *parent = nullptr);
 
     TDataSet *TblRem;   // remont, with its lookups
-    TDataSet *QryFind;  // the repairs with their kind, item and department, for the search
+    // The repairs with the column searched (their kind, item, department, cause or dates),
+    // made for each search and closed after it.
+    TDataSet *QryFind = nullptr;
     QToolButton *BtnItems;
     QToolButton *BtnOper;
     QCheckBox *CheckBox1;
@@ -39,7 +41,7 @@ private:
     TFrmOper(std::unique_ptr<TDataSet> rem, QWidget *parent);
     static ListWindowDecl declaration(TDataSet &rem);
     static void declareTblRem(TDataSet &rem);
-    void declareQryFind();
+    void declareQryFind(int choice, const QString &text);
     QWidget *createFindPanel();
     void TblRemNewRecord(TDataSet &dataSet);
     static QString TblRemSerGetText(const TField &field);

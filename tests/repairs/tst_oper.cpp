@@ -100,7 +100,7 @@ void TestOper::window()
     QCOMPARE(frm.CheckBox1->text(), QStringLiteral("Панель поиска"));
     QVERIFY(frm.BtnClose->toolTip().isEmpty());
     QVERIFY(!frm.StatusBar);
-    for (const char *name : {"Grid", "dsLoc", "TblRem", "QryFind", "PanelFind", "ComboBox1", "EditFind", "SpeedButton2"})
+    for (const char *name : {"Grid", "dsLoc", "TblRem", "PanelFind", "ComboBox1", "EditFind", "SpeedButton2"})
         QVERIFY2(frm.findChild<QObject *>(QString::fromLatin1(name)), name);
     for (int i = 0; i < DBNavigator::ButtonCount; ++i)
         QVERIFY(frm.DBNavigator1->isButtonVisible(DBNavigator::Button(i)));
@@ -256,6 +256,8 @@ void TestOper::search_data()
         {"cause, capitals", 5, QStringLiteral("ВЫХ"), 200},
         {"cause, whole value", 5, QStringLiteral("Выход из стоя картриджа"), 200},
         {"cause, only inside the value", 5, QStringLiteral("из стоя"), 0},
+        {"cause, longer than any", 5, QStringLiteral("выход из стоя картриджа и барабана"), 0},
+        {"cause, with a quote", 5, QStringLiteral("вых'"), 0},
         {"cause, empty text finds an empty cause only", 5, QString(), 304},
         {"kind", 0, QStringLiteral("сред"), 200},
         {"item name", 1, QStringLiteral("hp laser"), 200},
