@@ -38,8 +38,6 @@ TFrmSelTech::TFrmSelTech(QWidget *parent) : QDialog(parent)
     BitBtn1 = row.ok;
     BitBtn2 = row.cancel;
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    // A double click is a choice, as OK.
-    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &QDialog::accept);
 
     FormCreate();
     setFixedSize(460, 380);

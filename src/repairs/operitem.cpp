@@ -1,6 +1,5 @@
 #include "repairs/operitem.h"
 
-#include "core/Seams.h"
 #include "core/Session.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
