@@ -32,7 +32,8 @@
 #include <functional>
 #include <memory>
 
-namespace {
+namespace
+{
 
 long peakRssKb()
 {
@@ -46,7 +47,8 @@ long peakRssKb()
 }
 
 // Counts the messages shown: a benchmark that shows one measured the wrong thing.
-class BenchDialogs : public Dialogs {
+class BenchDialogs : public Dialogs
+{
 public:
     int shown = 0;
     int message(Icon, const QString &, const QString &text, int, int) override
@@ -102,8 +104,9 @@ void exec(QSqlQuery &q)
 // repair's cause is the one the search looks for.
 void generateRepairs(QSqlDatabase db, int repairs, int items)
 {
-    static const char *const causes[] = {"выход из строя картриджа", "замена барабана", "замятие бумаги",
-                                         "не включается", "полосы при печати", "профилактика", "чистка"};
+    static const char *const causes[] = {
+        "выход из строя картриджа", "замена барабана", "замятие бумаги", "не включается",
+        "полосы при печати",        "профилактика",    "чистка"};
     static const char *const people[] = {"Сидоренко", "Петров", "Иванова", "Ким", "Шевчук"};
     static const int kinds[] = {11, 12, 13, 21, 22};
     QRandomGenerator rng(7);
@@ -127,7 +130,8 @@ void generateRepairs(QSqlDatabase db, int repairs, int items)
         q.bindValue(0, id);
         q.bindValue(1, kinds[rng.bounded(5)]);
         q.bindValue(2, 1000 + rng.bounded(items));
-        q.bindValue(3, i == repairs - 1 ? QStringLiteral("Юбилейная поломка") : QString::fromUtf8(causes[rng.bounded(7)]));
+        q.bindValue(3,
+                    i == repairs - 1 ? QStringLiteral("Юбилейная поломка") : QString::fromUtf8(causes[rng.bounded(7)]));
         q.bindValue(4, dm->backend().toDb(start));
         q.bindValue(5, i % 10 ? dm->backend().toDb(start.addDays(rng.bounded(30))) : QVariant());
         q.bindValue(6, QString::fromUtf8(people[rng.bounded(5)]));
@@ -143,7 +147,7 @@ void generateRepairs(QSqlDatabase db, int repairs, int items)
     db.commit();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -229,7 +233,8 @@ int main(int argc, char **argv)
         TFrmOperItem part(window->DsLoc, remId, window.get());
         lines = part.Tbl->RecordCount();
     });
-    printf("%-50s %9.1f ms  (%d lines, goal under 50 ms)\n", "opening the resources of one repair", items1 / 1e6, lines);
+    printf("%-50s %9.1f ms  (%d lines, goal under 50 ms)\n", "opening the resources of one repair", items1 / 1e6,
+           lines);
     printf("%-50s %9.1f MB  (%.1f MB before opening, %.1f MB after the searches; goal under 300 MB)\n",
            "peak memory with the history open", rssOpen / 1024.0, rssBefore / 1024.0, peakRssKb() / 1024.0);
     window.reset();

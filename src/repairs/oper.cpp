@@ -19,11 +19,15 @@
 #include <QVBoxLayout>
 #include <iterator>
 
-namespace {
+namespace
+{
 
-QString name(const char *text) { return QString::fromUtf8(text); }
+QString name(const char *text)
+{
+    return QString::fromUtf8(text);
+}
 
-}  // namespace
+} // namespace
 
 TFrmOper::TFrmOper(QWidget *parent) : TFrmOper(std::make_unique<TDataSet>(), parent) {}
 
@@ -35,11 +39,12 @@ TFrmOper::TFrmOper(std::unique_ptr<TDataSet> rem, QWidget *parent) : TFrmKl(decl
     DsLoc->setObjectName(QStringLiteral("dsLoc"));
     grid->setObjectName(QStringLiteral("Grid"));
 
-    BtnItems = addToolButton(ListButton(QStringLiteral("BtnItems"), tr("Комплектующие"),
-                                        [this](TFrmKl &) { BtnItemsClick(); })
-                                 .enabledWhen(ListButton::hasRows));
-    BtnOper = addToolButton(ListButton(QStringLiteral("BtnOper"), tr("Работы"), [this](TFrmKl &) { BtnOperClick(); })
-                                .enabledWhen(ListButton::hasRows));
+    BtnItems = addToolButton(ListButton(QStringLiteral("BtnItems"), tr("Комплектующие"), [this](TFrmKl &) {
+                                 BtnItemsClick();
+                             }).enabledWhen(ListButton::hasRows));
+    BtnOper = addToolButton(ListButton(QStringLiteral("BtnOper"), tr("Работы"), [this](TFrmKl &) {
+                                BtnOperClick();
+                            }).enabledWhen(ListButton::hasRows));
     CheckBox1 = new QCheckBox(tr("Панель поиска"));
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     addToolWidget(CheckBox1, ToolPlace::AfterClose);
@@ -120,7 +125,8 @@ void TFrmOper::declareTblRem(TDataSet &rem)
         .setDisplayWidth(15);
 }
 
-namespace {
+namespace
+{
 
 // What each search choice reads: the column, the joins it needs, its type and size.
 struct FindColumn {
@@ -138,13 +144,13 @@ const char *const JoinDepartment = "LEFT OUTER JOIN\nizdel ON remont.Kod_izd = i
                                    "otdel ON izdel.otdel = otdel.id";
 
 const FindColumn FindColumns[] = {
-    {"vidu.Name", JoinKind, FieldType::String, 30},          {"izdel.Name", JoinItem, FieldType::String, 30},
-    {"izdel.Seria", JoinItem, FieldType::String, 12},        {"izdel.Nomer", JoinItem, FieldType::String, 15},
-    {"otdel.Name", JoinDepartment, FieldType::String, 65},   {"remont.Prichina", "", FieldType::String, 30},
-    {"remont.Nach_rem", "", FieldType::DateTime, 0},         {"remont.Okonh_rem", "", FieldType::DateTime, 0},
+    {"vidu.Name", JoinKind, FieldType::String, 30},        {"izdel.Name", JoinItem, FieldType::String, 30},
+    {"izdel.Seria", JoinItem, FieldType::String, 12},      {"izdel.Nomer", JoinItem, FieldType::String, 15},
+    {"otdel.Name", JoinDepartment, FieldType::String, 65}, {"remont.Prichina", "", FieldType::String, 30},
+    {"remont.Nach_rem", "", FieldType::DateTime, 0},       {"remont.Okonh_rem", "", FieldType::DateTime, 0},
 };
 
-}  // namespace
+} // namespace
 
 void TFrmOper::declareQryFind(int choice, const QString &text)
 {
@@ -161,9 +167,13 @@ void TFrmOper::declareQryFind(int choice, const QString &text)
                       .arg(QLatin1String(c.expr), column, QLatin1String(c.joins));
     if (c.type == FieldType::String) {
         const QString expr = QLatin1String(c.expr);
-        sql += text.isEmpty() ? QStringLiteral("\nWHERE %1 = :text").arg(QryFind->russianCi(expr))
-                              : QStringLiteral("\nWHERE %1 = :text")
-                                    .arg(QryFind->russianCi(QStringLiteral("substr(%1, 1, %2)").arg(expr).arg(text.toUcs4().size())));  // in characters, as the servers count
+        sql +=
+            text.isEmpty()
+                ? QStringLiteral("\nWHERE %1 = :text").arg(QryFind->russianCi(expr))
+                : QStringLiteral("\nWHERE %1 = :text")
+                      .arg(QryFind->russianCi(QStringLiteral("substr(%1, 1, %2)")
+                                                  .arg(expr)
+                                                  .arg(text.toUcs4().size()))); // in characters, as the servers count
         QryFind->setParam(QStringLiteral(":text"), text);
     }
     QryFind->setSQL(sql);
@@ -193,9 +203,9 @@ QWidget *TFrmOper::createFindPanel()
     SpeedButton2->setText(tr("Найти"));
     label1->setBuddy(ComboBox1);
     label2->setBuddy(EditFind);
-    for (QWidget *w : {static_cast<QWidget *>(label1), static_cast<QWidget *>(ComboBox1),
-                       static_cast<QWidget *>(label2), static_cast<QWidget *>(EditFind),
-                       static_cast<QWidget *>(SpeedButton2)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(label1), static_cast<QWidget *>(ComboBox1), static_cast<QWidget *>(label2),
+          static_cast<QWidget *>(EditFind), static_cast<QWidget *>(SpeedButton2)})
         h->addWidget(w);
     h->addStretch();
     Guard::connect(SpeedButton2, &QToolButton::clicked, this, [this](bool) { SpeedButton2Click(); });

@@ -25,12 +25,14 @@ ListWindowDecl TFrmOperAct::declaration(TDataSet &table, int remId)
     table.addField(QStringLiteral("dt"), FieldType::DateTime).setDisplayLabel(tr("Дата")).setDisplayWidth(15);
     table.addField(QStringLiteral("rem_id"), FieldType::Integer).setVisible(false);
     table.addField(QStringLiteral("op_id"), FieldType::Integer).setVisible(false);
-    table.addLookupField(QStringLiteral("Операция"), QStringLiteral("op_id"), dm->TblOperations, QStringLiteral("id"),
-                         QStringLiteral("Name"), 30)
+    table
+        .addLookupField(QStringLiteral("Операция"), QStringLiteral("op_id"), dm->TblOperations, QStringLiteral("id"),
+                        QStringLiteral("Name"), 30)
         .setDisplayLabel(tr("Операция"));
     table.addField(QStringLiteral("State"), FieldType::Integer).setVisible(false);
-    table.addLookupField(QStringLiteral("Состояние"), QStringLiteral("State"), dm->TableRemOpState,
-                         QStringLiteral("id"), QStringLiteral("StateName"), 15)
+    table
+        .addLookupField(QStringLiteral("Состояние"), QStringLiteral("State"), dm->TableRemOpState, QStringLiteral("id"),
+                        QStringLiteral("StateName"), 15)
         .setDisplayLabel(tr("Состояние"));
     ListWindowDecl d = partDeclaration(QStringLiteral("FrmOperAct"), tr("Операции по ремонту"), &table);
     // The date with its time of day in full.

@@ -10,7 +10,8 @@ class DBEdit;
 
 // What the two windows share: the header of the current repair (read-only), and the key
 // of the repair that each inserted row carries.
-class TFrmRepairPart : public TFrmKl {
+class TFrmRepairPart : public TFrmKl
+{
     Q_OBJECT
 public:
     // `repair`: the history's data source, standing on the repair; `remId`: its key.
@@ -18,10 +19,10 @@ public:
 
     int RemId;
     QWidget *PanelHead;
-    DBEdit *EditNach;   // "Начало"
-    DBEdit *EditVid;    // "Вид ремонта"
-    DBEdit *EditOtdel;  // "Отдел"
-    DBEdit *EditIzd;    // "Изделие"
+    DBEdit *EditNach;  // "Начало"
+    DBEdit *EditVid;   // "Вид ремонта"
+    DBEdit *EditOtdel; // "Отдел"
+    DBEdit *EditIzd;   // "Изделие"
 
 protected:
     // The declaration both windows share: their own dataset, all ten navigator buttons with
@@ -32,8 +33,7 @@ protected:
     // the list's filter "rem_id=<key>" as well.
     static void readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QString &orderBy);
     // A dataset made before its window, freed with it (or when the window cannot open).
-    template <class T>
-    static T *adopt(std::unique_ptr<T> &owned, QObject *window)
+    template <class T> static T *adopt(std::unique_ptr<T> &owned, QObject *window)
     {
         T *p = owned.release();
         p->setParent(window);
@@ -41,12 +41,13 @@ protected:
     }
 };
 
-class TFrmOperItem : public TFrmRepairPart {
+class TFrmOperItem : public TFrmRepairPart
+{
     Q_OBJECT
 public:
     TFrmOperItem(TDataSource *repair, int remId, QWidget *parent = nullptr);
 
-    TDataSet *Tbl;  // rem_res
+    TDataSet *Tbl; // rem_res
 
 private:
     TFrmOperItem(std::unique_ptr<TDataSet> tbl, TDataSource *repair, int remId, QWidget *parent);

@@ -7,7 +7,8 @@
 
 #include <QScopeGuard>
 
-namespace RepairsTest {
+namespace RepairsTest
+{
 
 // The session of a user of this type while the returned guard lives.
 inline auto loggedInAs(const char *type)
@@ -25,10 +26,12 @@ inline void addRepairs(const TestDb &db)
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer) values (301, 'Ricoh SP 100', 'R-1', '77')"));
     db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Prichina, Nach_rem) "
                             "values (301, 11, 301, 'замена барабана', '2024-03-01 00:00:00')"));
-    db.query(QStringLiteral("insert into remont (id, Prichina, Nach_rem) values (302, 'Профилактика', '2024-03-02 00:00:00')"));
-    db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Nach_rem) values (303, 11, 101, '2024-03-03 00:00:00')"));
+    db.query(QStringLiteral(
+        "insert into remont (id, Prichina, Nach_rem) values (302, 'Профилактика', '2024-03-02 00:00:00')"));
+    db.query(QStringLiteral(
+        "insert into remont (id, Kod_vida, Kod_izd, Nach_rem) values (303, 11, 101, '2024-03-03 00:00:00')"));
     db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Prichina, Nach_rem) "
                             "values (304, 11, 101, '', '2024-03-04 00:00:00')"));
 }
 
-}  // namespace RepairsTest
+} // namespace RepairsTest

@@ -26,7 +26,8 @@
 
 using namespace RepairsTest;
 
-namespace {
+namespace
+{
 
 QStringList barOrder(const TFrmKl &frm)
 {
@@ -47,7 +48,10 @@ QStringList rowTexts(const TFrmOper &frm)
     return out;
 }
 
-int currentId(const TFrmOper &frm) { return frm.TblRem->FieldByName(QStringLiteral("id"))->AsInteger(); }
+int currentId(const TFrmOper &frm)
+{
+    return frm.TblRem->FieldByName(QStringLiteral("id"))->AsInteger();
+}
 
 void find(TFrmOper &frm, int choice, const QString &text)
 {
@@ -56,11 +60,15 @@ void find(TFrmOper &frm, int choice, const QString &text)
     frm.SpeedButton2->click();
 }
 
-QString day(int y, int m, int d) { return DateText::format(QDateTime(QDate(y, m, d), QTime(0, 0))); }
+QString day(int y, int m, int d)
+{
+    return DateText::format(QDateTime(QDate(y, m, d), QTime(0, 0)));
+}
 
-}  // namespace
+} // namespace
 
-class TestOper : public QObject {
+class TestOper : public QObject
+{
     Q_OBJECT
 private slots:
     void window();
@@ -148,14 +156,16 @@ void TestOper::emptyHistoryAndNewRepair()
     QVERIFY(frm.BtnItems->isEnabled());
     QVERIFY(frm.BtnOper->isEnabled());
     QCOMPARE(currentId(frm), lastKey + 1);
-    QCOMPARE(frm.TblRem->FieldByName(QStringLiteral("Nach_rem"))->AsDateTime(), QDateTime(QDate(2026, 3, 15), QTime(0, 0)));
+    QCOMPARE(frm.TblRem->FieldByName(QStringLiteral("Nach_rem"))->AsDateTime(),
+             QDateTime(QDate(2026, 3, 15), QTime(0, 0)));
     QCOMPARE(rowTexts(frm), (QStringList{day(2026, 3, 15), "", "", "", "", "", "", ""}));
     frm.DBNavigator1->BtnClick(DBNavigator::Post);
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join('|')));
-    QCOMPARE(db.scalar(QStringLiteral("select count(*) from remont where id = %1 and Kod_izd is null and Prichina is null")
-                           .arg(lastKey + 1))
-                 .toInt(),
-             1);
+    QCOMPARE(
+        db.scalar(QStringLiteral("select count(*) from remont where id = %1 and Kod_izd is null and Prichina is null")
+                      .arg(lastKey + 1))
+            .toInt(),
+        1);
 }
 
 // The lead engineer reads everything and changes nothing: the history and both windows of
@@ -209,7 +219,8 @@ void TestOper::seriesAndNumber_data()
     QTest::addColumn<QString>("shown");
     for (const char *backend : {"sqlite", "postgres"}) {
         auto row = [&](const char *name) -> QTestData & {
-            return QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(backend, name))) << QString::fromLatin1(backend);
+            return QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(backend, name)))
+                   << QString::fromLatin1(backend);
         };
         row("series and number") << QVariant("В-64 21") << QVariant("134567") << "В-64 21(134567)";
         row("series without number") << QVariant("В-64 21") << QVariant() << "В-64 21()";
@@ -244,7 +255,7 @@ void TestOper::search_data()
     QTest::addColumn<QString>("backend");
     QTest::addColumn<int>("choice");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("found");  // 0: "Не найдено"
+    QTest::addColumn<int>("found"); // 0: "Не найдено"
     struct Case {
         const char *name;
         int choice;
@@ -345,7 +356,9 @@ void TestOper::picker()
             auto &picker = static_cast<TFrmSelTech &>(w);
             names.clear();
             for (int p = 0; p < picker.ADOQuery1->RecordCount(); ++p)
-                names << picker.ADOQuery1->FieldByName(QStringLiteral("Name"))->valueAt(picker.ADOQuery1->rowIndexAt(p)).toString();
+                names << picker.ADOQuery1->FieldByName(QStringLiteral("Name"))
+                             ->valueAt(picker.ADOQuery1->rowIndexAt(p))
+                             .toString();
             startedOn = picker.chosenId().toInt();
             readOnly = picker.DBGrid1->ReadOnly() && w.windowTitle() == QStringLiteral("Выбор техники");
             if (chooseId)
@@ -440,7 +453,8 @@ void TestOper::reportMailAndExport()
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QStringList lines = Cp1251::decode(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), QStringLiteral("№ п.п.;Начало;Вид работ;Изделие;Серия(номер);Отдел;Причина;Специалист;Окончание"));
+    QCOMPARE(lines.value(0),
+             QStringLiteral("№ п.п.;Начало;Вид работ;Изделие;Серия(номер);Отдел;Причина;Специалист;Окончание"));
     QCOMPARE(lines.value(1), QStringLiteral("1;%1;Средний;HP LaserJet 5100;В- 45678;Экономический;"
                                             "выход из стоя картриджа;Сидоренко;%2")
                                  .arg(day(2004, 6, 25), day(2004, 7, 12)));
@@ -480,7 +494,10 @@ void TestOper::openedFromMainWindow()
     QString seen;
     dialogs.dialogs.enqueue([&](QDialog &d) {
         auto &frm = static_cast<TFrmOper &>(d);
-        seen = QStringLiteral("%1 %2 %3").arg(frm.windowTitle()).arg(frm.TblRem->RecordCount()).arg(!frm.TblRem->CanModify());
+        seen = QStringLiteral("%1 %2 %3")
+                   .arg(frm.windowTitle())
+                   .arg(frm.TblRem->RecordCount())
+                   .arg(!frm.TblRem->CanModify());
         return int(QDialog::Accepted);
     });
     QVERIFY(w.ObrRemont->isEnabled());

@@ -13,7 +13,8 @@
 
 using namespace RepairsTest;
 
-namespace {
+namespace
+{
 
 QStringList gridRows(const TFrmKl &frm)
 {
@@ -65,9 +66,10 @@ QString openedBy(QToolButton *button, ScriptedDialogs &dialogs, const std::funct
     return dialogs.execLog.last();
 }
 
-}  // namespace
+} // namespace
 
-class TestOperItem : public QObject {
+class TestOperItem : public QObject
+{
     Q_OBJECT
 private slots:
     void windowsOfOneRepair_data() { TestDb::addBackendRows(); }
@@ -96,15 +98,15 @@ void TestOperItem::windowsOfOneRepair()
     QCOMPARE(openedBy(history.BtnItems, dialogs,
                       [&](TFrmRepairPart &w) {
                           seen << w.windowTitle() << titles(w).join('|') << gridRows(w);
-                          seen << w.EditNach->text() + '|' + w.EditVid->text() + '|' + w.EditOtdel->text() + '|'
-                                      + w.EditIzd->text();
+                          seen << w.EditNach->text() + '|' + w.EditVid->text() + '|' + w.EditOtdel->text() + '|' +
+                                      w.EditIzd->text();
                           seen << QString::number(w.EditIzd->isReadOnly()) + w.DsLoc->DataSet()->Filter();
                       }),
              QStringLiteral("FrmOperItem"));
     QCOMPARE(seen, (QStringList{"Комплектующие операции", "Ресурс|Количество|Ед. Изм", "Поршок для заправки|1|гр.",
                                 "Нагреват. элемент|1|шт.",
-                                DateText::format(QDateTime(QDate(2004, 6, 25), QTime(0, 0)))
-                                    + "|Средний|Экономический|HP LaserJet 5100",
+                                DateText::format(QDateTime(QDate(2004, 6, 25), QTime(0, 0))) +
+                                    "|Средний|Экономический|HP LaserJet 5100",
                                 "1rem_id=200"}));
     seen.clear();
     QCOMPARE(openedBy(history.BtnOper, dialogs,
@@ -116,8 +118,8 @@ void TestOperItem::windowsOfOneRepair()
                       }),
              QStringLiteral("FrmOperAct"));
     QStringList operationsOf200{"|Замена картриджа|Выполнено",
-                                DateText::format(QDateTime(QDate(2005, 5, 18), QTime(10, 53, 28)))
-                                    + "|Заправка картриджа|Выполняется"};
+                                DateText::format(QDateTime(QDate(2005, 5, 18), QTime(10, 53, 28))) +
+                                    "|Заправка картриджа|Выполняется"};
     operationsOf200.sort();
     QCOMPARE(seen, QStringList({"Операции по ремонту", "Дата|Операция|Состояние"}) + operationsOf200);
 
@@ -135,10 +137,13 @@ void TestOperItem::windowsOfOneRepair()
                       }),
              QStringLiteral("FrmOperAct"));
     const QString now = DateText::format(QDateTime(QDate(2026, 3, 15), QTime(10, 20, 30)));
-    QCOMPARE(seen, (QStringList{DateText::format(QDateTime(QDate(2024, 3, 1), QTime(9, 0))) + "|Замена картриджа|Еще не начато",
+    QCOMPARE(seen, (QStringList{DateText::format(QDateTime(QDate(2024, 3, 1), QTime(9, 0))) +
+                                    "|Замена картриджа|Еще не начато",
                                 now + "||"}));
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join('|')));
-    QCOMPARE(db.scalar(QStringLiteral("select count(*) from rem_op where rem_id = 301 and op_id = 2 and State = 2")).toInt(), 1);
+    QCOMPARE(
+        db.scalar(QStringLiteral("select count(*) from rem_op where rem_id = 301 and op_id = 2 and State = 2")).toInt(),
+        1);
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from rem_op where rem_id = 200")).toInt(), 2);
 
     // ... and a new resource its key.
@@ -197,7 +202,7 @@ void TestOperItem::refusedRowStaysInEditing_data()
 {
     QTest::addColumn<QString>("backend");
     QTest::addColumn<bool>("operations");
-    QTest::addColumn<QString>("choice");  // empty: none chosen
+    QTest::addColumn<QString>("choice"); // empty: none chosen
     for (const char *backend : {"sqlite", "postgres"}) {
         const QString b = QString::fromLatin1(backend);
         QTest::newRow(qPrintable(b + ": resource listed already")) << b << false << "Нагреват. элемент";
@@ -232,7 +237,8 @@ void TestOperItem::refusedRowStaysInEditing()
             QVERIFY(setCell(w, choiceColumn, choice));
         QVERIFY(setCell(w, otherColumn, other));
         w.DBNavigator1->BtnClick(DBNavigator::Post);
-        state = w.DsLoc->DataSet()->State() == DataSetState::Insert ? QStringLiteral("insert") : QStringLiteral("other");
+        state =
+            w.DsLoc->DataSet()->State() == DataSetState::Insert ? QStringLiteral("insert") : QStringLiteral("other");
         typed = gridRows(w);
         typed << currentRow(w);
         // Corrected, it is saved.
@@ -246,7 +252,8 @@ void TestOperItem::refusedRowStaysInEditing()
     QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Ошибка"));
     QVERIFY(!dialogs.messages.at(0).text.isEmpty());
     QCOMPARE(typed.size(), 4);
-    QVERIFY2(typed.last().contains(other) && (choice.isEmpty() || typed.last().contains(choice)), qPrintable(typed.last()));
+    QVERIFY2(typed.last().contains(other) && (choice.isEmpty() || typed.last().contains(choice)),
+             qPrintable(typed.last()));
     const QString table = operations ? QStringLiteral("rem_op") : QStringLiteral("rem_res");
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from %1 where rem_id = 200").arg(table)).toInt(), 3);
 }
