@@ -2,7 +2,8 @@
 # Starts the real program under a virtual X server at 1366x768 in a fresh program folder,
 # creates the local database on the first run, logs in as the seeded administrator and
 # takes screenshots of the login dialog, the main window, the item editor, the departments,
-# the users and the archive window after one archive.
+# the users and the archive window after one archive, the repair history with its search
+# panel open and the operations of a repair.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -108,6 +109,27 @@ shot_menu 2 4 "Отделы предприятия" departments
 shot_menu 0 1 "Пользователи системы" users
 # The archive after one archive: the button "Провести новую архивацию" beside the navigator.
 shot_menu 5 0 "Архивация" archive "146 16"
+focus "$main"
+# The repair history: menu "Обработка" (the fourth), its second entry.
+xdotool mousemove --window "$main" 15 10 click 1
+sleep 0.5
+xdotool key Right Right Right Down Return
+history=$(wait_window "История работ")
+focus "$history"
+# The keyboard starts on the report button; backwards from it comes the check box
+# "Панель поиска" at the end of the tool bar, then "Работы".
+xdotool key shift+Tab space
+sleep 0.5
+import -window root "$out/history.png"
+xdotool key shift+Tab space
+operations=$(wait_window "Операции по ремонту")
+focus "$operations"
+import -window root "$out/operations.png"
+xdotool key Escape
+sleep 0.5
+focus "$history"
+xdotool key Escape
+sleep 0.5
 focus "$main"
 xdotool key alt+F4
 wait "$app" || true

@@ -7,6 +7,7 @@
 #include "admin/arh.h"
 #include "admin/users.h"
 #include "core/Seams.h"
+#include "repairs/oper.h"
 
 #include <QDialog>
 
@@ -48,6 +49,7 @@ QList<TFrmmain::Opener> &TFrmmain::openers()
         {&TFrmmain::FileAdminUser, declared<usersWindow>},
         {&TFrmmain::FileLogView, modal<TFrmLogList>},
         {&TFrmmain::Arhive, modal<TFrmArchive>},
+        {&TFrmmain::ObrRemont, modal<TFrmOper>},
     };
     return table;
 }

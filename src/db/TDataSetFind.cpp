@@ -291,7 +291,8 @@ int TDataSet::findRow(const QString &fields, const QVariant &values, int options
                 const QString *s = nullptr;
                 if (m.column >= 0) {
                     const QVariant &raw = m_rows[r][m.column];
-                    if (raw.metaType().id() == QMetaType::QString) {
+                    // A null read as a null text is a missing value, not an empty one.
+                    if (raw.metaType().id() == QMetaType::QString && !raw.isNull()) {
                         s = static_cast<const QString *>(raw.constData());
                     } else {
                         holder = m.field->valueAt(r);

@@ -1,0 +1,128 @@
+#include "repairs/operitem.h"
+
+#include "core/Session.h"
+#include "data/Tdm.h"
+#include "db/DBEditors.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace
+{
+
+// The header shows the repair and is never typed into (a bound edit offers editing
+// whenever its dataset could be changed).
+class HeaderEdit : public DBEdit
+{
+public:
+    HeaderEdit(QWidget *parent, TDataSource *source, const QString &field, const QString &name) : DBEdit(parent)
+    {
+        setObjectName(name);
+        setDataSource(source);
+        setDataField(field);
+        showField();
+    }
+
+protected:
+    void showField() override
+    {
+        DBEdit::showField();
+        setReadOnly(true);
+    }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// The part of a repair
+
+TFrmRepairPart::TFrmRepairPart(const ListWindowDecl &decl, TDataSource *repair, int remId, QWidget *parent)
+    : TFrmKl(decl, parent), RemId(remId)
+{
+    PanelHead = new QWidget(this);
+    PanelHead->setObjectName(QStringLiteral("PanelHead"));
+    auto *g = new QGridLayout(PanelHead);
+    g->setContentsMargins(6, 6, 6, 4);
+    g->setHorizontalSpacing(6);
+    g->setVerticalSpacing(2);
+    auto field = [&](int row, int col, const QString &label, const QString &fieldName, const char *name) {
+        auto *l = new QLabel(label, PanelHead);
+        auto *e = new HeaderEdit(PanelHead, repair, fieldName, QString::fromLatin1(name));
+        l->setBuddy(e);
+        g->addWidget(l, row, col);
+        g->addWidget(e, row, col + 1);
+        return e;
+    };
+    EditNach = field(0, 0, tr("Начало"), QStringLiteral("Nach_rem"), "EditNach");
+    EditVid = field(0, 2, tr("Вид ремонта"), QStringLiteral("Вид ремонта"), "EditVid");
+    EditOtdel = field(1, 0, tr("Отдел"), QStringLiteral("Отдел"), "EditOtdel");
+    EditIzd = field(1, 2, tr("Изделие"), QStringLiteral("Изделие"), "EditIzd");
+    g->setColumnStretch(1, 1);
+    g->setColumnStretch(3, 2);
+    windowLayout()->insertWidget(0, PanelHead);
+}
+
+ListWindowDecl TFrmRepairPart::partDeclaration(const QString &name, const QString &caption, TDataSet *dataSet)
+{
+    ListWindowDecl d(name, caption, dataSet);
+    d.NavigatorButtons = DBNavigator::AllButtons();
+    d.NavigatorHints = DBNavigator::standardHints();
+    d.CloseHint.clear();
+    d.HasStatusBar = false;
+    d.KeepOpen = false;
+    d.ReadOnly = session().typeIn(Rights::ReadOnlyRepairs);
+    d.Size = QSize(560, 400);
+    return d;
+}
+
+void TFrmRepairPart::readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QString &orderBy)
+{
+    QString sql = QStringLiteral("select * from %1 where rem_id = :rem_id").arg(table);
+    if (!orderBy.isEmpty())
+        sql += QStringLiteral(" order by ") + orderBy;
+    dataSet.setSQL(sql);
+    dataSet.setUpdateTable(table);
+    dataSet.setParam(QStringLiteral(":rem_id"), remId);
+    dataSet.setFilter(QStringLiteral("rem_id=%1").arg(remId));
+    dataSet.setFiltered(true);
+}
+
+// ---------------------------------------------------------------------------------------
+// Resources of a repair
+
+TFrmOperItem::TFrmOperItem(TDataSource *repair, int remId, QWidget *parent)
+    : TFrmOperItem(std::make_unique<TDataSet>(), repair, remId, parent)
+{
+}
+
+TFrmOperItem::TFrmOperItem(std::unique_ptr<TDataSet> tbl, TDataSource *repair, int remId, QWidget *parent)
+    : TFrmRepairPart(declaration(*tbl, remId), repair, remId, parent)
+{
+    Tbl = adopt(tbl, this);
+    Tbl->OnNewRecord = [this](TDataSet &ds) { Table1NewRecord(ds); };
+}
+
+ListWindowDecl TFrmOperItem::declaration(TDataSet &tbl, int remId)
+{
+    tbl.setObjectName(QStringLiteral("Tbl"));
+    readRowsOf(tbl, QStringLiteral("rem_res"), remId, QString());
+    tbl.addField(QStringLiteral("rem_id"), FieldType::Integer).setVisible(false);
+    tbl.addField(QStringLiteral("res_id"), FieldType::Integer).setVisible(false);
+    tbl.addLookupField(QStringLiteral("Ресурс"), QStringLiteral("res_id"), dm->Tblresurs, QStringLiteral("id"),
+                       QStringLiteral("Name"), 30)
+        .setDisplayLabel(tr("Ресурс"));
+    tbl.addField(QStringLiteral("cnt"), FieldType::Float).setDisplayLabel(tr("Количество"));
+    // The unit follows from the resource: choosing a unit would choose a resource.
+    tbl.addLookupField(QStringLiteral("Ед. Изм"), QStringLiteral("res_id"), dm->Tblresurs, QStringLiteral("id"),
+                       QStringLiteral("Ed_izmer"), 12)
+        .setDisplayLabel(tr("Ед. Изм"))
+        .setReadOnly(true);
+    return partDeclaration(QStringLiteral("FrmOperItem"), tr("Комплектующие операции"), &tbl);
+}
+
+void TFrmOperItem::Table1NewRecord(TDataSet &dataSet)
+{
+    // The key of a resource line is the pair (repair, resource): nothing to allocate.
+    dataSet.FieldByName(QStringLiteral("rem_id"))->setValue(RemId);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The windows of one repair, opened from the repair history: its consumed resources
+// ("Комплектующие операции", table rem_res) and its operations ("Операции по ремонту",
+// table rem_op). Both show the repair above their list and read only that repair's rows.
+#include "lists/klfrm.h"
+
+#include <memory>
+
+class DBEdit;
+
+// What the two windows share: the header of the current repair (read-only), and the key
+// of the repair that each inserted row carries.
+class TFrmRepairPart : public TFrmKl
+{
+    Q_OBJECT
+public:
+    // `repair`: the history's data source, standing on the repair; `remId`: its key.
+    TFrmRepairPart(const ListWindowDecl &decl, TDataSource *repair, int remId, QWidget *parent);
+
+    int RemId;
+    QWidget *PanelHead;
+    DBEdit *EditNach;  // "Начало"
+    DBEdit *EditVid;   // "Вид ремонта"
+    DBEdit *EditOtdel; // "Отдел"
+    DBEdit *EditIzd;   // "Изделие"
+
+protected:
+    // The declaration both windows share: their own dataset, all ten navigator buttons with
+    // the standard hints, a close button without a hint, no status bar, read-only for the
+    // lead engineer.
+    static ListWindowDecl partDeclaration(const QString &name, const QString &caption, TDataSet *dataSet);
+    // Reads only the rows of the repair (the table is large, a repair has a few), and keeps
+    // the list's filter "rem_id=<key>" as well.
+    static void readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QString &orderBy);
+    // A dataset made before its window, freed with it (or when the window cannot open).
+    template <class T> static T *adopt(std::unique_ptr<T> &owned, QObject *window)
+    {
+        T *p = owned.release();
+        p->setParent(window);
+        return p;
+    }
+};
+
+class TFrmOperItem : public TFrmRepairPart
+{
+    Q_OBJECT
+public:
+    TFrmOperItem(TDataSource *repair, int remId, QWidget *parent = nullptr);
+
+    TDataSet *Tbl; // rem_res
+
+private:
+    TFrmOperItem(std::unique_ptr<TDataSet> tbl, TDataSource *repair, int remId, QWidget *parent);
+    static ListWindowDecl declaration(TDataSet &tbl, int remId);
+    void Table1NewRecord(TDataSet &dataSet);
+};
