@@ -4,6 +4,8 @@
 #include "register/main.h"
 
 #include "core/Seams.h"
+#include "repairs/rashrep.h"
+#include "repairs/zajaw.h"
 
 #include <QDialog>
 
@@ -23,6 +25,9 @@ QList<TFrmmain::Opener> &TFrmmain::openers()
 {
     // For example {&TFrmmain::ObrRemont, modal<TFrmOper>}, with the window's header
     // included above.
-    static QList<Opener> table = {};
+    static QList<Opener> table = {
+        {&TFrmmain::ObrZajaw, modal<TFrmZajaw>},
+        {&TFrmmain::RepRashPerPeriod, modal<TFrmRashRep>},
+    };
     return table;
 }
