@@ -14,12 +14,16 @@
 ListWindowDecl TFrmRashRep::declaration(TDataSet *query)
 {
     query->setObjectName(QStringLiteral("qry"));
-    // Grouped by name and unit as the program compares texts, on every backend.
-    query->setSQL(QStringLiteral("SELECT resurs.Name, SUM(rem_res.cnt) AS summ, resurs.Ed_izmer\n"
-                                 "FROM remont INNER JOIN\n"
-                                 "rem_res ON remont.id = rem_res.rem_id INNER JOIN\n"
-                                 "resurs ON rem_res.res_id = resurs.id\n"
-                                 "WHERE remont.Nach_rem BETWEEN :d0 AND :d1\n"
+    // Summed per resource first, so that only those sums are grouped by name and unit (as
+    // the program compares texts, on every backend). A line without quantity adds nothing;
+    // a resource with no quantity at all in the period shows an empty sum.
+    query->setSQL(QStringLiteral("SELECT resurs.Name, SUM(s.summ) AS summ, resurs.Ed_izmer\n"
+                                 "FROM (SELECT rem_res.res_id, SUM(rem_res.cnt) AS summ\n"
+                                 "      FROM remont INNER JOIN\n"
+                                 "      rem_res ON remont.id = rem_res.rem_id\n"
+                                 "      WHERE remont.Nach_rem BETWEEN :d0 AND :d1\n"
+                                 "      GROUP BY rem_res.res_id) s INNER JOIN\n"
+                                 "resurs ON s.res_id = resurs.id\n"
                                  "GROUP BY %1, %2")
                       .arg(query->russianCi(QStringLiteral("resurs.Name")),
                            query->russianCi(QStringLiteral("resurs.Ed_izmer"))));

@@ -90,6 +90,8 @@ private slots:
     void errorWhileRecomputing_data() { TestDb::addBackendRows(); }
     void errorWhileRecomputing();
     void notEditable();
+    void indexForPeriods_data() { TestDb::addBackendRows(); }
+    void indexForPeriods();
     void mainWindowOpensIt();
 };
 
@@ -290,6 +292,24 @@ void TestRashRep::notEditable()
         QCOMPARE(frm.qry->State(), DataSetState::Browse);
     }
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from rem_res")).toInt(), 1);
+}
+
+// The repairs of a period are found by an index: made with every new database, and added
+// to a database made before it when the program starts on it.
+void TestRashRep::indexForPeriods()
+{
+    TAVRELL_TEST_DB(db);
+    const QString exists = db.isPostgres()
+                               ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = 'remont_nach'")
+                               : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'remont_nach'");
+    QCOMPARE(db.scalar(exists).toInt(), 1);
+    db.query(QStringLiteral("DROP INDEX remont_nach"));
+    QCOMPARE(db.scalar(exists).toInt(), 0);
+    TAVRELL_PROGRAM(dialogs, db);
+    QCOMPARE(db.scalar(exists).toInt(), 1);
+    // Starting again changes nothing and says nothing.
+    TAVRELL_PROGRAM(again, db);
+    QCOMPARE(db.scalar(exists).toInt(), 1);
 }
 
 // "Расход материалов" opens the window modally for every type.
