@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real program under a virtual X server at 1366x768 in a fresh program folder,
 # creates the local database on the first run, logs in as the seeded administrator and
-# takes screenshots of the login dialog, the main window and the item editor.
+# takes screenshots of the login dialog, the main window, the item editor, the requests and
+# the consumption report.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -78,6 +79,29 @@ xdotool key ctrl+n
 editor=$(wait_window "Добавить позицию")
 focus "$editor"
 import -window root "$out/editor.png"
+xdotool key Escape
+sleep 0.5
+# The requests (the seeded ones in their states' colours) and the consumption report: the
+# first and the last entry of the fourth menu, "Обработка", reached from the keyboard.
+processing_menu() {
+  focus "$main"
+  xdotool key alt
+  sleep 0.3
+  xdotool key Right Right Right Down
+  sleep 0.5
+}
+processing_menu
+xdotool key Return
+requests=$(wait_window "Заявки")
+focus "$requests"
+import -window root "$out/requests.png"
+xdotool key Escape
+sleep 0.5
+processing_menu
+xdotool key Up Return
+consumption=$(wait_window "Сумма израсходованных средств")
+focus "$consumption"
+import -window root "$out/consumption.png"
 xdotool key Escape
 sleep 0.5
 focus "$main"

@@ -35,7 +35,7 @@ ListWindowDecl TFrmZajaw::declaration()
     ListWindowDecl d(QStringLiteral("FrmZajaw"), tr("Заявки"), dm->Tblzajav,
                      {ListColumn(QStringLiteral("Data")), ListColumn(QStringLiteral("Opis")),
                       ListColumn(QStringLiteral("Изделие")), ListColumn(QStringLiteral("Состояние"))});
-    d.Size = QSize(720, 520);
+    d.Size = QSize(900, 560);
     return d;
 }
 
@@ -43,7 +43,8 @@ TFrmZajaw::TFrmZajaw(QWidget *parent) : TFrmKl(declaration(), parent)
 {
     BtnCard = addToolButton(ListButton(QStringLiteral("BtnCard"), tr("Печать карточки"),
                                        [this](TFrmKl &) { BtnCardClick(); },
-                                       style()->standardIcon(QStyle::SP_FileIcon))
+                                       QIcon::fromTheme(QStringLiteral("document-print"),
+                                                        style()->standardIcon(QStyle::SP_FileIcon)))
                                 .at(ToolPlace::BeforeClose)
                                 .enabledWhen(ListButton::hasRows));
 
@@ -75,11 +76,10 @@ void TFrmZajaw::buildTabs()
 
     PageControl1 = new QTabWidget(Splitter1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setTabPosition(QTabWidget::South);
     Splitter1->addWidget(PageControl1);
     Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 0);
-    Splitter1->setSizes({360, 130});
+    Splitter1->setSizes({380, 140});
 
     auto bind = [this](auto *editor, const char *name, const char *field) {
         editor->setObjectName(QString::fromLatin1(name));

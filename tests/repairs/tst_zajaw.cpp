@@ -412,7 +412,16 @@ void TestZajaw::pendingEditOnClose()
     {
         TFrmZajaw frm;
         frm.show();
-        QVERIFY(dm->Tblzajav->Locate(QStringLiteral("id"), 6));
+        QVERIFY(chooseState(frm, 7, Suspended));
+        frm.BtnClose->click();
+        QVERIFY(!frm.isVisible());
+    }
+    QCOMPARE(db.scalar(QStringLiteral("select State from zajav where id = 7")).toInt(), 2);
+    QCOMPARE(dm->Tblzajav->State(), DataSetState::Browse);
+    {
+        // With a filter chosen too.
+        TFrmZajaw frm;
+        frm.show();
         frm.Combofilter->setCurrentIndex(1);
         QVERIFY(dm->Tblzajav->Locate(QStringLiteral("id"), 6));
         // Typed and not yet left: the editor's text counts.
@@ -440,7 +449,7 @@ void TestZajaw::pendingEditOnClose()
     frm.show();
     QVERIFY(dm->Tblzajav->Locate(QStringLiteral("id"), 7));
     db.query(QStringLiteral("delete from zajav where id = 7"));
-    QVERIFY(chooseState(frm, 7, Suspended));
+    QVERIFY(chooseState(frm, 7, Open));
     frm.BtnClose->click();
     QVERIFY(frm.isVisible());
     QCOMPARE(dialogs.messages.size(), 1);
