@@ -9,6 +9,7 @@
 #include "export/sg2word.h"
 
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSplitter>
@@ -136,7 +137,6 @@ QColor TFrmZajaw::stateColor(const QVariant &state)
 void TFrmZajaw::DsLocDataChange(TField *field)
 {
     TFrmKl::DsLocDataChange(field);
-    // BtnCard follows its rule (the list has rows) after every change.
     // The closing stamp: each setting of the state to "Закрыта" adds one, into the request
     // being edited, so that it is saved or cancelled with the edit.
     if (!field || field->FieldName() != QLatin1String("State") || field->isNull() || field->AsInteger() != 0)
@@ -149,6 +149,16 @@ void TFrmZajaw::CheckFClick()
 {
     TDataSet *ds = DsLoc->DataSet();
     const int position = Combofilter->currentIndex();
+    // A changed request is saved before the list changes; one the database refuses stays in
+    // editing, and the choice goes back to the filter the list still has.
+    try {
+        ds->CheckBrowseMode();
+    } catch (...) {
+        const QSignalBlocker blocker(Combofilter);
+        Combofilter->setCurrentIndex(m_filterPosition);
+        throw;
+    }
+    m_filterPosition = position;
     if (position > 0 && position < int(std::size(FilterTexts)))
         ds->setFilter(QString::fromLatin1(FilterTexts[position]));
     ds->setFiltered(position > 0);

@@ -47,4 +47,6 @@ private:
     void FormClose();
     // Stores what the user typed into a bound editor and has not yet left.
     bool commitEditors();
+
+    int m_filterPosition = 0;  // the choice the list is filtered by
 };

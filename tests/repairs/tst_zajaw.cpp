@@ -450,10 +450,16 @@ void TestZajaw::pendingEditOnClose()
     QVERIFY(dm->Tblzajav->Locate(QStringLiteral("id"), 7));
     db.query(QStringLiteral("delete from zajav where id = 7"));
     QVERIFY(chooseState(frm, 7, Open));
+    // Choosing a filter saves first: refused, the choice stays with the list's filter.
+    frm.Combofilter->setCurrentIndex(2);
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(frm.Combofilter->currentIndex(), 0);
+    QVERIFY(!dm->Tblzajav->Filtered());
+    QCOMPARE(dm->Tblzajav->State(), DataSetState::Edit);
     frm.BtnClose->click();
     QVERIFY(frm.isVisible());
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Ошибка"));
+    QCOMPARE(dialogs.messages.size(), 2);
+    QCOMPARE(dialogs.messages.at(1).caption, QStringLiteral("Ошибка"));
     QCOMPARE(dm->Tblzajav->State(), DataSetState::Edit);
     // Cancelled by the user, the window closes.
     frm.DBNavigator1->BtnClick(DBNavigator::Cancel);
