@@ -3,7 +3,7 @@
 # creates the local database on the first run, logs in as the seeded administrator and
 # takes screenshots of the login dialog, the main window, the item editor, the departments,
 # the users and the archive window after one archive, the repair history with its search
-# panel open and the operations of a repair.
+# panel open, the operations of a repair, the requests and the consumption report.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -128,6 +128,29 @@ import -window root "$out/operations.png"
 xdotool key Escape
 sleep 0.5
 focus "$history"
+xdotool key Escape
+sleep 0.5
+# The requests (the seeded ones in their states' colours) and the consumption report: the
+# first and the last entry of the fourth menu, "Обработка", reached from the keyboard.
+processing_menu() {
+  focus "$main"
+  xdotool key alt
+  sleep 0.3
+  xdotool key Right Right Right Down
+  sleep 0.5
+}
+processing_menu
+xdotool key Return
+requests=$(wait_window "Заявки")
+focus "$requests"
+import -window root "$out/requests.png"
+xdotool key Escape
+sleep 0.5
+processing_menu
+xdotool key Up Return
+consumption=$(wait_window "Сумма израсходованных средств")
+focus "$consumption"
+import -window root "$out/consumption.png"
 xdotool key Escape
 sleep 0.5
 focus "$main"

@@ -8,6 +8,8 @@
 #include "admin/users.h"
 #include "core/Seams.h"
 #include "repairs/oper.h"
+#include "repairs/rashrep.h"
+#include "repairs/zajaw.h"
 
 #include <QDialog>
 
@@ -50,6 +52,8 @@ QList<TFrmmain::Opener> &TFrmmain::openers()
         {&TFrmmain::FileLogView, modal<TFrmLogList>},
         {&TFrmmain::Arhive, modal<TFrmArchive>},
         {&TFrmmain::ObrRemont, modal<TFrmOper>},
+        {&TFrmmain::ObrZajaw, modal<TFrmZajaw>},
+        {&TFrmmain::RepRashPerPeriod, modal<TFrmRashRep>},
     };
     return table;
 }

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 
 Tdm *dm = nullptr;
 
@@ -141,6 +142,8 @@ Tdm::Outcome Tdm::startUp()
         return Outcome::Exit;
     }
 
+    addMissingIndexes();
+
     // 7. Remember the server.
     if (firstRun && !rememberServer(server))
         return Outcome::Exit;
@@ -158,6 +161,19 @@ bool Tdm::rememberServer(const QString &server)
         ErrorBox(tr("Не удалось сохранить настройки: %1").arg(e.message()));
         m_exitCode = 1;
         return false;
+    }
+}
+
+void Tdm::addMissingIndexes()
+{
+    // Only speed depends on them: a user who may not make one (not the owner of a shared
+    // database), or a database busy with another copy, works on without.
+    static const char *const statements[] = {
+        "CREATE INDEX IF NOT EXISTS remont_nach ON remont (Nach_rem, id)",
+    };
+    for (const char *sql : statements) {
+        QSqlQuery q(connection());
+        q.exec(QString::fromLatin1(sql));
     }
 }
 

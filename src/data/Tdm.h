@@ -84,6 +84,8 @@ private:
     Outcome startUp();
     // Writes [main] server; on failure tells the user and sets the exit code.
     bool rememberServer(const QString &server);
+    // Adds to a database made by an earlier version the indexes its creation script now makes.
+    void addMissingIndexes();
     void execProc(TStoredProc &proc);
 
     std::unique_ptr<IniFile> m_settings;

@@ -26,8 +26,14 @@ QSqlQuery TDataSet::runSelect()
     QSqlQuery q(db);
     q.setForwardOnly(true);
     Backend::prepare(q, sql);
-    for (const auto &p : m_params)
-        q.bindValue(p.first, p.second);
+    const Backend *b = backend();
+    for (const auto &p : m_params) {
+        // A date is compared with the column as the backend stores dates.
+        if (b && p.second.metaType().id() == QMetaType::QDateTime)
+            q.bindValue(p.first, b->toDb(p.second.toDateTime()));
+        else
+            q.bindValue(p.first, p.second);
+    }
     Backend::exec(q);
     return q;
 }

@@ -98,6 +98,9 @@ struct ListWindowDecl {
     bool GridEditable = true;
     // The dataset stays open when the window closes (the data module's shared tables do).
     bool KeepOpen = true;
+    // The template opens the dataset with the window; a window whose query needs its
+    // parameters set first opens it itself.
+    bool OpenOnCreate = true;
     // The one-panel status bar "Всего %d запись(сей)".
     bool HasStatusBar = true;
 };

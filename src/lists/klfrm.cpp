@@ -188,7 +188,7 @@ void TFrmKl::done(int result)
 
 void TFrmKl::FormCreate()
 {
-    if (TDataSet *ds = DsLoc->DataSet())
+    if (TDataSet *ds = DsLoc->DataSet(); ds && m_decl.OpenOnCreate)
         ds->Open();
     grid->setFont(TDBGrid::mainGridFont());
 }

@@ -322,6 +322,9 @@ CREATE UNIQUE INDEX remont0 ON remont (id)
 GO
 CREATE INDEX remont_ix ON remont (kod_izd, kod_vida)
 GO
+/* the repairs begun in a period, with their keys, without reading the table */
+CREATE INDEX remont_nach ON remont (nach_rem, id)
+GO
 CREATE UNIQUE INDEX resurs0 ON resurs (id)
 GO
 CREATE UNIQUE INDEX vidu0 ON vidu (id)

@@ -358,6 +358,9 @@ CREATE UNIQUE INDEX remont0 ON remont (id)
 GO
 CREATE INDEX remont_ix ON remont (Kod_izd, Kod_vida)
 GO
+/* the repairs begun in a period, with their keys, without reading the table */
+CREATE INDEX remont_nach ON remont (Nach_rem, id)
+GO
 CREATE UNIQUE INDEX resurs0 ON resurs (id)
 GO
 CREATE UNIQUE INDEX vidu0 ON vidu (id)

@@ -1,0 +1,112 @@
+#include "repairs/rashrep.h"
+
+#include "core/Guard.h"
+#include "core/MsgBox.h"
+#include "core/Seams.h"
+#include "export/MSWord.h"
+#include "export/sg2word.h"
+
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+ListWindowDecl TFrmRashRep::declaration(TDataSet *query)
+{
+    query->setObjectName(QStringLiteral("qry"));
+    // Summed per resource first, so that only those sums are grouped by name and unit (as
+    // the program compares texts, on every backend). A line without quantity adds nothing;
+    // a resource with no quantity at all in the period shows an empty sum.
+    query->setSQL(QStringLiteral("SELECT resurs.Name, SUM(s.summ) AS summ, resurs.Ed_izmer\n"
+                                 "FROM (SELECT rem_res.res_id, SUM(rem_res.cnt) AS summ\n"
+                                 "      FROM remont INNER JOIN\n"
+                                 "      rem_res ON remont.id = rem_res.rem_id\n"
+                                 "      WHERE remont.Nach_rem BETWEEN :d0 AND :d1\n"
+                                 "      GROUP BY rem_res.res_id) s INNER JOIN\n"
+                                 "resurs ON s.res_id = resurs.id\n"
+                                 "GROUP BY %1, %2")
+                      .arg(query->russianCi(QStringLiteral("resurs.Name")),
+                           query->russianCi(QStringLiteral("resurs.Ed_izmer"))));
+    query->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Название"));
+    query->addField(QStringLiteral("Ed_izmer"), FieldType::String, 12).setDisplayLabel(tr("Ед. изм."));
+    query->addField(QStringLiteral("summ"), FieldType::Float).setDisplayLabel(tr("Израсходовано")).setReadOnly(true);
+
+    ListWindowDecl d(QStringLiteral("FrmRashRep"), tr("Сумма израсходованных средств"), query);
+    d.Size = QSize(560, 400);
+    d.ReadOnly = true;
+    d.GridEditable = false;
+    d.KeepOpen = false;
+    // The period is set first; then the window runs the query itself.
+    d.OpenOnCreate = false;
+    return d;
+}
+
+TFrmRashRep::TFrmRashRep(QWidget *parent) : TFrmKl(declaration(new TDataSet), parent)
+{
+    qry = DsLoc->DataSet();
+    qry->setParent(this);
+
+    Panel2 = new QWidget(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    auto *row = new QHBoxLayout(Panel2);
+    row->setContentsMargins(4, 2, 4, 4);
+    auto *from = new QLabel(QStringLiteral("C"), Panel2);  // a Latin C, as the window always showed
+    from->setObjectName(QStringLiteral("Label1"));
+    auto *to = new QLabel(tr("По"), Panel2);
+    to->setObjectName(QStringLiteral("Label2"));
+    d0 = new QDateEdit(Panel2);
+    d0->setObjectName(QStringLiteral("d0"));
+    d1 = new QDateEdit(Panel2);
+    d1->setObjectName(QStringLiteral("d1"));
+    for (QDateEdit *d : {d0, d1}) {
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(DateText::shortDateFormat());
+        d->setMinimumWidth(110);
+    }
+    from->setBuddy(d0);
+    to->setBuddy(d1);
+    row->addWidget(from);
+    row->addWidget(d0);
+    row->addSpacing(8);
+    row->addWidget(to);
+    row->addWidget(d1);
+    row->addStretch();
+    windowLayout()->insertWidget(windowLayout()->indexOf(Panel1) + 1, Panel2);
+
+    // Opening: the font is the template's; then today and one calendar month back.
+    const QDate today = Seams::today().date();
+    {
+        const QSignalBlocker b0(d0), b1(d1);
+        d1->setDate(today);
+        d0->setDate(monthBefore(today));
+    }
+    Guard::run([this] { d0Change(); });
+    for (QDateEdit *d : {d0, d1})
+        Guard::connect(d, &QDateEdit::dateChanged, this, [this](QDate) { d0Change(); });
+}
+
+QDate TFrmRashRep::monthBefore(const QDate &today) { return today.addMonths(-1); }
+
+void TFrmRashRep::d0Change()
+{
+    // A failed run leaves the list closed (empty) until the next change of a date.
+    qry->Close();
+    qry->setParam(QStringLiteral("d0"), QDateTime(d0->date(), QTime(0, 0)));
+    qry->setParam(QStringLiteral("d1"), QDateTime(d1->date(), QTime(0, 0)));
+    qry->Open();
+}
+
+void TFrmRashRep::BtnRepClick()
+{
+    TMSWord word;
+    if (!word.Open()) {
+        ErrorBox(tr("Не могу открыть msWord"));
+        return;
+    }
+    auto day = [](const QDate &d) { return DateText::format(QDateTime(d, QTime(0, 0))); };
+    word.NewDocument();
+    word.InsertTitle(windowTitle() + QLatin1Char('\r'));
+    word.InsertTitle(tr("На период с %1 по %2").arg(day(d0->date()), day(d1->date())) + QLatin1Char('\r'));
+    GridToWord(grid, qry, word, true);
+    word.Show();
+}
