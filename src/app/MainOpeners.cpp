@@ -3,9 +3,12 @@
 // added by one row: the action whose handler opens it, and how it opens.
 #include "register/main.h"
 
+#include "admin/find.h"
+
 #include "core/Seams.h"
 
 #include <QDialog>
+#include <QPointer>
 
 namespace {
 
@@ -17,12 +20,31 @@ void modal(TFrmmain &main)
     Seams::dialogs().exec(window);
 }
 
+// The search window is the one exception: not modal, one for the whole run; the grid
+// highlights its results while it is visible.
+void fulltextFind(TFrmmain &main)
+{
+    main.SearchResultHas = [](int id) {
+        const TFrmFind *find = FindWindow();
+        return find && find->highlights(id);
+    };
+    ShowFindWindow(main.Qry);
+    QPointer<QWidget> grid = main.Grid->viewport();
+    FindWindow()->OnHighlightChange = [grid] {
+        if (grid)
+            grid->update();
+    };
+    grid->update();
+}
+
 }  // namespace
 
 QList<TFrmmain::Opener> &TFrmmain::openers()
 {
     // For example {&TFrmmain::ObrRemont, modal<TFrmOper>}, with the window's header
     // included above.
-    static QList<Opener> table = {};
+    static QList<Opener> table = {
+        {&TFrmmain::FulltextFind, fulltextFind},
+    };
     return table;
 }
