@@ -61,6 +61,8 @@ public:
     // How the last search ran (for the tests and the benchmark).
     enum class Scan { None, All, Narrowed, Whole };
     Scan lastScan() const { return m_lastScan; }
+    // The next search scans afresh, as the first keystroke of a new text does (benchmark).
+    void forgetLastSearch() { m_lastVersion = ~quint64(0); }
     // Builds the text now when it is not current (opening the window early, benchmarks).
     void prepare();
     // The folded text of all rows, one after the other (benchmark: the plain scan).
