@@ -2,6 +2,7 @@
 
 #include "export/StrTools.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <algorithm>
 #include <cstring>
@@ -31,12 +32,16 @@ FindIndex::FindIndex(TDataSet *dataSet) : QObject(dataSet), m_ds(dataSet)
 {
     setObjectName(QStringLiteral("FindIndex"));
     // Every change of the rows reaches the text before the next search: one row at once,
-    // everything at the next search.
+    // everything afresh when every row may have changed.
     connect(dataSet, &TDataSet::modelReset, this, &FindIndex::invalidate);
     connect(dataSet, &TDataSet::allRowsChanged, this, &FindIndex::invalidate);
-    connect(dataSet, &TDataSet::rowInserted, this, &FindIndex::rowChangedAt);
+    connect(dataSet, &TDataSet::rowInserted, this, &FindIndex::rowInsertedAt);
     connect(dataSet, &TDataSet::rowChanged, this, &FindIndex::rowChangedAt);
     connect(dataSet, &TDataSet::rowAboutToBeRemoved, this, &FindIndex::rowAboutToGo);
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(0);
+    connect(&m_idle, &QTimer::timeout, this, [this] { buildMore(false); });
+    m_idle.start();
 }
 
 FindIndex *FindIndex::of(TDataSet *dataSet)
@@ -46,7 +51,44 @@ FindIndex *FindIndex::of(TDataSet *dataSet)
     return new FindIndex(dataSet);
 }
 
-QString FindIndex::fold(const QString &text) { return QLocale().toUpper(text); }
+namespace {
+
+// Whether upper-casing depends on the language beyond the common rules (dotted and dotless i).
+bool upperByLanguage()
+{
+    const QLocale::Language l = QLocale().language();
+    return l == QLocale::Turkish || l == QLocale::Azerbaijani || l == QLocale::Lithuanian;
+}
+
+// Appends the folded text of a field as UTF-8. Texts of plain ASCII (numbers, dates, most
+// models and series) are folded here byte by byte, the rest by the Unicode rules.
+void appendFolded(QByteArray &buf, const QString &text, bool byLanguage)
+{
+    const QChar *p = text.constData();
+    const qsizetype n = text.size();
+    bool ascii = true;
+    for (qsizetype i = 0; i < n && ascii; ++i)
+        ascii = p[i].unicode() < 0x80 && !(byLanguage && p[i] == QLatin1Char('i'));
+    if (!ascii) {
+        buf += (byLanguage ? QLocale().toUpper(text) : text.toUpper()).toUtf8();
+        return;
+    }
+    const qsizetype at = buf.size();
+    buf.resize(at + n);
+    char *out = buf.data() + at;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = char(p[i].unicode());
+        out[i] = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    }
+}
+
+}  // namespace
+
+QString FindIndex::fold(const QString &text)
+{
+    // The user's language; for all but a few the common Unicode rules are the same and faster.
+    return upperByLanguage() ? QLocale().toUpper(text) : text.toUpper();
+}
 
 QStringList FindIndex::words(const QString &text)
 {
@@ -82,42 +124,62 @@ QString FindIndex::resultText(const FindResult &r, const QStringList &fieldNames
 
 void FindIndex::invalidate()
 {
+    m_started = false;
     m_built = false;
     m_ranksCurrent = false;
     ++m_version;
+    m_idle.start();
+}
+
+int FindIndex::recordEnd(int rowIndex) const
+{
+    const size_t n = size_t(m_fields.size());
+    return n ? m_fieldEnd[size_t(rowIndex) * n + n - 1] + 1 : m_start[size_t(rowIndex)];
 }
 
 void FindIndex::rowChangedAt(int position)
 {
     ++m_version;
-    m_ranksCurrent = false;
-    if (!m_built || !m_ds)
+    if (!m_started || !m_ds)
         return;
     const int row = m_ds->rowIndexAt(position);
-    if (row < 0)
-        return;
-    if (row < int(m_start.size()) && m_start[size_t(row)] >= 0) {
-        const int n = int(m_fields.size());
-        const int start = m_start[size_t(row)];
-        m_dead += n ? m_fieldEnd[size_t(row) * size_t(n) + size_t(n - 1)] + 1 - start : 0;
-    }
+    if (!inBuffer(row))
+        return;  // not folded yet: the build comes to it
+    m_dead += recordEnd(row) - m_start[size_t(row)];
     appendRow(row);
-    if (m_dead > 1024 * 1024 && m_dead > m_buf.size() / 2)
+    if (m_built && m_dead > 1024 * 1024 && m_dead > m_buf.size() / 2)
         compact();
+}
+
+void FindIndex::rowInsertedAt(int position)
+{
+    ++m_version;
+    m_ranksCurrent = false;
+    if (!m_started || !m_ds)
+        return;
+    if (!m_built) {
+        // The positions the build walks have moved.
+        invalidate();
+        return;
+    }
+    const int row = m_ds->rowIndexAt(position);
+    if (row >= 0)
+        appendRow(row);
 }
 
 void FindIndex::rowAboutToGo(int position)
 {
     ++m_version;
     m_ranksCurrent = false;
-    if (!m_built || !m_ds)
+    if (!m_started || !m_ds)
         return;
     const int row = m_ds->rowIndexAt(position);
-    if (row >= 0 && row < int(m_start.size()) && m_start[size_t(row)] >= 0) {
-        const int n = int(m_fields.size());
-        m_dead += n ? m_fieldEnd[size_t(row) * size_t(n) + size_t(n - 1)] + 1 - m_start[size_t(row)] : 0;
+    if (inBuffer(row)) {
+        m_dead += recordEnd(row) - m_start[size_t(row)];
         m_start[size_t(row)] = -1;
     }
+    if (!m_built)
+        invalidate();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -130,11 +192,11 @@ void FindIndex::appendRow(int rowIndex)
         m_start.resize(size_t(rowIndex) + 1, -1);
         m_fieldEnd.resize(m_start.size() * n, 0);
     }
-    const QLocale locale;
+    const bool byLanguage = upperByLanguage();
     TDataSet::ActiveRow active(m_ds, rowIndex);
     const int start = int(m_buf.size());
     for (size_t f = 0; f < n; ++f) {
-        m_buf += locale.toUpper(m_fields[int(f)]->AsString()).toUtf8();
+        appendFolded(m_buf, m_fields[int(f)]->AsString(), byLanguage);
         m_fieldEnd[size_t(rowIndex) * n + f] = int(m_buf.size());
         m_buf += '\0';
     }
@@ -143,14 +205,10 @@ void FindIndex::appendRow(int rowIndex)
     m_segRow.push_back(rowIndex);
 }
 
-void FindIndex::ensureBuilt()
+void FindIndex::startBuild()
 {
-    if (m_built)
-        return;
     m_fields.clear();
     m_id = nullptr;
-    if (!m_ds)
-        return;
     for (TField *f : m_ds->Fields()) {
         if (isIdField(f))
             m_id = m_id ? m_id : f;
@@ -167,12 +225,49 @@ void FindIndex::ensureBuilt()
     m_segStart.clear();
     m_segRow.clear();
     m_dead = 0;
-    const int count = m_ds->Active() ? m_ds->RecordCount() : 0;
-    for (int pos = 0; pos < count; ++pos)
-        appendRow(m_ds->rowIndexAt(pos));
-    m_built = true;
+    m_next = 0;
+    m_started = true;
+    m_built = false;
     m_ranksCurrent = false;
+}
+
+void FindIndex::buildMore(bool all)
+{
+    if (m_built || !m_ds)
+        return;
+    if (!m_started) {
+        if (!all) {
+            // Not while the list is closed or a row is being written: the next search builds.
+            if (!m_ds->Active() || m_ds->isEditing() || m_ds->Fields().isEmpty())
+                return;
+            try {
+                startBuild();
+            } catch (const TavrellError &) {
+                return;  // said by the search that needs it
+            }
+        } else {
+            startBuild();
+        }
+    }
+    const int count = m_ds->Active() ? m_ds->RecordCount() : 0;
+    QElapsedTimer slice;
+    slice.start();
+    while (m_next < count) {
+        appendRow(m_ds->rowIndexAt(m_next++));
+        // A slice short enough not to be felt between two keystrokes.
+        if (!all && (m_next & 15) == 0 && slice.elapsed() >= 8) {
+            m_idle.start();
+            return;
+        }
+    }
+    m_built = true;
     ++m_version;
+}
+
+void FindIndex::ensureBuilt()
+{
+    if (!m_built)
+        buildMore(true);
 }
 
 void FindIndex::prepare() { ensureBuilt(); }
@@ -208,7 +303,7 @@ void FindIndex::compact()
 
 QString FindIndex::foldedField(int rowIndex, int field) const
 {
-    if (!m_built || rowIndex < 0 || size_t(rowIndex) >= m_start.size() || m_start[size_t(rowIndex)] < 0)
+    if (!inBuffer(rowIndex))
         return QString();
     const size_t n = size_t(m_fields.size());
     const size_t at = size_t(rowIndex) * n + size_t(field);
@@ -271,6 +366,32 @@ bool FindIndex::matchRow(int rowIndex, const QVector<QByteArray> &words, FindRes
     return true;
 }
 
+int FindIndex::leadWord(const QVector<QByteArray> &words) const
+{
+    // The word met least often in samples spread over the text (a common word makes many
+    // candidates); the longest of equals.
+    constexpr qsizetype Samples = 16, SampleSize = 16 * 1024;
+    const qsizetype step = qMax(SampleSize, m_buf.size() / Samples);
+    int lead = 0;
+    qsizetype leadHits = -1;
+    for (int i = 0; i < words.size(); ++i) {
+        const QByteArray &w = words[i];
+        qsizetype hits = 0;
+        for (qsizetype at = 0; at < m_buf.size() && (leadHits < 0 || hits <= leadHits); at += step) {
+            const char *b = m_buf.constData() + at;
+            const qsizetype n = qMin(SampleSize, m_buf.size() - at);
+            for (const char *from = b; (from = findBytes(from, n - (from - b), w)); from += qMax<qsizetype>(1, w.size()))
+                if (++hits > leadHits && leadHits >= 0)
+                    break;
+        }
+        if (leadHits < 0 || hits < leadHits || (hits == leadHits && w.size() > words[lead].size())) {
+            lead = i;
+            leadHits = hits;
+        }
+    }
+    return lead;
+}
+
 QVector<FindResult> FindIndex::search(const QStringList &words)
 {
     QVector<FindResult> out;
@@ -304,17 +425,18 @@ QVector<FindResult> FindIndex::search(const QStringList &words)
             rows.push_back(m_ds->rowIndexAt(pos));
         m_lastScan = Scan::All;
     } else {
-        // The whole text is scanned for the longest word; each row it is found in is a
-        // candidate, the other words are checked in the candidates only.
-        const QByteArray &lead =
-            *std::max_element(utf8.begin(), utf8.end(), [](const QByteArray &a, const QByteArray &b) { return a.size() < b.size(); });
+        // The whole text is scanned for one word; each row it is found in is a candidate, the
+        // other words are checked in the candidates only, before the scanned one is named.
+        const int lead = leadWord(utf8);
+        utf8.move(lead, utf8.size() - 1);
+        const QByteArray &leadText = utf8.last();
         const char *b = m_buf.constData();
         const qsizetype size = m_buf.size();
         const size_t segs = m_segStart.size();
         size_t seg = 0;
         qsizetype from = 0;
         while (from < size) {
-            const char *hit = findBytes(b + from, size - from, lead);
+            const char *hit = findBytes(b + from, size - from, leadText);
             if (!hit)
                 break;
             const int off = int(hit - b);

@@ -7,7 +7,8 @@
 // of every record at each keystroke is far too slow for a large list, so the index keeps
 // each row's fields upper-cased once, as UTF-8 in one buffer, and follows the dataset's
 // changes row by row (an edit, an insertion, a deletion) or wholly (opening, sorting,
-// filtering, a lookup's directory changed). A keystroke scans that buffer for one word and
+// filtering, a lookup's directory changed). The text is folded a slice at a time while the
+// program waits for the user, and at once when a search needs it. A keystroke scans that buffer for one word and
 // checks the other words only in the rows it found; a keystroke that only narrows the last
 // search checks only the last results.
 #include "db/TDataSet.h"
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 #include <bitset>
 #include <vector>
@@ -31,8 +33,8 @@ struct FindResult {
 class FindIndex : public QObject {
     Q_OBJECT
 public:
-    // Lives as long as the dataset (its child); builds its text at the first search.
-    // Raises TavrellError when the dataset has no `id` field or too many fields to name.
+    // Lives as long as the dataset (its child). Raises TavrellError, at the first search,
+    // when the dataset has no `id` field or too many fields to name.
     explicit FindIndex(TDataSet *dataSet);
     // The dataset's index, made on first use.
     static FindIndex *of(TDataSet *dataSet);
@@ -65,6 +67,7 @@ public:
     void forgetLastSearch() { m_lastVersion = ~quint64(0); }
     // Builds the text now when it is not current (opening the window early, benchmarks).
     void prepare();
+    bool isBuilt() const { return m_built; }
     // The folded text of all rows, one after the other (benchmark: the plain scan).
     const QByteArray &buffer() const { return m_buf; }
     // The folded text of the field of a storage row, as the index holds it now.
@@ -73,11 +76,23 @@ public:
 private:
     void invalidate();
     void rowChangedAt(int position);
+    void rowInsertedAt(int position);
     void rowAboutToGo(int position);
     void ensureBuilt();
+    // Starts the text afresh, empty.
+    void startBuild();
+    // Folds rows from where the build stands: all of them, or for a slice of time.
+    void buildMore(bool all);
+    bool inBuffer(int rowIndex) const
+    {
+        return rowIndex >= 0 && size_t(rowIndex) < m_start.size() && m_start[size_t(rowIndex)] >= 0;
+    }
+    int recordEnd(int rowIndex) const;
     void ensureRanks();
     void appendRow(int rowIndex);
     void compact();
+    // The word to scan the whole text for (its index in `words`).
+    int leadWord(const QVector<QByteArray> &words) const;
     // Checks every word in a row; fills the fields of `r` and returns true when all are found.
     bool matchRow(int rowIndex, const QVector<QByteArray> &words, FindResult &r) const;
 
@@ -92,7 +107,10 @@ private:
     // Rows in the order their text was written, for going from an offset to its row.
     std::vector<int> m_segStart, m_segRow;
     qsizetype m_dead = 0;  // bytes of rows written again or gone
-    bool m_built = false;
+    bool m_started = false;  // the text holds the rows before m_next
+    int m_next = 0;          // the position the build goes on from
+    bool m_built = false;    // ... and every row
+    QTimer m_idle;           // folds the next slice while the program waits
 
     std::vector<int> m_rank;  // by storage row: position in the dataset's order
     bool m_ranksCurrent = false;
