@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real program under a virtual X server at 1366x768 in a fresh program folder,
 # creates the local database on the first run, logs in as the seeded administrator and
-# takes screenshots of the login dialog, the main window and the item editor.
+# takes screenshots of the login dialog, the main window, the item editor and the search
+# window.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -80,6 +81,16 @@ focus "$editor"
 import -window root "$out/editor.png"
 xdotool key Escape
 sleep 0.5
+focus "$main"
+# The search window (Ctrl+F) with a two-word search and its list open, over the main
+# window with the found rows highlighted.
+xdotool key ctrl+f
+find=$(wait_window "Поиск")
+focus "$find"
+xdotool type --delay 50 "hp принтер"
+xdotool key Tab space
+sleep 0.5
+import -window root "$out/find.png"
 focus "$main"
 xdotool key alt+F4
 wait "$app" || true

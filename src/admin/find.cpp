@@ -64,6 +64,8 @@ TFrmFind::TFrmFind(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStays
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Edit1 = new QLineEdit(Panel1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
+    // Typing goes to the text box whenever the window has the keyboard.
+    setFocusProxy(Edit1);
     btn = new QToolButton(Panel1);
     btn->setObjectName(QStringLiteral("btn"));
     btn->setCheckable(true);
@@ -231,13 +233,15 @@ TFrmFind *FindWindow() { return s_window; }
 
 void DestroyFindWindow() { delete s_window.data(); }
 
-void ShowFindWindow(TDataSet *dataSet)
+void ShowFindWindow(TDataSet *dataSet, QWidget *owner)
 {
+    if (s_window && s_window->parentWidget() != owner)
+        s_window->setParent(owner, s_window->windowFlags());
     if (!s_window) {
-        s_window = new TFrmFind();
+        s_window = new TFrmFind(owner);
         static bool routineAdded = false;
         if (!routineAdded) {
-            // The application owns it: it goes before the application does.
+            // Without an owner it goes before the application does.
             qAddPostRoutine(DestroyFindWindow);
             routineAdded = true;
         }

@@ -78,8 +78,10 @@ private:
 
 // Creates the window on its first call (it lives until the program ends), makes the record
 // set the one to search and shows the window, not modally; later calls show it again with
-// its text and results as they were.
-void ShowFindWindow(TDataSet *dataSet);
+// its text and results as they were. `owner`: the window it serves (the main window), which
+// runs modally for the whole working time: the search window must belong to it to take
+// input, and goes with it.
+void ShowFindWindow(TDataSet *dataSet, QWidget *owner = nullptr);
 // The window; null before the first ShowFindWindow.
 TFrmFind *FindWindow();
 // Destroys the window (at the program's end; tests start afresh with it).

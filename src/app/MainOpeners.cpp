@@ -28,7 +28,7 @@ void fulltextFind(TFrmmain &main)
         const TFrmFind *find = FindWindow();
         return find && find->highlights(id);
     };
-    ShowFindWindow(main.Qry);
+    ShowFindWindow(main.Qry, &main);
     QPointer<QWidget> grid = main.Grid->viewport();
     FindWindow()->OnHighlightChange = [grid] {
         if (grid)

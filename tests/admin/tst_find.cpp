@@ -28,6 +28,7 @@ private slots:
     void searchFindsAndNames_data();
     void searchFindsAndNames();
     void windowAsItOpens();
+    void takesInputOverTheModalMainWindow();
     void noResultAndClearing_data() { TestDb::addBackendRows(); }
     void noResultAndClearing();
     void resultClickMovesTheList();
@@ -203,6 +204,25 @@ void TestFind::windowAsItOpens()
     QCOMPARE(f->ListItems->rowCount(), 3);
     // The quick find's text is its own.
     QVERIFY(w.Edit->text().isEmpty());
+}
+
+void TestFind::takesInputOverTheModalMainWindow()
+{
+    // The main window runs application-modal for the whole working time.
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    w.setWindowModality(Qt::ApplicationModal);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    TFrmFind *f = search(w, QStringLiteral("canon"));
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    // Clicks as the window system delivers them, where a modal window blocks the others.
+    QTest::mouseClick(f->windowHandle(), Qt::LeftButton, {}, f->btn->mapTo(f, f->btn->rect().center()));
+    QVERIFY(f->btn->isChecked());
+    QVERIFY(f->List->isVisible());
+    const QPoint second = f->List->visualRect(f->ListItems->index(1)).center();
+    QTest::mouseClick(f->windowHandle(), Qt::LeftButton, {}, f->List->viewport()->mapTo(f, second));
+    QCOMPARE(currentId(w.Qry), 107);
 }
 
 void TestFind::noResultAndClearing()
