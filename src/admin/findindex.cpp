@@ -216,9 +216,9 @@ void FindIndex::startBuild()
             m_fields << f;
     }
     if (!m_id)
-        throw TavrellError(tr("Field '%1' not found").arg(QStringLiteral("id")));
+        throw TavrellError(tr("Поле «%1» не найдено").arg(QStringLiteral("id")));
     if (m_fields.size() > FindResult::MaxFields)
-        throw TavrellError(tr("Too many fields to search: %1").arg(m_fields.size()));
+        throw TavrellError(tr("Слишком много полей для поиска: %1").arg(m_fields.size()));
     m_buf.clear();
     m_start.clear();
     m_fieldEnd.clear();
