@@ -3,7 +3,8 @@
 # creates the local database on the first run, logs in as the seeded administrator and
 # takes screenshots of the login dialog, the main window, the item editor, the departments,
 # the users and the archive window after one archive, the repair history with its search
-# panel open, the operations of a repair, the requests and the consumption report.
+# panel open, the operations of a repair, the requests, the consumption report and
+# the search window.
 #   screenshots.sh [OUTDIR] [PROGRAM]
 # OUTDIR defaults to /tmp/tavrell-screenshots; PROGRAM to build/tavrell (built when missing).
 set -euo pipefail
@@ -153,6 +154,16 @@ focus "$consumption"
 import -window root "$out/consumption.png"
 xdotool key Escape
 sleep 0.5
+focus "$main"
+# The search window (Ctrl+F) with a two-word search and its list open, over the main
+# window with the found rows highlighted.
+xdotool key ctrl+f
+find=$(wait_window "Поиск")
+focus "$find"
+xdotool type --delay 50 "hp принтер"
+xdotool key Tab space
+sleep 0.5
+import -window root "$out/find.png"
 focus "$main"
 xdotool key alt+F4
 wait "$app" || true

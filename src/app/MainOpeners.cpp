@@ -5,6 +5,7 @@
 
 #include "admin/Directories.h"
 #include "admin/arh.h"
+#include "admin/find.h"
 #include "admin/users.h"
 #include "core/Seams.h"
 #include "repairs/oper.h"
@@ -12,6 +13,7 @@
 #include "repairs/zajaw.h"
 
 #include <QDialog>
+#include <QPointer>
 
 namespace {
 
@@ -36,12 +38,27 @@ void directoryWindowOf(TFrmmain &main)
     showListWindow(directoryWindow(directory), &main);
 }
 
+// The search window is the one exception: not modal, one for the whole run; the grid
+// highlights its results while it is visible.
+void fulltextFind(TFrmmain &main)
+{
+    main.SearchResultHas = [](int id) {
+        const TFrmFind *find = FindWindow();
+        return find && find->highlights(id);
+    };
+    ShowFindWindow(main.Qry, &main);
+    QPointer<QWidget> grid = main.Grid->viewport();
+    FindWindow()->OnHighlightChange = [grid] {
+        if (grid)
+            grid->update();
+    };
+    grid->update();
+}
+
 }  // namespace
 
 QList<TFrmmain::Opener> &TFrmmain::openers()
 {
-    // For example {&TFrmmain::ObrRemont, modal<TFrmOper>}, with the window's header
-    // included above.
     static QList<Opener> table = {
         {&TFrmmain::SprVidRemont, directoryWindowOf<Directory::KlVidrem>},
         {&TFrmmain::SprStates, directoryWindowOf<Directory::KlStates>},
@@ -54,6 +71,7 @@ QList<TFrmmain::Opener> &TFrmmain::openers()
         {&TFrmmain::ObrRemont, modal<TFrmOper>},
         {&TFrmmain::ObrZajaw, modal<TFrmZajaw>},
         {&TFrmmain::RepRashPerPeriod, modal<TFrmRashRep>},
+        {&TFrmmain::FulltextFind, fulltextFind},
     };
     return table;
 }

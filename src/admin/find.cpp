@@ -1,0 +1,253 @@
+#include "admin/find.h"
+
+#include "core/Guard.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QScreen>
+#include <QToolButton>
+#include <algorithm>
+
+// ---------------------------------------------------------------------------------------
+// The result list
+
+void FindResultList::setResults(QVector<FindResult> results, FindIndex *index)
+{
+    beginResetModel();
+    m_results = std::move(results);
+    m_fieldNames = index ? index->fieldNames() : QStringList();
+    m_keys.clear();
+    m_keysSorted = false;
+    endResetModel();
+}
+
+int FindResultList::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_results.size()); }
+
+QVariant FindResultList::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_results.size())
+        return QVariant();
+    const FindResult &r = m_results[index.row()];
+    if (role == Qt::DisplayRole)
+        return FindIndex::resultText(r, m_fieldNames);
+    if (role == KeyRole)
+        return r.id;
+    return QVariant();
+}
+
+bool FindResultList::hasKey(int id) const
+{
+    if (!m_keysSorted) {
+        m_keys.clear();
+        m_keys.reserve(size_t(m_results.size()));
+        for (const FindResult &r : m_results)
+            m_keys.push_back(r.id);
+        std::sort(m_keys.begin(), m_keys.end());
+        m_keysSorted = true;
+    }
+    return std::binary_search(m_keys.begin(), m_keys.end(), id);
+}
+
+// ---------------------------------------------------------------------------------------
+// The window
+
+TFrmFind::TFrmFind(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("FrmFind"));
+    setWindowTitle(tr("Поиск"));
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    // Typing goes to the text box whenever the window has the keyboard.
+    setFocusProxy(Edit1);
+    btn = new QToolButton(Panel1);
+    btn->setObjectName(QStringLiteral("btn"));
+    btn->setCheckable(true);
+    btn->setEnabled(false);
+    // The bar is 21 pixels high, or as high as the text box needs in the user's font.
+    const int barHeight = qMax(21, Edit1->sizeHint().height());
+    Panel1->setFixedHeight(barHeight);
+    Edit1->setFixedHeight(barHeight);
+    btn->setFixedSize(20, barHeight);
+
+    ListItems = new FindResultList(this);
+    ListItems->setObjectName(QStringLiteral("ListItems"));
+    List = new QListView(this);
+    List->setObjectName(QStringLiteral("List"));
+    List->setModel(ListItems);
+    List->setUniformItemSizes(true);
+    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
+    List->hide();
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = PopupMenu1->addAction(tr("Поверх всех окон"));
+    N1->setObjectName(QStringLiteral("N1"));
+    N1->setCheckable(true);
+    N1->setChecked(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu1->popup(mapToGlobal(at)); });
+
+    Guard::connect(Edit1, &QLineEdit::textChanged, this, [this](const QString &) { Edit1Change(); });
+    Guard::connect(List, &QListView::clicked, this, [this](const QModelIndex &) { ListClick(); });
+    Guard::connect(btn, &QToolButton::clicked, this, [this](bool) { btnClick(); });
+    Guard::connect(N1, &QAction::triggered, this, [this](bool) { N1Click(); });
+
+    resize(300, barHeight);
+    FormCreate();
+}
+
+void TFrmFind::setDataSet(TDataSet *dataSet) { m_ds = dataSet; }
+
+bool TFrmFind::highlights(int id) const { return isVisible() && ListItems->hasKey(id); }
+
+void TFrmFind::highlightChanged()
+{
+    if (OnHighlightChange)
+        OnHighlightChange();
+}
+
+void TFrmFind::FormCreate()
+{
+    // The bar alone: the list opens with the button.
+    resize(width(), Panel1->height());
+}
+
+void TFrmFind::FormResize()
+{
+    Panel1->setGeometry(0, 0, width(), Panel1->height());
+    Edit1->setGeometry(0, 0, qMax(0, width() - btn->width() - 4), Edit1->height());
+    btn->move(Edit1->geometry().x() + Edit1->width() + 2, 0);
+    List->setGeometry(0, Panel1->height(), width(), qMax(0, height() - Panel1->height()));
+}
+
+void TFrmFind::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TFrmFind::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_centred) {
+        m_centred = true;
+        if (QScreen *sc = screen()) {
+            const QRect frame = frameGeometry();
+            move(sc->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
+        }
+    }
+    highlightChanged();
+}
+
+void TFrmFind::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    highlightChanged();
+}
+
+void TFrmFind::Edit1Change()
+{
+    List->clearSelection();
+    ListItems->setResults({}, nullptr);
+    TDataSet *ds = m_ds && m_ds->Active() ? m_ds.data() : nullptr;
+    const QString text = Edit1->text();
+    if (text.isEmpty()) {
+        if (ds)
+            ds->First();
+        btn->setText(QString());
+        highlightChanged();
+        return;
+    }
+    QVector<FindResult> results;
+    FindIndex *index = nullptr;
+    if (ds) {
+        index = FindIndex::of(ds);
+        results = index->search(FindIndex::words(text));
+    }
+    const int count = int(results.size());
+    const int first = count ? results.first().id : 0;
+    ListItems->setResults(std::move(results), index);
+    btn->setEnabled(count > 0);
+    btn->setText(QString::number(count));
+    // A large count would not fit the button's 20 pixels.
+    btn->setFixedWidth(qMax(20, btn->fontMetrics().horizontalAdvance(btn->text()) + 8));
+    FormResize();
+    highlightChanged();
+    // The main window ends on the first match, or on its last item when there is none.
+    if (ds) {
+        if (count)
+            ds->Locate(QStringLiteral("id"), first);
+        else
+            ds->Last();
+    }
+}
+
+void TFrmFind::ListClick()
+{
+    const QModelIndex at = List->currentIndex();
+    if (!at.isValid() || !List->selectionModel()->isSelected(at) || !m_ds || !m_ds->Active())
+        return;
+    m_ds->Locate(QStringLiteral("id"), at.data(FindResultList::KeyRole));
+}
+
+void TFrmFind::btnClick()
+{
+    if (btn->isChecked()) {
+        resize(width(), 200);
+        List->show();
+    } else {
+        List->hide();
+        resize(width(), Edit1->height());
+    }
+}
+
+void TFrmFind::N1Click()
+{
+    const bool shown = isVisible();
+    const QRect place = geometry();
+    setWindowFlag(Qt::WindowStaysOnTopHint, N1->isChecked());
+    // Changing the flags hides the window.
+    if (shown) {
+        setGeometry(place);
+        show();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The one window
+
+namespace {
+QPointer<TFrmFind> s_window;
+}
+
+TFrmFind *FindWindow() { return s_window; }
+
+void DestroyFindWindow() { delete s_window.data(); }
+
+void ShowFindWindow(TDataSet *dataSet, QWidget *owner)
+{
+    if (s_window && s_window->parentWidget() != owner)
+        s_window->setParent(owner, s_window->windowFlags());
+    if (!s_window) {
+        s_window = new TFrmFind(owner);
+        static bool routineAdded = false;
+        if (!routineAdded) {
+            // Without an owner it goes before the application does.
+            qAddPostRoutine(DestroyFindWindow);
+            routineAdded = true;
+        }
+    }
+    s_window->setDataSet(dataSet);
+    s_window->show();
+    s_window->raise();
+    s_window->activateWindow();
+}

@@ -1,0 +1,124 @@
+#pragma once
+// The search window's word search over a dataset held in memory, and the folded text that
+// makes it fast.
+//
+// A record matches when every word is a substring of the upper-cased text of one of its
+// fields (any field but `id`; words may sit in different fields). Upper-casing every field
+// of every record at each keystroke is far too slow for a large list, so the index keeps
+// each row's fields upper-cased once, as UTF-8 in one buffer, and follows the dataset's
+// changes row by row (an edit, an insertion, a deletion) or wholly (opening, sorting,
+// filtering, a lookup's directory changed). The text is folded a slice at a time while the
+// program waits for the user, and at once when a search needs it. A keystroke scans that buffer for one word and
+// checks the other words only in the rows it found; a keystroke that only narrows the last
+// search checks only the last results.
+#include "db/TDataSet.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVector>
+#include <bitset>
+#include <vector>
+
+// One item of the search result: the record's key and the fields its words were found in.
+struct FindResult {
+    static constexpr int MaxFields = 128;
+    int id = 0;
+    std::bitset<MaxFields> fields;  // by index among the searched fields
+};
+
+class FindIndex : public QObject {
+    Q_OBJECT
+public:
+    // Lives as long as the dataset (its child). Raises TavrellError, at the first search,
+    // when the dataset has no `id` field or too many fields to name.
+    explicit FindIndex(TDataSet *dataSet);
+    // The dataset's index, made on first use.
+    static FindIndex *of(TDataSet *dataSet);
+
+    TDataSet *dataSet() const { return m_ds; }
+    // The searched fields, in the dataset's field order (all but `id`).
+    const QVector<TField *> &fields() const { return m_fields; }
+
+    // Upper-case in the user's locale (Cyrillic included), as both sides of a search are.
+    static QString fold(const QString &text);
+    // The words of a search text: upper-cased, cut at each blank, empty pieces dropped.
+    static QStringList words(const QString &text);
+    // The names of the searched fields, in order.
+    QStringList fieldNames() const;
+    // The result text: "105 : Name,Proizvod".
+    QString resultText(const FindResult &r) const { return resultText(r, fieldNames()); }
+    static QString resultText(const FindResult &r, const QStringList &fieldNames);
+
+    // The records of the dataset, in its order, that hold every word (already folded).
+    QVector<FindResult> search(const QStringList &words);
+
+    // The same search done the plain way: every field of every record upper-cased and
+    // searched again. The yardstick of the index.
+    static QVector<FindResult> searchByWalking(TDataSet &dataSet, const QStringList &words);
+
+    // How the last search ran (for the tests and the benchmark).
+    enum class Scan { None, All, Narrowed, Whole };
+    Scan lastScan() const { return m_lastScan; }
+    // The next search scans afresh, as the first keystroke of a new text does (benchmark).
+    void forgetLastSearch() { m_lastVersion = ~quint64(0); }
+    // Builds the text now when it is not current (opening the window early, benchmarks).
+    void prepare();
+    bool isBuilt() const { return m_built; }
+    // The folded text of all rows, one after the other (benchmark: the plain scan).
+    const QByteArray &buffer() const { return m_buf; }
+    // The folded text of the field of a storage row, as the index holds it now.
+    QString foldedField(int rowIndex, int field) const;
+
+private:
+    void invalidate();
+    void rowChangedAt(int position);
+    void rowInsertedAt(int position);
+    void rowAboutToGo(int position);
+    void ensureBuilt();
+    // Starts the text afresh, empty.
+    void startBuild();
+    // Folds rows from where the build stands: all of them, or for a slice of time.
+    void buildMore(bool all);
+    bool inBuffer(int rowIndex) const
+    {
+        return rowIndex >= 0 && size_t(rowIndex) < m_start.size() && m_start[size_t(rowIndex)] >= 0;
+    }
+    int recordEnd(int rowIndex) const;
+    void ensureRanks();
+    void appendRow(int rowIndex);
+    void compact();
+    // The word to scan the whole text for (its index in `words`).
+    int leadWord(const QVector<QByteArray> &words) const;
+    // Checks every word in a row; fills the fields of `r` and returns true when all are found.
+    bool matchRow(int rowIndex, const QVector<QByteArray> &words, FindResult &r) const;
+
+    QPointer<TDataSet> m_ds;
+    TField *m_id = nullptr;
+    QVector<TField *> m_fields;
+
+    // Each live row: its fields' folded texts, each ended by a zero byte, from m_start[row].
+    QByteArray m_buf;
+    std::vector<int> m_start;     // by storage row; -1 when the row is not in the buffer
+    std::vector<int> m_fieldEnd;  // by storage row and field: offset of the field's end
+    // Rows in the order their text was written, for going from an offset to its row.
+    std::vector<int> m_segStart, m_segRow;
+    qsizetype m_dead = 0;  // bytes of rows written again or gone
+    bool m_started = false;  // the text holds the rows before m_next
+    int m_next = 0;          // the position the build goes on from
+    bool m_built = false;    // ... and every row
+    QTimer m_idle;           // folds the next slice while the program waits
+
+    std::vector<int> m_rank;  // by storage row: position in the dataset's order
+    bool m_ranksCurrent = false;
+
+    // The last search, for narrowing it: the same rows in the same order only.
+    quint64 m_version = 0;
+    quint64 m_lastVersion = ~quint64(0);
+    QStringList m_lastWords;
+    std::vector<int> m_lastRows;
+    Scan m_lastScan = Scan::None;
+};

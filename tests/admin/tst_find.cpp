@@ -1,0 +1,406 @@
+// The search window over the main window's list, on both backends: what a search finds and
+// names, where it leaves the main window, the highlight, and the folded text following
+// the list's changes.
+#include "MainWindowFixture.h"
+#include "admin/find.h"
+#include "data/Tdm.h"
+#include "register/editu.h"
+#include "db/DBEditors.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+class TestFind : public QObject {
+    Q_OBJECT
+private slots:
+    // Dates are shown in the short date format of the users' locale.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+    void cleanup() { DestroyFindWindow(); }
+
+    void wordsOfAText_data();
+    void wordsOfAText();
+    void searchFindsAndNames_data();
+    void searchFindsAndNames();
+    void windowAsItOpens();
+    void takesInputOverTheModalMainWindow();
+    void noResultAndClearing_data() { TestDb::addBackendRows(); }
+    void noResultAndClearing();
+    void resultClickMovesTheList();
+    void sortLeavesResultsUntilTheTextChanges();
+    void highlightOnlyWhileVisible();
+    void followsTheEditor_data() { TestDb::addBackendRows(); }
+    void followsTheEditor();
+    void followsADepartmentRenamed_data() { TestDb::addBackendRows(); }
+    void followsADepartmentRenamed();
+    void followsItemsAddedAndDeleted();
+    void indexEqualsTheWalk();
+};
+
+namespace {
+
+// Opens the search window as Ctrl+F does and types `text` in it (the change event fires).
+TFrmFind *search(TFrmmain &w, const QString &text)
+{
+    w.FulltextFind->trigger();
+    TFrmFind *f = FindWindow();
+    if (f)
+        f->Edit1->setText(text);
+    return f;
+}
+
+QStringList listed(const TFrmFind *f)
+{
+    QStringList out;
+    for (int r = 0; r < f->ListItems->rowCount(); ++r)
+        out << f->ListItems->index(r).data().toString();
+    return out;
+}
+
+int currentId(TDataSet *ds) { return ds->IsEmpty() ? -1 : ds->FieldByName(QStringLiteral("id"))->AsInteger(); }
+
+// A modal run of the item editor answered by `fn`.
+std::function<int(QDialog &)> editor(std::function<void(TFrmEdit &)> fn)
+{
+    return [fn](QDialog &d) {
+        auto *e = qobject_cast<TFrmEdit *>(&d);
+        if (!e)
+            return int(QDialog::Rejected);
+        fn(*e);
+        e->BtnOK->click();
+        return e->result();
+    };
+}
+
+}  // namespace
+
+void TestFind::wordsOfAText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("one") << "jet" << QStringList{"JET"};
+    QTest::newRow("blanks around and between") << "  hp   плановый " << QStringList{"HP", "ПЛАНОВЫЙ"};
+    QTest::newRow("blanks only") << "   " << QStringList{};
+    QTest::newRow("a word twice") << "hp Hp" << QStringList{"HP", "HP"};
+    QTest::newRow("Cyrillic") << "ёлка Щит" << QStringList{"ЁЛКА", "ЩИТ"};
+}
+
+void TestFind::wordsOfAText()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, words);
+    QCOMPARE(FindIndex::words(text), words);
+}
+
+// The seeded list, in the main window's order (by name): 103 Canon 5530 D, 107 Canon FC 336,
+// 104 Epson Perfection 1270, 101 HP deskjet 1220, 102 HP LaserJet 5100, 105 HP ScanJet 3690C,
+// 106 Xerox 5915.
+void TestFind::searchFindsAndNames_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<int>("current");
+    struct Case {
+        const char *name, *text;
+        QStringList listed;
+        int current;
+    };
+    const Case cases[] = {
+        {"part of a capitalised word", "jet", {"101 : Name", "102 : Name", "105 : Name"}, 101},
+        {"name and department", "hp плановый", {"101 : Name,Отдел"}, 101},
+        {"words in any order", "плановый hp", {"101 : Name,Отдел"}, 101},
+        {"blanks only: everything, no names", "   ",
+         {"103 : ", "107 : ", "104 : ", "101 : ", "102 : ", "105 : ", "106 : "}, 103},
+        {"a word only in id", "107", {}, 106},
+        {"Cyrillic of either case", "еЛЕ дЫшИт", {"103 : Состояние,Info"}, 103},
+        {"one word, several fields named in field order", "A3", {"107 : form", "106 : form"}, 107},
+        {"a date as shown", "12.03.2000", {"106 : D_vup"}, 106},
+        {"a word twice", "xerox XEROX", {"106 : Name"}, 106},
+        {"across two fields is no match", "1220134567", {}, 106},
+        {"nothing", "zzz", {}, 106},
+    };
+    for (const char *backend : {"sqlite", "postgres"})
+        for (const Case &c : cases)
+            QTest::addRow("%s: %s", backend, c.name)
+                << QString::fromLatin1(backend) << QString::fromUtf8(c.text) << c.listed << c.current;
+}
+
+void TestFind::searchFindsAndNames()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, listed);
+    QFETCH(int, current);
+    TAVRELL_TEST_DB(db);
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    TFrmFind *f = search(w, text);
+    QVERIFY(f);
+    QCOMPARE(::listed(f), listed);
+    QCOMPARE(currentId(w.Qry), current);
+    QCOMPARE(f->btn->text(), QString::number(listed.size()));
+    QCOMPARE(f->btn->isEnabled(), !listed.isEmpty());
+    // The keys are the items' own.
+    for (int r = 0; r < f->ListItems->rowCount(); ++r)
+        QCOMPARE(f->ListItems->index(r).data(FindResultList::KeyRole).toString(), listed[r].section(' ', 0, 0));
+    // The same as upper-casing every field of every item again.
+    auto *index = FindIndex::of(w.Qry);
+    QStringList walked;
+    for (const FindResult &r : FindIndex::searchByWalking(*w.Qry, FindIndex::words(text)))
+        walked << index->resultText(r);
+    QCOMPARE(walked, listed);
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+void TestFind::windowAsItOpens()
+{
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));
+    QVERIFY(!FindWindow());
+    QVERIFY(w.FulltextFind->isEnabled());
+    w.FulltextFind->trigger();
+    TFrmFind *f = FindWindow();
+    QVERIFY(f);
+    QVERIFY(f->isVisible());
+    QVERIFY(!f->isModal());
+    QCOMPARE(f->windowTitle(), QStringLiteral("Поиск"));
+    QVERIFY(f->windowFlags() & Qt::Tool);
+    QVERIFY(f->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(f->N1->isChecked());
+    QCOMPARE(f->N1->text(), QStringLiteral("Поверх всех окон"));
+    QVERIFY(!f->List->isVisible());
+    QVERIFY(!f->btn->isEnabled());
+    QVERIFY(f->btn->isCheckable());
+    QCOMPARE(f->height(), f->Panel1->height());
+    // The text box and the button share the bar.
+    QCOMPARE(f->Edit1->width(), f->width() - f->btn->width() - 4);
+    QCOMPARE(f->btn->x(), f->Edit1->x() + f->Edit1->width() + 2);
+    // The button shows and hides the list.
+    f->Edit1->setText(QStringLiteral("hp"));
+    f->btn->click();
+    QVERIFY(f->List->isVisible());
+    QCOMPARE(f->height(), 200);
+    f->btn->click();
+    QVERIFY(!f->List->isVisible());
+    QCOMPARE(f->height(), f->Edit1->height());
+    // Not on top any more, and back.
+    f->N1->trigger();
+    QVERIFY(!(f->windowFlags() & Qt::WindowStaysOnTopHint));
+    QVERIFY(f->isVisible());
+    f->N1->trigger();
+    QVERIFY(f->windowFlags() & Qt::WindowStaysOnTopHint);
+    // Closing hides it; Ctrl+F brings the same window back as it was.
+    f->close();
+    QVERIFY(FindWindow() == f);
+    QVERIFY(!f->isVisible());
+    w.FulltextFind->trigger();
+    QVERIFY(FindWindow() == f);
+    QVERIFY(f->isVisible());
+    QCOMPARE(f->Edit1->text(), QStringLiteral("hp"));
+    QCOMPARE(f->ListItems->rowCount(), 3);
+    // The quick find's text is its own.
+    QVERIFY(w.Edit->text().isEmpty());
+}
+
+void TestFind::takesInputOverTheModalMainWindow()
+{
+    // The main window runs application-modal for the whole working time.
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    w.setWindowModality(Qt::ApplicationModal);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    TFrmFind *f = search(w, QStringLiteral("canon"));
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    // Clicks as the window system delivers them, where a modal window blocks the others.
+    QTest::mouseClick(f->windowHandle(), Qt::LeftButton, {}, f->btn->mapTo(f, f->btn->rect().center()));
+    QVERIFY(f->btn->isChecked());
+    QVERIFY(f->List->isVisible());
+    const QPoint second = f->List->visualRect(f->ListItems->index(1)).center();
+    QTest::mouseClick(f->windowHandle(), Qt::LeftButton, {}, f->List->viewport()->mapTo(f, second));
+    QCOMPARE(currentId(w.Qry), 107);
+}
+
+void TestFind::noResultAndClearing()
+{
+    TAVRELL_TEST_DB(db);
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    TFrmFind *f = search(w, QStringLiteral("hp"));
+    QCOMPARE(f->btn->text(), QStringLiteral("3"));
+    f->btn->click();
+    QVERIFY(f->btn->isChecked());
+    QVERIFY(f->List->isVisible());
+
+    // Nothing found: 0, disabled, but still down with its empty list shown.
+    f->Edit1->setText(QStringLiteral("hpzzz"));
+    QCOMPARE(f->btn->text(), QStringLiteral("0"));
+    QVERIFY(!f->btn->isEnabled());
+    QVERIFY(f->btn->isChecked());
+    QVERIFY(f->List->isVisible());
+    QCOMPARE(f->ListItems->rowCount(), 0);
+    QCOMPARE(currentId(w.Qry), 106);
+
+    // Cleared: no items, no caption, the enabled state as it was, the list on its first item.
+    f->Edit1->clear();
+    QCOMPARE(f->ListItems->rowCount(), 0);
+    QCOMPARE(f->btn->text(), QString());
+    QVERIFY(!f->btn->isEnabled());
+    QCOMPARE(currentId(w.Qry), 103);
+    f->Edit1->setText(QStringLiteral("epson"));
+    QVERIFY(f->btn->isEnabled());
+    QCOMPARE(currentId(w.Qry), 104);
+    f->Edit1->clear();
+    QVERIFY(f->btn->isEnabled());
+    QCOMPARE(f->btn->text(), QString());
+    QCOMPARE(currentId(w.Qry), 103);
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+void TestFind::resultClickMovesTheList()
+{
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    TFrmFind *f = search(w, QStringLiteral("сканер"));
+    QCOMPARE(listed(f), (QStringList{"107 : Proizvod", "104 : Proizvod", "105 : Proizvod"}));
+    QCOMPARE(currentId(w.Qry), 107);
+    f->btn->click();
+    const QRect third = f->List->visualRect(f->ListItems->index(2));
+    QTest::mouseClick(f->List->viewport(), Qt::LeftButton, {}, third.center());
+    QCOMPARE(currentId(w.Qry), 105);
+    QCOMPARE(f->ListItems->rowCount(), 3);
+}
+
+void TestFind::sortLeavesResultsUntilTheTextChanges()
+{
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    TFrmFind *f = search(w, QStringLiteral("hp"));
+    const QStringList byName{"101 : Name", "102 : Name", "105 : Name"};
+    QCOMPARE(listed(f), byName);
+    // By department: 105 (11), 102 (12), 101 (13).
+    w.GridTitleClick(w.columnOfField(QStringLiteral("Отдел")));
+    QCOMPARE(listed(f), byName);
+    // The same words again: searched anew, in the new order.
+    f->Edit1->setText(QStringLiteral("hp "));
+    QCOMPARE(listed(f), (QStringList{"105 : Name", "102 : Name", "101 : Name"}));
+    QCOMPARE(currentId(w.Qry), 105);
+}
+
+void TestFind::highlightOnlyWhileVisible()
+{
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    TFrmFind *f = search(w, QStringLiteral("canon"));
+    QVERIFY(w.isHighlighted(103));
+    QVERIFY(w.isHighlighted(107));
+    QVERIFY(!w.isHighlighted(104));
+    f->hide();
+    QVERIFY(!w.isHighlighted(103));
+    w.FulltextFind->trigger();
+    QVERIFY(w.isHighlighted(107));
+    f->Edit1->clear();
+    QVERIFY(!w.isHighlighted(107));
+}
+
+void TestFind::followsTheEditor()
+{
+    TAVRELL_TEST_DB(db);
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
+    TFrmFind *f = search(w, QStringLiteral("hp"));
+    QCOMPARE(f->ListItems->rowCount(), 3);
+    f->hide();
+    QVERIFY(w.Qry->Locate(QStringLiteral("id"), 106));
+    dialogs.dialogs.enqueue(editor([](TFrmEdit &e) {
+        e.EditName->selectAll();
+        QTest::keyClicks(e.EditName, QStringLiteral("HP Xerox"));
+    }));
+    w.ActEdit->trigger();
+    QVERIFY(dialogs.messages.isEmpty());
+    QCOMPARE(w.Qry->FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("HP Xerox"));
+    // A text that adds to the last one must still see the edited item.
+    w.FulltextFind->trigger();
+    f->Edit1->setText(QStringLiteral("hp x"));
+    QCOMPARE(listed(f), (QStringList{"106 : Name"}));
+    f->Edit1->setText(QStringLiteral("xerox"));
+    QCOMPARE(listed(f), (QStringList{"106 : Name"}));
+    f->Edit1->setText(QStringLiteral("5915"));
+    QCOMPARE(listed(f), QStringList{});
+}
+
+void TestFind::followsADepartmentRenamed()
+{
+    TAVRELL_TEST_DB(db);
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
+    TFrmFind *f = search(w, QStringLiteral("плановый"));
+    QCOMPARE(listed(f), (QStringList{"107 : Отдел", "104 : Отдел", "101 : Отдел"}));
+    // As the departments' directory changes it.
+    TDataSet *otdel = dm->TblOtdel;
+    QVERIFY(otdel->Locate(QStringLiteral("id"), 13));
+    otdel->Edit();
+    otdel->FieldByName(QStringLiteral("Name"))->setValue(QStringLiteral("Бухгалтерия"));
+    otdel->Post();
+    f->Edit1->setText(QStringLiteral("плановый "));
+    QCOMPARE(listed(f), QStringList{});
+    f->Edit1->setText(QStringLiteral("бухгалт"));
+    QCOMPARE(listed(f), (QStringList{"107 : Отдел", "104 : Отдел", "101 : Отдел"}));
+}
+
+void TestFind::followsItemsAddedAndDeleted()
+{
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
+    TFrmFind *f = search(w, QStringLiteral("плоттер"));
+    QCOMPARE(listed(f), QStringList{});
+    w.Qry->Append();
+    w.Qry->FieldByName(QStringLiteral("Name"))->setValue(QStringLiteral("Плоттер Зета"));
+    w.Qry->Post();
+    const int id = currentId(w.Qry);
+    f->Edit1->setText(QStringLiteral("плоттер "));
+    QCOMPARE(listed(f), QStringList{QStringLiteral("%1 : Name").arg(id)});
+    QVERIFY(w.Qry->Locate(QStringLiteral("id"), id));
+    w.Qry->Delete();
+    f->Edit1->setText(QStringLiteral("плоттер"));
+    QCOMPARE(listed(f), QStringList{});
+    f->Edit1->setText(QStringLiteral("Плоттер з"));
+    QCOMPARE(listed(f), QStringList{});
+}
+
+void TestFind::indexEqualsTheWalk()
+{
+    // Many small searches, each after the one before (narrowing where it may), against the
+    // walk over every field, while the list changes under them.
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
+    FindIndex *index = FindIndex::of(w.Qry);
+    const QStringList texts{"h", "hp", "hp j", "hp je", "hp jet 1", "a", "a4", "a4 hp", "   ", "е", "ел", "еле",
+                            "c", "ca", "can", "canon 3", ".", "..", "0", "00", "2003", "2003 ск", "ф", "X"};
+    int narrowed = 0;
+    auto check = [&](const QString &step) {
+        for (const QString &t : texts) {
+            const QStringList words = FindIndex::words(t);
+            QStringList mine, walked;
+            for (const FindResult &r : index->search(words))
+                mine << index->resultText(r);
+            narrowed += index->lastScan() == FindIndex::Scan::Narrowed;
+            for (const FindResult &r : FindIndex::searchByWalking(*w.Qry, words))
+                walked << index->resultText(r);
+            QVERIFY2(mine == walked, qPrintable(step + ": " + t + ": " + mine.join('|') + " / " + walked.join('|')));
+        }
+    };
+    check(QStringLiteral("as read"));
+    QVERIFY(narrowed > 0);
+    QVERIFY(w.Qry->Locate(QStringLiteral("id"), 104));
+    w.Qry->Edit();
+    w.Qry->FieldByName(QStringLiteral("Seria"))->setValue(QStringLiteral("HP-Can 2003"));
+    w.Qry->Post();
+    check(QStringLiteral("edited"));
+    w.GridTitleClick(w.columnOfField(QStringLiteral("Seria")));
+    check(QStringLiteral("sorted"));
+}
+
+QTEST_MAIN(TestFind)
+#include "tst_find.moc"
