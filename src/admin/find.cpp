@@ -175,6 +175,7 @@ void TFrmFind::Edit1Change()
     }
     const int count = int(results.size());
     const int first = count ? results.first().id : 0;
+    const int firstPosition = count ? results.first().position : -1;
     ListItems->setResults(std::move(results), index);
     btn->setEnabled(count > 0);
     btn->setText(QString::number(count));
@@ -184,10 +185,14 @@ void TFrmFind::Edit1Change()
     highlightChanged();
     // The main window ends on the first match, or on its last item when there is none.
     if (ds) {
-        if (count)
-            ds->Locate(QStringLiteral("id"), first);
-        else
+        // Where the search found it, which a locate by key would find at the cost of a walk.
+        const TField *id = ds->FindField(QStringLiteral("id"));
+        if (!count)
             ds->Last();
+        else if (id && firstPosition >= 0 && id->valueAt(ds->rowIndexAt(firstPosition)).toInt() == first)
+            ds->setRecNo(firstPosition + 1);
+        else
+            ds->Locate(QStringLiteral("id"), first);
     }
 }
 

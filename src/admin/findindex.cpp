@@ -457,6 +457,7 @@ QVector<FindResult> FindIndex::search(const QStringList &words)
         if (!matchRow(row, utf8, r))
             continue;
         r.id = m_id->valueAt(row).toInt();
+        r.position = m_rank[size_t(row)];
         out << r;
         matched.push_back(row);
     }
@@ -494,6 +495,7 @@ QVector<FindResult> FindIndex::searchByWalking(TDataSet &dataSet, const QStringL
         if (found.contains(false))
             continue;
         r.id = id ? id->AsInteger() : 0;
+        r.position = pos;
         out << r;
     }
     return out;

@@ -27,6 +27,7 @@
 struct FindResult {
     static constexpr int MaxFields = 128;
     int id = 0;
+    int position = -1;  // among the dataset's rows when it was found
     std::bitset<MaxFields> fields;  // by index among the searched fields
 };
 
