@@ -1,7 +1,10 @@
 #pragma once
 // What the benchmarks share: a large generated equipment list, and the main window's
 // equipment list declared as the window declares it.
+#include "core/Errors.h"
+#include "core/Seams.h"
 #include "data/Tdm.h"
+#include "storage/Backend.h"
 #include "db/TDataSet.h"
 
 #include <QDateTime>
@@ -14,6 +17,27 @@
 #include <memory>
 
 namespace bench {
+
+// A fresh embedded database in `folder` with the seeded directories and no items or requests,
+// its data module made the program's one; ends the benchmark when it cannot be made.
+inline std::unique_ptr<Tdm> freshDatabase(const QString &folder)
+{
+    Seams::setProgramFolder(folder);
+    Backend::setDatabaseName(QStringLiteral("org_tech"));
+    auto module = std::make_unique<Tdm>();
+    dm = module.get();
+    try {
+        dm->connectToServer(QStringLiteral("(local)"));
+        dm->CreateDatabase();
+    } catch (const TavrellError &e) {
+        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
+        exit(1);
+    }
+    QSqlDatabase db = dm->connection();
+    db.exec(QStringLiteral("delete from zajav"));
+    db.exec(QStringLiteral("delete from izdel"));
+    return module;
+}
 
 // Inserts `items` equipment items with keys from 1000 on (fixed seed: the same list each run).
 inline void generate(QSqlDatabase db, int items)

@@ -45,20 +45,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     QTemporaryDir dir;
-    Seams::setProgramFolder(dir.path());
-    Backend::setDatabaseName(QStringLiteral("org_tech"));
-    auto module = std::make_unique<Tdm>();
-    dm = module.get();
-    try {
-        dm->connectToServer(QStringLiteral("(local)"));
-        dm->CreateDatabase();
-    } catch (const TavrellError &e) {
-        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
-        return 1;
-    }
+    auto module = bench::freshDatabase(dir.path());
     QSqlDatabase db = dm->connection();
-    db.exec(QStringLiteral("delete from zajav"));
-    db.exec(QStringLiteral("delete from izdel"));
     bench::generate(db, items);
     {
         // The last item is the one the locate looks for.

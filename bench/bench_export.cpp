@@ -82,20 +82,8 @@ int main(int argc, char **argv)
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     const int reportItems = std::min(items, 10000);
     QTemporaryDir dir;
-    Seams::setProgramFolder(dir.path());
-    Backend::setDatabaseName(QStringLiteral("org_tech"));
-    auto module = std::make_unique<Tdm>();
-    dm = module.get();
-    try {
-        dm->connectToServer(QStringLiteral("(local)"));
-        dm->CreateDatabase();
-    } catch (const TavrellError &e) {
-        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
-        return 1;
-    }
+    auto module = bench::freshDatabase(dir.path());
     QSqlDatabase db = dm->connection();
-    db.exec(QStringLiteral("delete from zajav"));
-    db.exec(QStringLiteral("delete from izdel"));
     bench::generate(db, items);
     const QString dbFile = db.databaseName();
     BenchDialogs dialogs;

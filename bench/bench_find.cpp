@@ -88,20 +88,8 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     QTemporaryDir dir;
-    Seams::setProgramFolder(dir.path());
-    Backend::setDatabaseName(QStringLiteral("org_tech"));
-    auto module = std::make_unique<Tdm>();
-    dm = module.get();
-    try {
-        dm->connectToServer(QStringLiteral("(local)"));
-        dm->CreateDatabase();
-    } catch (const TavrellError &e) {
-        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
-        return 1;
-    }
+    auto module = bench::freshDatabase(dir.path());
     QSqlDatabase db = dm->connection();
-    db.exec(QStringLiteral("delete from zajav"));
-    db.exec(QStringLiteral("delete from izdel"));
     bench::generate(db, items);
     {
         // Longer notes and the service dates on part of the list, as a register that has been

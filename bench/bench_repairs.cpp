@@ -157,20 +157,8 @@ int main(int argc, char **argv)
     const int repairs = argc > 1 ? atoi(argv[1]) : 200000;
     const int items = std::max(1, repairs / 2);
     QTemporaryDir dir;
-    Seams::setProgramFolder(dir.path());
-    Backend::setDatabaseName(QStringLiteral("org_tech"));
-    auto module = std::make_unique<Tdm>();
-    dm = module.get();
-    try {
-        dm->connectToServer(QStringLiteral("(local)"));
-        dm->CreateDatabase();
-    } catch (const TavrellError &e) {
-        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
-        return 1;
-    }
+    auto module = bench::freshDatabase(dir.path());
     QSqlDatabase db = dm->connection();
-    db.exec(QStringLiteral("delete from zajav"));
-    db.exec(QStringLiteral("delete from izdel"));
     bench::generate(db, items);
     generateRepairs(db, repairs, items);
     BenchDialogs dialogs;

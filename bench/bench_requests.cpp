@@ -131,21 +131,8 @@ int main(int argc, char **argv)
     const int lines = argc > 3 ? atoi(argv[3]) : 1000000;
     const int requests = argc > 4 ? atoi(argv[4]) : 100000;
     QTemporaryDir dir;
-    Seams::setProgramFolder(dir.path());
-    Backend::setDatabaseName(QStringLiteral("org_tech"));
-    auto module = std::make_unique<Tdm>();
-    dm = module.get();
-    try {
-        dm->connectToServer(QStringLiteral("(local)"));
-        dm->CreateDatabase();
-    } catch (const TavrellError &e) {
-        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
-        return 1;
-    }
+    auto module = bench::freshDatabase(dir.path());
     QSqlDatabase db = dm->connection();
-    db.exec(QStringLiteral("delete from zajav"));
-    db.exec(QStringLiteral("delete from remont"));
-    db.exec(QStringLiteral("delete from izdel"));
     bench::generate(db, items);
     if (!generate(db, items, repairs, lines, requests))
         return 1;
