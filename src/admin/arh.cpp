@@ -4,6 +4,7 @@
 #include "core/MsgBox.h"
 #include "core/Seams.h"
 #include "export/sg2csv.h"
+#include "storage/Backend.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -94,7 +95,11 @@ ArchiveTables::ArchiveTables()
                           QStringLiteral("Name"), 25)
         .setReadOnly(true);
     TblExp.addField(QStringLiteral("tp"), FieldType::Integer).setVisible(false);
-    TblExp.addField(QStringLiteral("path"), FieldType::String, 50).setDisplayLabel(tr("Путь"));
+    // A database whose register could not be widened still holds 50 characters of path.
+    const Backend *b = TblExp.backend();
+    const int pathSize = b ? b->columnSize(QStringLiteral("exp_data"), QStringLiteral("path")) : 0;
+    TblExp.addField(QStringLiteral("path"), FieldType::String, pathSize > 0 ? pathSize : 50)
+        .setDisplayLabel(tr("Путь"));
 }
 
 namespace {

@@ -143,6 +143,7 @@ Tdm::Outcome Tdm::startUp()
     }
 
     addMissingIndexes();
+    upgradeTables();
 
     // 7. Remember the server.
     if (firstRun && !rememberServer(server))
@@ -174,6 +175,16 @@ void Tdm::addMissingIndexes()
     for (const char *sql : statements) {
         QSqlQuery q(connection());
         q.exec(QString::fromLatin1(sql));
+    }
+}
+
+void Tdm::upgradeTables()
+{
+    // A user who may not change the tables (not the owner of a shared database), or a
+    // database busy with another copy, works on with them as they are.
+    try {
+        m_backend->upgradeTables();
+    } catch (const TavrellError &) {
     }
 }
 

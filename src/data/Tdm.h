@@ -86,6 +86,8 @@ private:
     bool rememberServer(const QString &server);
     // Adds to a database made by an earlier version the indexes its creation script now makes.
     void addMissingIndexes();
+    // ... and widens the columns it now declares wider; a failure leaves them as they are.
+    void upgradeTables();
     void execProc(TStoredProc &proc);
 
     std::unique_ptr<IniFile> m_settings;

@@ -9,7 +9,9 @@
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlIndex>
+#include <QSqlRecord>
 #include <map>
 
 namespace {
@@ -74,6 +76,19 @@ QStringList Backend::primaryKey(const QString &table) const
 }
 
 QHash<QString, QString> Backend::declaredTypes(const QString &, const QSqlRecord &) const { return {}; }
+
+int Backend::columnSize(const QString &table, const QString &column) const
+{
+    const QSqlRecord rec = tableRecord(table);
+    const int i = rec.indexOf(column);
+    if (i < 0)
+        return 0;
+    static const QRegularExpression sizeRe(QStringLiteral("\\((\\d+)\\)"));
+    const auto m = sizeRe.match(declaredTypes(table, rec).value(column.toLower()));
+    if (m.hasMatch())
+        return m.captured(1).toInt();
+    return rec.field(i).length() > 0 ? rec.field(i).length() : 0;
+}
 
 Backend *Backend::forConnection(const QString &connectionName)
 {

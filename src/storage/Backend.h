@@ -93,6 +93,12 @@ public:
     // the creation script, such as "char(3)" or "text"), where the driver does not tell it
     // by the column's value type. `table`: the table the rows come from, if known.
     virtual QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const;
+    // The characters a text column holds, as the database declares it (0: not known).
+    int columnSize(const QString &table, const QString &column) const;
+
+    // Brings the tables of a database made by an earlier version up to the creation
+    // script's (run at start, in the chosen database); raises DbError when it cannot.
+    virtual void upgradeTables() = 0;
 
     // A backend for a connection that was opened without one (by its driver), kept while the
     // program runs; null when the connection does not exist or its driver is not ours.

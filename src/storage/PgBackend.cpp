@@ -265,3 +265,18 @@ QHash<QString, QString> PgBackend::declaredTypes(const QString &, const QSqlReco
     }
     return types;
 }
+
+void PgBackend::upgradeTables()
+{
+    // The register of archives held 50 characters of path, less than a folder in the user's
+    // data folder takes.
+    QSqlQuery q(connection());
+    exec(q, QStringLiteral("SELECT character_maximum_length FROM information_schema.columns "
+                           "WHERE table_schema = current_schema() AND table_name = 'exp_data' "
+                           "AND column_name = 'path'"));
+    if (!q.next() || q.value(0).isNull() || q.value(0).toInt() >= 255)
+        return;
+    q.finish();
+    // Without COLLATE the column would take the type's default collation.
+    exec(q, QStringLiteral("ALTER TABLE exp_data ALTER COLUMN path TYPE varchar(255) COLLATE ci"));
+}

@@ -36,6 +36,8 @@ public:
     // The driver reads char(n) and text as strings alike: told apart by the column's type.
     QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const override;
 
+    void upgradeTables() override;
+
     // The libpq connection string for a server name, with the database to open.
     static QString connectionString(const QString &serverName, const QString &database);
 

@@ -484,3 +484,37 @@ QHash<QString, QString> SqliteBackend::declaredTypes(const QString &table, const
             types.insert(info.value(1).toString().toLower(), info.value(2).toString());
     return types;
 }
+
+void SqliteBackend::upgradeTables()
+{
+    // The register of archives held 50 characters of path, less than a folder in the user's
+    // data folder takes. SQLite keeps the declared type (field sizes are read from it) and
+    // checks the length, so the table is made again as the creation script makes it now.
+    auto declaredPath = [](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        exec(q, QStringLiteral("SELECT type FROM pragma_table_info('exp_data') WHERE name = 'path'"));
+        return q.next() ? q.value(0).toString().toLower().remove(QLatin1Char(' ')) : QString();
+    };
+    QSqlDatabase db = connection();
+    if (declaredPath(db) != QLatin1String("varchar(50)"))
+        return;
+    writeTransaction([&](QSqlDatabase &db) {
+        // Another copy may have done it meanwhile: the write lock decides.
+        if (declaredPath(db) != QLatin1String("varchar(50)"))
+            return;
+        QSqlQuery q(db);
+        // The old table steps aside first, so that the new one is made under its own name
+        // with its own primary key, exactly as in a new database.
+        exec(q, QStringLiteral("ALTER TABLE exp_data RENAME TO exp_data_old"));
+        exec(q, QStringLiteral("CREATE TABLE exp_data (\n"
+                               " dt datetime NOT NULL,\n"
+                               " tp int,\n"
+                               " path varchar(255) COLLATE NOCASE CHECK (length(path) <= 255),\n"
+                               " CONSTRAINT PK_exp_data PRIMARY KEY (dt),\n"
+                               " CONSTRAINT FK_exp_data_kl_exp_tp FOREIGN KEY (tp) REFERENCES kl_exp_tp (id) "
+                               "ON DELETE NO ACTION\n"
+                               ")"));
+        exec(q, QStringLiteral("INSERT INTO exp_data (dt, tp, path) SELECT dt, tp, path FROM exp_data_old"));
+        exec(q, QStringLiteral("DROP TABLE exp_data_old"));
+    });
+}

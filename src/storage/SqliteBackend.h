@@ -36,6 +36,8 @@ public:
     // types tell what a column is.
     QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const override;
 
+    void upgradeTables() override;
+
     // The file of a database of that name in the program's folder.
     static QString fileFor(const QString &name);
     // Opens an existing database file on a connection, with the settings every Tavrell

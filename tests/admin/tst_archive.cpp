@@ -1,7 +1,9 @@
 // The archive: the folder named by the date, each kind writing its tables in order, the
 // exact bytes of the files, an archive made again on the same day, reading in parts, a
-// failure that stops the archive without a register row, a path the register cannot hold,
-// cancelling, and deleting register rows without touching the files.
+// failure that stops the archive without a register row, a long path kept whole and one the
+// register cannot hold, the register of an older database widened at start, cancelling, and
+// deleting register rows without touching the files.
+#include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "admin/arh.h"
 #include "core/Cp1251.h"
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QProcess>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QtTest>
@@ -58,6 +61,39 @@ const QByteArray OtdelBytes = Cp1251::encode(
 const QByteArray ResursBytes = Cp1251::encode(
     u"100;Поршок для заправки;гр.\r\n101;Чернила;гр.\r\n102;Картридж;шт.\r\n103;Нагреват. элемент;шт.\r\n");
 
+// The sqlite3 shell's answer to one statement (its errors included).
+QString shell(const QString &file, const QString &sql)
+{
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!p.waitForFinished(60000))
+        return QStringLiteral("<sqlite3 did not run: %1>").arg(p.errorString());
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+}
+
+// The register's table as the database declares it: its column path, keys and checks.
+QString registerShape(const TestDb &db)
+{
+    if (db.isPostgres())
+        return db.scalar(QStringLiteral("SELECT data_type || ' ' || character_maximum_length || ' ' || "
+                                        "coalesce(collation_name, '-') || ' ' || is_nullable "
+                                        "FROM information_schema.columns WHERE table_schema = current_schema() "
+                                        "AND table_name = 'exp_data' AND column_name = 'path'"))
+                   .toString() +
+               QStringLiteral(" | ") +
+               db.scalar(QStringLiteral("SELECT string_agg(conname || ': ' || pg_get_constraintdef(oid), ' | ' "
+                                        "ORDER BY conname) FROM pg_constraint WHERE conrelid = 'exp_data'::regclass"))
+                   .toString();
+    QStringList rows;
+    QSqlQuery q = db.query(QStringLiteral("SELECT type, name, coalesce(sql, '') FROM sqlite_master "
+                                          "WHERE tbl_name = 'exp_data' ORDER BY name"));
+    while (q.next())
+        rows << QStringLiteral("%1 %2 %3")
+                    .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString())
+                    .simplified();
+    return rows.join(QStringLiteral(" | "));
+}
+
 }  // namespace
 
 class TestArchive : public QObject {
@@ -73,7 +109,11 @@ private slots:
     void readInParts();
     void failureStopsWithoutRegisterRow_data();
     void failureStopsWithoutRegisterRow();
+    void longPathKeptWhole_data() { TestDb::addBackendRows(); }
+    void longPathKeptWhole();
     void pathLongerThanTheRegister();
+    void registerWidenedAtStart_data() { TestDb::addBackendRows(); }
+    void registerWidenedAtStart();
     void cancelling_data();
     void cancelling();
     void deletingRegisterRows_data() { TestDb::addBackendRows(); }
@@ -268,7 +308,30 @@ void TestArchive::failureStopsWithoutRegisterRow()
     QVERIFY(frm.MakeArhive->isEnabled());
 }
 
-// The register holds 50 characters of path: a longer one is refused before anything is
+// An installed program keeps its files in the user's data folder, whose archive folders are
+// longer than 50 characters: the archive is made there and its register row names the
+// folder whole.
+void TestArchive::longPathKeptWhole()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("path"))->Size(), 255);
+    const QString dataFolder = QDir(db.folder()).filePath(QStringLiteral(".local/share/Tavrell/tavrell"));
+    QVERIFY(QDir().mkpath(dataFolder));
+    Seams::setProgramFolder(dataFolder);
+    frm.MakeArhive->click();
+    Seams::setProgramFolder(db.folder());
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    const QString folder = QDir(dataFolder).filePath(QStringLiteral("2005_3_5")) + QLatin1Char('/');
+    QVERIFY(folder.size() > 50);
+    QCOMPARE(filesIn(folder).size(), 11);
+    QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
+    QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("path"))->AsString(), folder);
+}
+
+// The register holds 255 characters of path: a longer one is refused before anything is
 // written, rather than stored cut.
 void TestArchive::pathLongerThanTheRegister()
 {
@@ -277,16 +340,67 @@ void TestArchive::pathLongerThanTheRegister()
     ScriptedDialogs dialogs;
     FixedClock clock(Day);
     TFrmArchive frm;
-    const QString longFolder = QDir(db.folder()).filePath(QString(50, QLatin1Char('p')));
+    QString longFolder = db.folder();
+    for (char c : {'p', 'q', 'r'})
+        longFolder = QDir(longFolder).filePath(QString(90, QLatin1Char(c)));
     QVERIFY(QDir().mkpath(longFolder));
     Seams::setProgramFolder(longFolder);
     frm.MakeArhive->click();
     Seams::setProgramFolder(db.folder());
     QCOMPARE(dialogs.messages.size(), 1);
     QVERIFY(dialogs.messages.at(0).text.contains(longFolder));
-    QVERIFY(dialogs.messages.at(0).text.contains(QStringLiteral("50")));
+    QVERIFY(dialogs.messages.at(0).text.contains(QStringLiteral("255")));
     QVERIFY(filesIn(longFolder).isEmpty());
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
+}
+
+// A database made when the register held 50 characters of path is widened when the program
+// starts on it, its rows kept and its table as a new database has it; starting again changes
+// nothing, and the embedded file stays valid for the sqlite3 shell.
+void TestArchive::registerWidenedAtStart()
+{
+    TAVRELL_TEST_DB(db);
+    const QString shape = registerShape(db);
+    if (db.isPostgres()) {
+        db.query(QStringLiteral("ALTER TABLE exp_data ALTER COLUMN path TYPE varchar(50) COLLATE ci"));
+    } else {
+        db.query(QStringLiteral("DROP TABLE exp_data"));
+        db.query(QStringLiteral("CREATE TABLE exp_data (dt datetime NOT NULL, tp int, "
+                                "path varchar(50) COLLATE NOCASE CHECK (length(path) <= 50), "
+                                "CONSTRAINT PK_exp_data PRIMARY KEY (dt), "
+                                "CONSTRAINT FK_exp_data_kl_exp_tp FOREIGN KEY (tp) REFERENCES kl_exp_tp (id) "
+                                "ON DELETE NO ACTION)"));
+    }
+    db.query(
+        QStringLiteral("INSERT INTO exp_data (dt, tp, path) VALUES ('2005-03-05 10:00:00.000', 2, '/arh/2005_3_5/')"));
+    QVERIFY(registerShape(db) != shape);
+    const QString row = QStringLiteral("SELECT count(*) || ' ' || min(tp) || ' ' || min(path) FROM exp_data");
+    QCOMPARE(db.scalar(row).toString(), QStringLiteral("1 2 /arh/2005_3_5/"));
+    const QString file = QDir(db.folder()).filePath(QStringLiteral("org_tech.sqlite"));
+    const QString rootPage = QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'exp_data'");
+
+    {
+        TAVRELL_PROGRAM(dialogs, db);
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+        TFrmArchive frm;
+        QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("path"))->Size(), 255);
+    }
+    QCOMPARE(registerShape(db), shape);
+    QCOMPARE(db.scalar(row).toString(), QStringLiteral("1 2 /arh/2005_3_5/"));
+    const QVariant page = db.isPostgres() ? QVariant() : db.scalar(rootPage);
+    if (!db.isPostgres())
+        QCOMPARE(shell(file, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+
+    {
+        TAVRELL_PROGRAM(again, db);
+        QVERIFY2(again.messages.isEmpty(), qPrintable(again.texts().join(QLatin1Char('|'))));
+    }
+    QCOMPARE(registerShape(db), shape);
+    QCOMPARE(db.scalar(row).toString(), QStringLiteral("1 2 /arh/2005_3_5/"));
+    if (!db.isPostgres()) {
+        QCOMPARE(db.scalar(rootPage), page);  // not made again
+        QCOMPARE(shell(file, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    }
 }
 
 void TestArchive::cancelling_data()

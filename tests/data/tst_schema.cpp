@@ -98,7 +98,7 @@ const Column kColumns[] = {
     {"zajav", "MayBy", "varchar", 50, false},
     {"exp_data", "dt", "datetime", 0, true},
     {"exp_data", "tp", "int", 0, false},
-    {"exp_data", "path", "varchar", 50, false},
+    {"exp_data", "path", "varchar", 255, false},
     {"kl_exp_tp", "id", "int", 0, true},
     {"kl_exp_tp", "Name", "varchar", 25, false},
 };

@@ -125,7 +125,7 @@ GO
 CREATE TABLE exp_data (
     dt timestamp(3) NOT NULL,
     tp integer,
-    path varchar(50) COLLATE ci
+    path varchar(255) COLLATE ci
 )
 GO
 CREATE TABLE kl_exp_tp (

@@ -158,7 +158,7 @@ GO
 CREATE TABLE exp_data (
     dt datetime NOT NULL,
     tp int,
-    path varchar(50) COLLATE NOCASE CHECK (length(path) <= 50),
+    path varchar(255) COLLATE NOCASE CHECK (length(path) <= 255),
     CONSTRAINT PK_exp_data PRIMARY KEY (dt),
     CONSTRAINT FK_exp_data_kl_exp_tp FOREIGN KEY (tp) REFERENCES kl_exp_tp (id) ON DELETE NO ACTION
 )
