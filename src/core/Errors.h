@@ -8,7 +8,7 @@
 
 class TavrellError : public std::runtime_error {
 public:
-    enum class Kind { Database, File, Document, Other };
+    enum class Kind { Database, File, Document, Other, Shown };
     explicit TavrellError(const QString &message, Kind kind = Kind::Other)
         : std::runtime_error(message.toStdString()), m_message(message), m_kind(kind) {}
     const QString &message() const { return m_message; }
@@ -27,4 +27,11 @@ public:
 class FileError : public TavrellError {
 public:
     explicit FileError(const QString &message) : TavrellError(message, Kind::File) {}
+};
+
+// An error the user has already been shown (a control that refused a value shows why, and
+// keeps it): the action stops without a second message.
+class ShownError : public TavrellError {
+public:
+    ShownError() : TavrellError(QStringLiteral("already shown"), Kind::Shown) {}
 };

@@ -20,7 +20,8 @@ bool run(const std::function<void()> &action)
         action();
         return true;
     } catch (const TavrellError &e) {
-        showError(e.message());
+        if (e.kind() != TavrellError::Kind::Shown)
+            showError(e.message());
     } catch (const std::exception &e) {
         showError(QString::fromLocal8Bit(e.what()));
     }

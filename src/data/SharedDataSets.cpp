@@ -94,7 +94,8 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
     Tblzajav->addLookupField(QStringLiteral("Изделие"), QStringLiteral("izd"), TblIsdel, QStringLiteral("id"),
                              QStringLiteral("Name"), 40)
         .setDisplayLabel(tr("Изделие"))
-        .setDisplayWidth(30);
+        .setDisplayWidth(30)
+        .setLookupDetail({QStringLiteral("Seria"), QStringLiteral("Nomer")});
     Tblzajav->addField(QStringLiteral("Prim"), FieldType::Memo).setVisible(false);
     Tblzajav->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
     Tblzajav->addField(QStringLiteral("izd"), FieldType::Integer).setVisible(false);

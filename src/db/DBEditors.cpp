@@ -16,6 +16,7 @@ void TFieldDataLink::setDataSource(TDataSource *source)
         connect(source, &TDataSource::dataChange, this, [this](TField *) { emit refresh(); });
         connect(source, &TDataSource::stateChange, this, &TFieldDataLink::refresh);
         connect(source, &TDataSource::dataSetChanged, this, &TFieldDataLink::refresh);
+        connect(source, &TDataSource::updateRecord, this, &TFieldDataLink::updateRecord);
     }
     emit refresh();
 }
@@ -69,6 +70,10 @@ DBEdit::DBEdit(QWidget *parent) : QLineEdit(parent), m_link(new TFieldDataLink(t
         }
     });
     connect(this, &QLineEdit::returnPressed, this, [this] { commit(); });
+    connect(m_link, &TFieldDataLink::updateRecord, this, [this](bool *stored) {
+        if (!commit())
+            *stored = false;
+    });
 }
 
 void DBEdit::showField()
@@ -267,6 +272,10 @@ DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent), m_link(new TFieldDataL
     // Tab moves on to the next control, as in every other editor of a form; notes have no
     // use for tab characters, and a keyboard user must be able to leave the memo.
     setTabChangesFocus(true);
+    connect(m_link, &TFieldDataLink::updateRecord, this, [this](bool *stored) {
+        if (!commit())
+            *stored = false;
+    });
     connect(m_link, &TFieldDataLink::refresh, this, [this] {
         if (!m_userModified)
             showField();

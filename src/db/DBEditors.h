@@ -34,6 +34,9 @@ public:
 signals:
     // The record, the data or the field changed: the editor shows the field again.
     void refresh();
+    // The dataset is about to post or move: the editor stores a typed value now, and sets
+    // *stored to false when the field refuses it (TDataSet::UpdateRecord).
+    void updateRecord(bool *stored);
 
 private:
     QPointer<TDataSource> m_source;

@@ -130,21 +130,33 @@ QVariant TDataSetModel::data(const QModelIndex &index, int role) const
 
 bool TDataSetModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
+    m_refused = false;
+    if ((role != Qt::EditRole && role != LookupKeyRole) || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
         return false;
     TField *f = fieldAt(index.column());
     TDataSet *ds = m_ds;
-    const QString text = value.toString();
     // The general error display shows a refused value; the row stays in editing.
-    return Guard::run([&] {
+    m_refused = !Guard::run([&] {
         if (ds->RecNo() != index.row() + 1)
             ds->setRecNo(index.row() + 1);
-        if (!ds->isEditing())
-            ds->Edit();
+        if (role == LookupKeyRole && f->isLookup()) {
+            // The key of the entry chosen, stored as it is.
+            TField *key = ds->FieldByName(f->KeyFields());
+            if (key->value() == value || (key->isNull() && !value.isValid()))
+                return;
+            if (!ds->isEditing())
+                ds->Edit();
+            key->setValue(value);
+            return;
+        }
+        const QString text = value.toString();
         if (f->AsString() == text || (f->isLookup() && f->DisplayText() == text))
             return;
+        if (!ds->isEditing())
+            ds->Edit();
         f->setText(text);
     });
+    return !m_refused;
 }
 
 QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -247,15 +259,10 @@ public:
         if (f && (f->isLookup() || !pick.isEmpty())) {
             auto *combo = new QComboBox(parent);
             combo->setEditable(false);
-            if (!pick.isEmpty()) {
+            if (!pick.isEmpty())
                 combo->addItems(pick);
-            } else if (TDataSet *lds = f->LookupDataSet(); lds && lds->Active()) {
-                // The lookup's choices, in the lookup dataset's order.
-                const TField *result = lds->FindField(f->LookupResultField());
-                if (result)
-                    for (int p = 0; p < lds->RecordCount(); ++p)
-                        combo->addItem(result->valueAt(lds->rowIndexAt(p)).toString());
-            }
+            else
+                fillLookupChoices(combo, f);
             return combo;
         }
         QWidget *w = QStyledItemDelegate::createEditor(parent, option, index);
@@ -268,6 +275,14 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+            TField *f = m_grid->m_model->fieldAt(index.column());
+            if (f && f->isLookup() && isLookupCombo(combo)) {
+                // The entry of the row's key: names may repeat, keys do not.
+                TDataSet::ActiveRow active(f->DataSet(), f->DataSet()->rowIndexAt(index.row()));
+                const TField *key = f->DataSet()->FindField(f->KeyFields());
+                combo->setCurrentIndex(key && !key->isNull() ? combo->findData(key->value()) : -1);
+                return;
+            }
             const QString text = index.data(Qt::EditRole).toString().trimmed();
             combo->setCurrentIndex(combo->findText(text));
             return;
@@ -286,7 +301,11 @@ public:
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
     {
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
-            if (combo->currentIndex() >= 0)
+            if (combo->currentIndex() < 0)
+                return;
+            if (isLookupCombo(combo))
+                model->setData(index, combo->currentData(), TDataSetModel::LookupKeyRole);
+            else
                 model->setData(index, combo->currentText(), Qt::EditRole);
             return;
         }
@@ -298,6 +317,50 @@ public:
     }
 
 private:
+    static constexpr const char *LookupProperty = "tavrellLookup";
+    static bool isLookupCombo(const QComboBox *combo) { return combo->property(LookupProperty).toBool(); }
+
+    // The lookup's entries in the lookup dataset's order, each with its key. An entry
+    // shows its name, then the details the field declares (an item's series and number);
+    // names that still repeat get their key, so that every entry can be told apart.
+    static void fillLookupChoices(QComboBox *combo, const TField *f)
+    {
+        combo->setProperty(LookupProperty, true);
+        TDataSet *lds = f->LookupDataSet();
+        if (!lds || !lds->Active())
+            return;
+        const TField *result = lds->FindField(f->LookupResultField());
+        const TField *key = lds->FindField(f->LookupKeyFields());
+        if (!result || !key)
+            return;
+        QList<const TField *> details;
+        for (const QString &name : f->LookupDetail())
+            if (const TField *d = lds->FindField(name))
+                details.append(d);
+        QStringList texts;
+        QVariantList keys;
+        QHash<QString, int> count;
+        for (int p = 0; p < lds->RecordCount(); ++p) {
+            const int row = lds->rowIndexAt(p);
+            TDataSet::ActiveRow active(lds, row);
+            QString text = result->DisplayText().trimmed();
+            QStringList parts;
+            for (const TField *d : details)
+                if (const QString t = d->DisplayText().trimmed(); !t.isEmpty())
+                    parts.append(t);
+            if (!parts.isEmpty())
+                text += QStringLiteral(" — ") + parts.join(QStringLiteral(", "));
+            texts.append(text);
+            keys.append(key->value());
+            ++count[text];
+        }
+        for (int i = 0; i < texts.size(); ++i) {
+            if (count.value(texts.at(i)) > 1)
+                texts[i] += QStringLiteral(" [%1]").arg(keys.at(i).toString());
+            combo->addItem(texts.at(i), keys.at(i));
+        }
+    }
+
     TDBGrid *m_grid;
 };
 
@@ -353,9 +416,39 @@ void TDBGrid::setDataSource(TDataSource *source)
         if (ds)
             followDataSet(ds->RecNo() - 1);
     };
-    if (source)
+    if (source) {
         connect(source, &TDataSource::dataSetChanged, this, attach);
+        connect(source, &TDataSource::updateRecord, this, [this](bool *stored) {
+            if (!commitEditor())
+                *stored = false;
+        });
+    }
     attach();
+}
+
+QWidget *TDBGrid::openEditor() const
+{
+    if (state() != QAbstractItemView::EditingState)
+        return nullptr;
+    return indexWidget(currentIndex());
+}
+
+bool TDBGrid::commitEditor()
+{
+    QWidget *editor = openEditor();
+    if (!editor)
+        return true;
+    commitData(editor);
+    if (m_model->lastEditRefused())
+        return false;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void TDBGrid::discardEditor()
+{
+    if (QWidget *editor = openEditor())
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
 }
 
 TColumn &TDBGrid::addColumn(const QString &fieldName, const QString &title, int widthPixels)
@@ -465,6 +558,10 @@ void TDBGrid::followDataSet(int position)
     const QModelIndex idx = m_model->index(position, qMin(col, qMax(0, m_model->columnCount() - 1)));
     if (idx == currentIndex())
         return;
+    // The dataset stores a typed value before it moves (UpdateRecord); an editor still open
+    // here belongs to a row the dataset has left, and committing it now would move the
+    // dataset back under the grid. It is closed unstored.
+    discardEditor();
     m_syncing = true;
     setCurrentIndex(idx);
     m_syncing = false;

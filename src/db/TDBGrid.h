@@ -58,6 +58,11 @@ public:
     TField *fieldAt(int column) const;
     // Rows are being inserted, removed or reset.
     bool isChanging() const { return m_changing; }
+    // The role a lookup cell's drop-down stores by: the key of the entry chosen, never
+    // its text (two entries may share a name).
+    static constexpr int LookupKeyRole = Qt::UserRole + 1;
+    // The last setData was refused (the error is shown).
+    bool lastEditRefused() const { return m_refused; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -73,6 +78,7 @@ private:
     QList<bool> m_bold, m_columnReadOnly;
     bool m_readOnly = false;
     bool m_changing = false;
+    bool m_refused = false;
     QList<QMetaObject::Connection> m_connections;
 };
 
@@ -121,6 +127,15 @@ public:
 
     // Width in pixels of a column of `chars` characters in the grid's font.
     int widthForChars(int chars, const QString &title = QString()) const;
+
+    // Stores what is typed into an open cell editor in the current row and closes the
+    // editor; false when the value is refused (the error is shown, the editor stays open).
+    // The dataset asks for it before every post and move (TDataSet::UpdateRecord).
+    bool commitEditor();
+    // Closes an open cell editor without storing its text.
+    void discardEditor();
+    // The open cell editor, if any.
+    QWidget *openEditor() const;
 
 signals:
     void titleClick(int column);

@@ -371,9 +371,22 @@ void TDataSet::Edit()
     setState(DataSetState::Edit);
 }
 
+void TDataSet::UpdateRecord()
+{
+    if (m_updatingRecord || !Active())
+        return;
+    bool stored = true;
+    m_updatingRecord = true;
+    emit updateRecord(&stored);
+    m_updatingRecord = false;
+    if (!stored)
+        throw ShownError();
+}
+
 void TDataSet::Post()
 {
     checkActive();
+    UpdateRecord();
     if (!isEditing())
         return;
     if (BeforePost)
@@ -436,6 +449,7 @@ void TDataSet::Cancel()
 
 void TDataSet::CheckBrowseMode()
 {
+    UpdateRecord();
     if (!isEditing())
         return;
     if (m_modified)
@@ -490,6 +504,7 @@ void TDataSource::setDataSet(TDataSet *dataSet)
     if (dataSet) {
         m_connections.append(connect(dataSet, &TDataSet::dataChanged, this, &TDataSource::dataChange));
         m_connections.append(connect(dataSet, &TDataSet::stateChanged, this, &TDataSource::stateChange));
+        m_connections.append(connect(dataSet, &TDataSet::updateRecord, this, &TDataSource::updateRecord));
     }
     emit dataSetChanged();
 }

@@ -92,6 +92,10 @@ public:
     TDataSet *LookupDataSet() const { return m_lookupDataSet; }
     const QString &LookupKeyFields() const { return m_lookupKeyFields; }
     const QString &LookupResultField() const { return m_lookupResultField; }
+    // Fields of the lookup row a drop-down shows beside the result, so that rows sharing
+    // a name can be told apart there (an item's series and number).
+    const QStringList &LookupDetail() const { return m_lookupDetail; }
+    TField &setLookupDetail(const QStringList &fields) { m_lookupDetail = fields; return *this; }
 
     // The value of the dataset's active record (the current one, or the row a grid or a
     // report is drawing). Integer: int; Float: double; String/FixedChar/Memo: QString;
@@ -146,6 +150,7 @@ private:
     SetTextHandler m_onSetText;
 
     QString m_keyFields, m_lookupKeyFields, m_lookupResultField;
+    QStringList m_lookupDetail;
     QPointer<TDataSet> m_lookupDataSet;
 };
 
@@ -254,6 +259,11 @@ public:
     void Delete();
     // Posts a changed row, cancels an untouched new one (done before every move).
     void CheckBrowseMode();
+    // Asks the bound controls (a grid's open cell editor, a bound edit) to store what the
+    // user typed and has not yet left; done before every post and move, so that a typed
+    // value always lands in the row it was typed in. Raises ShownError when a control's
+    // value was refused (the refusal is already shown, the control keeps the text).
+    void UpdateRecord();
     bool Modified() const { return m_modified; }
 
     // ---- Filter and locate ----
@@ -320,6 +330,9 @@ signals:
     // Data source events: a field changed (field set) or the row, position or data (null).
     void dataChanged(TField *field);
     void stateChanged();
+    // UpdateRecord: a control that holds a typed value stores it now; one whose value is
+    // refused sets *stored to false.
+    void updateRecord(bool *stored);
 
 private:
     friend class TField;
@@ -389,6 +402,7 @@ private:
     int m_editRow = -1;
     bool m_modified = false;
     bool m_inNewRecord = false;
+    bool m_updatingRecord = false;
     QVector<QVariant> m_backup;  // the row before Edit
     QVector<bool> m_changed;     // storage columns changed in Edit
     QString m_filter;
@@ -416,6 +430,8 @@ signals:
     void stateChange();
     // The dataset behind the source was replaced.
     void dataSetChanged();
+    // Relayed from TDataSet::updateRecord.
+    void updateRecord(bool *stored);
 
 private:
     QPointer<TDataSet> m_dataSet;

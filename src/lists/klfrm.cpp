@@ -7,7 +7,10 @@
 #include "export/sg2mail.h"
 #include "export/sg2word.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
@@ -88,15 +91,31 @@ TFrmKl::TFrmKl(const ListWindowDecl &decl, QWidget *parent) : QDialog(parent), m
     if (StatusBar)
         m_layout->addWidget(StatusBar);
 
-    Guard::connect(BtnRep, &QToolButton::clicked, this, [this](bool) { BtnRepClick(); });
-    Guard::connect(BtnSendToMail, &QToolButton::clicked, this, [this](bool) { BtnSendToMailClick(); });
-    Guard::connect(BtnExport, &QToolButton::clicked, this, [this](bool) { BtnExportClick(); });
+    // Each button stores a typed value first, also when it is pressed by other means than
+    // the mouse (see eventFilter).
+    Guard::connect(BtnRep, &QToolButton::clicked, this, [this](bool) {
+        if (commitEdits())
+            BtnRepClick();
+    });
+    Guard::connect(BtnSendToMail, &QToolButton::clicked, this, [this](bool) {
+        if (commitEdits())
+            BtnSendToMailClick();
+    });
+    Guard::connect(BtnExport, &QToolButton::clicked, this, [this](bool) {
+        if (commitEdits())
+            BtnExportClick();
+    });
     Guard::connect(BtnClose, &QToolButton::clicked, this, [this](bool) { BtnCloseClick(); });
     connect(DsLoc, &TDataSource::dataChange, this, [this](TField *field) {
+        if (m_destroying)
+            return;
         Guard::run([&] { DsLocDataChange(field); });
         updateToolButtons();
     });
-    connect(DsLoc, &TDataSource::stateChange, this, &TFrmKl::updateToolButtons);
+    connect(DsLoc, &TDataSource::stateChange, this, [this] {
+        if (!m_destroying)
+            updateToolButtons();
+    });
     for (const ListButton &b : decl.Buttons)
         addToolButton(b);
 
@@ -110,10 +129,21 @@ TFrmKl::TFrmKl(const ListWindowDecl &decl, QWidget *parent) : QDialog(parent), m
     buildColumns();
     DsLocDataChange(nullptr);
     updateToolButtons();
+    // Every control of the window stores a typed value before it acts (see eventFilter).
+    qApp->installEventFilter(this);
 }
 
 TFrmKl::~TFrmKl()
 {
+    // Nothing of the window may run from here on: an editor still open is closed unstored
+    // (closing the window stored it), and the data source lets go of the dataset, whose
+    // signals would otherwise reach handlers of a half-destroyed window.
+    m_destroying = true;
+    qApp->removeEventFilter(this);
+    for (TDBGrid *g : findChildren<TDBGrid *>())
+        g->discardEditor();
+    for (TDataSource *source : findChildren<TDataSource *>())
+        disconnect(source, nullptr, this, nullptr);
     // A shared dataset must not stay read-only for the windows that follow.
     if (m_madeReadOnly)
         if (TDataSet *ds = DsLoc->DataSet())
@@ -148,7 +178,10 @@ QToolButton *TFrmKl::addToolButton(const ListButton &button)
     }
     if (button.OnClick) {
         const ListButton::Handler handler = button.OnClick;
-        Guard::connect(b, &QToolButton::clicked, this, [this, handler](bool) { handler(*this); });
+        Guard::connect(b, &QToolButton::clicked, this, [this, handler](bool) {
+            if (commitEdits())
+                handler(*this);
+        });
     }
     addToolWidget(b, button.Place);
     if (button.Enabled) {
@@ -178,8 +211,54 @@ void TFrmKl::updateToolButtons()
     }
 }
 
+bool TFrmKl::commitEdits()
+{
+    for (TDataSource *source : findChildren<TDataSource *>())
+        if (TDataSet *ds = source->DataSet(); ds && ds->Active())
+            if (!Guard::run([ds] { ds->UpdateRecord(); }))
+                return false;
+    return true;
+}
+
+bool TFrmKl::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click on any control of the window other than the grid, or its shortcut: a button
+    // that takes no focus would otherwise act while a cell editor still holds its text.
+    const QEvent::Type type = event->type();
+    if (m_destroying || (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::Shortcut))
+        return false;
+    auto *w = qobject_cast<QWidget *>(watched);
+    if (!w || w->window() != this || w == grid || grid->isAncestorOf(w))
+        return false;
+    if (type != QEvent::Shortcut && static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton)
+        return false;
+    // A refused value keeps the user at it: the click does not act.
+    return !commitEdits();
+}
+
+void TFrmKl::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The keyboard starts in the list: Insert, the arrows and typing work at once.
+    grid->setFocus(Qt::OtherFocusReason);
+}
+
+void TFrmKl::finish()
+{
+    if (isVisible())
+        done(QDialog::Rejected);
+}
+
 void TFrmKl::done(int result)
 {
+    if (!commitEdits())
+        return;
+    bool may = false;
+    if (!Guard::run([&] { may = closeQuery(); }) || !may)
+        return;
     QDialog::done(result);
     if (!m_decl.KeepOpen)
         if (TDataSet *ds = DsLoc->DataSet())

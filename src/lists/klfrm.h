@@ -47,7 +47,17 @@ public:
     // Sets each further button's enabled state by its rule.
     void updateToolButtons();
 
+    // Stores what the user typed into a control he has not left (a grid's cell editor, a
+    // bound edit) in its row. The window does it before any of its controls acts and
+    // before it closes; false when a value was refused (shown; the control keeps it).
+    bool commitEdits();
+
+    // Closing stores typed values first, then asks closeQuery(); a refusal keeps the window
+    // open.
     void done(int result) override;
+    // Closes the window through done() when it is still open (its modal loop was ended
+    // from outside, as when the program ends).
+    void finish();
 
 protected:
     // The window's layout, top to bottom: Panel1, grid, StatusBar. A window inserts its own
@@ -65,6 +75,12 @@ protected:
     // The grid as a CSV file the user chooses.
     virtual void BtnExportClick();
     virtual void BtnCloseClick();
+    // Whether the window may close now (a window that saves a pending row on closing does
+    // it here); typed values are already stored in the row.
+    virtual bool closeQuery() { return true; }
+
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildColumns();
@@ -73,6 +89,8 @@ private:
     QVBoxLayout *m_layout;
     QList<std::pair<QToolButton *, ListButton::Rule>> m_rules;
     bool m_madeReadOnly = false;
+    bool m_shown = false;
+    bool m_destroying = false;
 };
 
 // Opens a declared list window modally and destroys it when it closes; returns the dialog's
@@ -84,5 +102,7 @@ template <typename Window, typename... Args>
 int showModal(Args &&...args)
 {
     Window window(std::forward<Args>(args)...);
-    return Seams::dialogs().exec(window);
+    const int result = Seams::dialogs().exec(window);
+    window.finish();
+    return result;
 }

@@ -111,7 +111,8 @@ ListWindowDecl TFrmOperItem::declaration(TDataSet &tbl, int remId)
     tbl.addField(QStringLiteral("res_id"), FieldType::Integer).setVisible(false);
     tbl.addLookupField(QStringLiteral("Ресурс"), QStringLiteral("res_id"), dm->Tblresurs, QStringLiteral("id"),
                        QStringLiteral("Name"), 30)
-        .setDisplayLabel(tr("Ресурс"));
+        .setDisplayLabel(tr("Ресурс"))
+        .setLookupDetail({QStringLiteral("Ed_izmer")});
     tbl.addField(QStringLiteral("cnt"), FieldType::Float).setDisplayLabel(tr("Количество"));
     // The unit follows from the resource: choosing a unit would choose a resource.
     tbl.addLookupField(QStringLiteral("Ед. Изм"), QStringLiteral("res_id"), dm->Tblresurs, QStringLiteral("id"),

@@ -72,7 +72,7 @@ void TFrmZajaw::buildTabs()
     Splitter1 = new QSplitter(Qt::Vertical, this);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->setChildrenCollapsible(false);
-    windowLayout()->replaceWidget(grid, Splitter1);
+    delete windowLayout()->replaceWidget(grid, Splitter1);
     Splitter1->addWidget(grid);
 
     PageControl1 = new QTabWidget(Splitter1);
@@ -215,14 +215,6 @@ void TFrmZajaw::BtnRepClick()
     word.Show();
 }
 
-bool TFrmZajaw::commitEditors()
-{
-    for (DBEdit *e : {EditFio, EditPhone, EditMayBy})
-        if (!e->commit())
-            return false;
-    return MemoPrim->commit();
-}
-
 void TFrmZajaw::FormClose()
 {
     // The next opening starts at "Все" with the whole list.
@@ -230,16 +222,11 @@ void TFrmZajaw::FormClose()
         ds->setFiltered(false);
 }
 
-void TFrmZajaw::done(int result)
+bool TFrmZajaw::closeQuery()
 {
-    bool ok = commitEditors();
-    if (ok)
-        ok = Guard::run([this] {
-            if (TDataSet *ds = DsLoc->DataSet(); ds && ds->Active())
-                ds->CheckBrowseMode();
-        });
-    if (!ok)
-        return;  // the error is shown; the request stays in editing and the window open
+    // A request the database refuses stays in editing, and the window open.
+    if (TDataSet *ds = DsLoc->DataSet(); ds && ds->Active())
+        ds->CheckBrowseMode();
     Guard::run([this] { FormClose(); });
-    TFrmKl::done(result);
+    return true;
 }

@@ -30,11 +30,10 @@ public:
     // The background of a row in a state; invalid for a state without a colour.
     static QColor stateColor(const QVariant &state);
 
+protected:
     // Closing posts a changed request first (as leaving its row would); a request the
     // database refuses keeps the window open, in editing.
-    void done(int result) override;
-
-protected:
+    bool closeQuery() override;
     void DsLocDataChange(TField *field) override;
     void BtnRepClick() override;
 
@@ -45,8 +44,6 @@ private:
     void gridDrawColumnCell(TDBGrid::DrawCell &cell);
     void BtnCardClick();
     void FormClose();
-    // Stores what the user typed into a bound editor and has not yet left.
-    bool commitEditors();
 
     int m_filterPosition = 0;  // the choice the list is filtered by
 };
