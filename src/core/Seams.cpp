@@ -50,6 +50,12 @@ private:
     QMimeDatabase m_mime;
 };
 
+NameOnlyIconProvider *nameOnlyIcons()
+{
+    static NameOnlyIconProvider provider;
+    return &provider;
+}
+
 class DesktopDialogs : public Dialogs {
 public:
     int message(Icon icon, const QString &caption, const QString &text, int buttons,
@@ -102,7 +108,7 @@ public:
         QFileDialog dlg(parent, title, QString(), filter);
         // Qt's own dialog, so that the name-only type guess is the one it uses.
         dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-        dlg.setIconProvider(&m_iconProvider);
+        dlg.setIconProvider(nameOnlyIcons());
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setDefaultSuffix(defaultSuffix);
         dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -110,9 +116,6 @@ public:
             return QString();
         return dlg.selectedFiles().constFirst();
     }
-
-private:
-    NameOnlyIconProvider m_iconProvider;
 };
 
 class DesktopBusyCursor : public BusyCursor {
@@ -144,6 +147,7 @@ BusyCursor *g_busyCursor = &g_desktopBusyCursor;
 SystemClock g_systemClock;
 const Clock *g_clock = &g_systemClock;
 QString g_programFolder;
+QString g_userDataFolder;
 
 }  // namespace
 
@@ -151,6 +155,8 @@ namespace Seams {
 
 Dialogs &dialogs() { return *g_dialogs; }
 void setDialogs(Dialogs *dialogs) { g_dialogs = dialogs ? dialogs : &g_desktopDialogs; }
+
+const QAbstractFileIconProvider *fileIconProvider() { return nameOnlyIcons(); }
 
 BusyCursor &busyCursor() { return *g_busyCursor; }
 void setBusyCursor(BusyCursor *cursor) { g_busyCursor = cursor ? cursor : &g_desktopBusyCursor; }
@@ -165,6 +171,13 @@ QString programFolder()
     return g_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_programFolder;
 }
 void setProgramFolder(const QString &folder) { g_programFolder = folder; }
+
+QString userDataFolder()
+{
+    return g_userDataFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                      : g_userDataFolder;
+}
+void setUserDataFolder(const QString &folder) { g_userDataFolder = folder; }
 
 bool canWriteFolder(const QString &folder)
 {
@@ -207,7 +220,7 @@ QString chooseDataFolder(const QString &programFolder, const QString &userFolder
 
 QString dataFolder()
 {
-    return chooseDataFolder(programFolder(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    return chooseDataFolder(programFolder(), userDataFolder());
 }
 
 }  // namespace Seams

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 
+class QAbstractFileIconProvider;
 class QDialog;
 class QWidget;
 
@@ -50,6 +51,10 @@ Dialogs &dialogs();
 // Installs another implementation (not owned); nullptr restores the desktop one.
 void setDialogs(Dialogs *dialogs);
 
+// The type guess every file dialog of the program uses: by the name alone, never reading
+// the file.
+const QAbstractFileIconProvider *fileIconProvider();
+
 BusyCursor &busyCursor();
 // Installs another implementation (not owned); nullptr restores the desktop one.
 void setBusyCursor(BusyCursor *cursor);
@@ -63,6 +68,11 @@ QDateTime today();
 // The folder of the program's executable; a test points it elsewhere.
 QString programFolder();
 void setProgramFolder(const QString &folder);
+
+// The user's data folder (the desktop's place for this program's data); a test points it
+// elsewhere.
+QString userDataFolder();
+void setUserDataFolder(const QString &folder);
 
 // The folder of the settings file remont.ini, the embedded database and the archives.
 // Nothing is made or written by asking; whoever writes there first makes it.

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/MsgBox.h"
+#include "core/PrivateFiles.h"
 #include "core/Seams.h"
 #include "data/conn.h"
 #include "db/TDataSet.h"
@@ -73,6 +74,16 @@ Tdm::Outcome Tdm::startUp()
         ErrorBox(tr("Не удается прочитать файл настроек %1: %2")
                      .arg(QDir::toNativeSeparators(QFileInfo(m_settings->fileName()).absoluteFilePath()),
                           m_settings->problem()));
+        m_exitCode = 1;
+        return Outcome::Exit;
+    }
+    // Settings that cannot be read as text are not missing ones either: a first run here
+    // would add a second server beside the one the file names.
+    if (const int line = m_settings->unreadableLine(QStringLiteral("main"))) {
+        ErrorBox(tr("Не удается прочитать файл настроек %1: раздел [main] не читается как текст "
+                    "(в строке %2 нулевой байт)")
+                     .arg(QDir::toNativeSeparators(QFileInfo(m_settings->fileName()).absoluteFilePath()))
+                     .arg(line));
         m_exitCode = 1;
         return Outcome::Exit;
     }
@@ -155,7 +166,7 @@ bool Tdm::rememberServer(const QString &server)
 {
     try {
         // The user's data folder is made on the first write into it.
-        QDir().mkpath(QFileInfo(m_settings->fileName()).absolutePath());
+        PrivateFiles::makePath(QFileInfo(m_settings->fileName()).absolutePath());
         m_settings->writeString(QStringLiteral("main"), QStringLiteral("server"), server);
         return true;
     } catch (const TavrellError &e) {

@@ -159,6 +159,11 @@ QVariant TField::convert(const QVariant &v) const
     case FieldType::FixedChar:
     case FieldType::Memo: {
         QString s = v.metaType().id() == QMetaType::QDateTime ? DateText::format(v.toDateTime()) : v.toString();
+        // The server's client library would cut the statement at it; refused here, by name.
+        if (s.contains(QChar(0)))
+            throw TavrellError(tr("Текст поля «%1» содержит символ с кодом 0, база данных его не принимает: "
+                                  "уберите его из текста")
+                                   .arg(DisplayLabel()));
         // A fixed-width value may carry its own padding back in: it does not count.
         const int effective = m_type == FieldType::FixedChar ? int(unpadded(s).size()) : int(s.size());
         if (m_type != FieldType::Memo && m_size > 0 && effective > m_size)

@@ -3,7 +3,9 @@
 #include "core/Errors.h"
 #include "core/Guard.h"
 #include "core/MsgBox.h"
+#include "core/PrivateFiles.h"
 #include "core/Seams.h"
+#include "export/PrintPreview.h"
 #include "export/ReportDocument.h"
 #include "export/ReportOdt.h"
 #include "export/ReportPages.h"
@@ -19,7 +21,6 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPdfWriter>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QSaveFile>
@@ -56,6 +57,16 @@ FileError saveError(const QString &path, const QString &reason)
     return FileError(QCoreApplication::translate("ReportWindow", "Не удалось сохранить файл \"%1\": %2")
                          .arg(QDir::toNativeSeparators(path), reason));
 }
+
+// Pasted or dropped HTML may name images by file, and the editor would read them, the
+// database's files included (closing them drops SQLite's locks). A report has no images.
+class ReportTextDocument : public QTextDocument {
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int, const QUrl &) override { return QVariant(); }
+};
 
 // Height of an editor that shows its whole text, up to `most`.
 int fittingHeight(QTextEdit *editor, int most)
@@ -162,7 +173,7 @@ void ReportWindow::build()
     auto makeEditor = [this](const QString &name, int first, int last) {
         auto *e = new QTextEdit;
         e->setObjectName(name);
-        auto *d = new QTextDocument(e);
+        auto *d = new ReportTextDocument(e);
         m_model->toTextDocument(*d, first, last);
         // The report's own building is not undoable; the user's edits are.
         d->setUndoRedoEnabled(true);
@@ -406,9 +417,10 @@ bool ReportWindow::savePdf(const QString &path)
     if (!refused.isEmpty())
         throw saveError(path, refused);
     const ReportDocument &doc = report();
+    const PrivateFiles::Scope privately(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw saveError(path, file.errorString());
+        throw saveError(path, WholeFile::failure(file, path, 0));
     int pages = 0;
     {
         QPdfWriter pdf(&file);
@@ -423,8 +435,8 @@ bool ReportWindow::savePdf(const QString &path)
         file.cancelWriting();
         return false;
     }
-    if (!file.commit())
-        throw saveError(path, file.errorString());
+    if (!file.flush() || !file.commit())
+        throw saveError(path, WholeFile::failure(file, path, 0));
     setUnmodified();
     return true;
 }
@@ -435,13 +447,10 @@ void ReportWindow::printReport()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(ReportPages::pageLayout(doc));
     printer.setDocName(reportTitle());
-    QPrintPreviewDialog preview(&printer, this);
-    preview.setObjectName(QStringLiteral("PrintPreview"));
-    preview.setWindowTitle(tr("Предварительный просмотр"));
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) {
+    PrintPreview preview(&printer, [this](QPrinter *p) {
         PageProgress progress(this);
         ReportPages::paint(*m_model, *p, progress.callback());
-    });
+    }, this);
     Seams::dialogs().exec(preview);
 }
 

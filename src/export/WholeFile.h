@@ -1,6 +1,7 @@
 #pragma once
 // Writing an export's file whole, and the files that no export may write over.
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 
 namespace WholeFile {
@@ -16,5 +17,9 @@ QString refusal(const QString &fileName);
 // made is written in place instead (and only then). Returns the reason of a failure in
 // words, empty on success.
 QString write(const QString &fileName, const QByteArray &bytes, bool inPlaceFallback);
+
+// Why writing `target` through `file` failed, in words: the room left on the disk when
+// that is what failed, else the system's reason; `needed` is the size being written.
+QString failure(const QFileDevice &file, const QString &target, qint64 needed);
 
 }  // namespace WholeFile

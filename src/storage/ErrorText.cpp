@@ -23,7 +23,8 @@ Cause fromSqlState(const QString &state)
         {"22001", Cause::TooLong},        {"22007", Cause::BadDate},        {"22008", Cause::BadDate},
         {"25006", Cause::ReadOnly},       {"55P03", Cause::Busy},           {"40P01", Cause::Busy},
         {"53100", Cause::DiskFull},       {"57P01", Cause::ConnectionLost}, {"57P02", Cause::ConnectionLost},
-        {"57P03", Cause::ConnectionLost},
+        {"57P03", Cause::ConnectionLost}, {"XX001", Cause::Damaged},       {"XX002", Cause::Damaged},
+        {"22021", Cause::NulCharacter},
     };
     for (const auto &k : known)
         if (state == QLatin1String(k.state))
@@ -35,13 +36,15 @@ Cause fromSqlState(const QString &state)
 
 Cause fromSqliteCode(int code, const QString &text)
 {
-    enum { Busy = 5, Locked = 6, ReadOnly = 8, Full = 13, Constraint = 19 };
+    enum { Busy = 5, Locked = 6, ReadOnly = 8, Corrupt = 11, Full = 13, Constraint = 19, NotADb = 26 };
     enum { Check = 275, ForeignKey = 787, NotNull = 1299, PrimaryKey = 1555, Unique = 2067 };
     switch (code & 0xff) {
     case Busy:
     case Locked: return Cause::Busy;
     case ReadOnly: return Cause::ReadOnly;
     case Full: return Cause::DiskFull;
+    case Corrupt:
+    case NotADb: return Cause::Damaged;
     case Constraint:
         switch (code) {
         case PrimaryKey:
@@ -82,6 +85,12 @@ Cause fromText(const QString &text)
         {"terminating connection", Cause::ConnectionLost},
         {"could not receive data from server", Cause::ConnectionLost},
         {"could not send data to server", Cause::ConnectionLost},
+        {"database disk image is malformed", Cause::Damaged},
+        {"file is not a database", Cause::Damaged},
+        // The server's client library ends a statement's text at a NUL character: the
+        // quoted value it was in is then cut short. The program's own statements are whole.
+        {"unterminated quoted string", Cause::NulCharacter},
+        {"invalid byte sequence for encoding \"utf8\": 0x00", Cause::NulCharacter},
     };
     const QString lower = text.toLower();
     for (const auto &k : known)
@@ -138,6 +147,11 @@ QString causeText(Cause cause)
     case Cause::TooLong: return tr("Текст длиннее, чем вмещает поле.");
     case Cause::BadDate: return tr("Неправильная дата.");
     case Cause::ConnectionLost: return tr("Потеряна связь с сервером базы данных.");
+    case Cause::Damaged:
+        return tr("База данных повреждена. Закройте программу и не работайте с базой, пока её не восстановят: "
+                  "сообщите администратору, он восстановит её из резервной копии или архива.");
+    case Cause::NulCharacter:
+        return tr("В тексте есть символ с кодом 0, база данных его не принимает: уберите его из текста.");
     }
     return QString();
 }

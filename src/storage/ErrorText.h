@@ -18,6 +18,8 @@ enum class Cause {
     TooLong,         // a text longer than its column
     BadDate,         // a date the server cannot take
     ConnectionLost,  // the connection to the server broke off
+    Damaged,         // the database's file or the server's data pages are damaged
+    NulCharacter,    // a text holding the character of code 0, which the server cannot take
 };
 
 // Recognised by the native error code (the embedded database's extended result code, the

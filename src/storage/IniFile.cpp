@@ -2,12 +2,21 @@
 
 #include "core/Errors.h"
 #include "core/Cp1251.h"
+#include "core/PrivateFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -32,6 +41,8 @@ IniFile::IniFile(const QString &fileName) : m_fileName(fileName) { load(); }
 void IniFile::load()
 {
     m_lines.clear();
+    m_cutSections.clear();
+    m_anySectionCut = 0;
     const QFileInfo info(m_fileName);
     if (!info.exists() && !info.isSymLink())
         return;
@@ -41,12 +52,33 @@ void IniFile::load()
     };
     if (info.isDir())
         return fail(State::Unreadable, tr("это папка, а не файл"));
+    // A pipe or a device would hold the start waiting for a writer, or never end.
+    const QString notAFile = tr("это не обычный файл");
+    if (!info.isFile())
+        return fail(State::Unreadable, notAFile);
     const QString tooLarge = tr("файл больше %1 байт").arg(MaxSize);
     if (info.size() > MaxSize)
         return fail(State::TooLarge, tooLarge);
-    QFile f(m_fileName);
+    QFile f;
+#if defined(Q_OS_UNIX)
+    // What is opened is checked again: the name may have been given to a pipe meanwhile.
+    const int fd = ::open(QFile::encodeName(m_fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(State::Unreadable, QString::fromLocal8Bit(strerror(errno)));
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(State::Unreadable, notAFile);
+    }
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(State::Unreadable, f.errorString());
+    }
+#else
+    f.setFileName(m_fileName);
     if (!f.open(QIODevice::ReadOnly))
         return fail(State::Unreadable, f.errorString());
+#endif
     const QByteArray bytes = f.read(MaxSize + 1);
     if (f.error() != QFileDevice::NoError)
         return fail(State::Unreadable, f.errorString());
@@ -83,8 +115,15 @@ void IniFile::load()
         QString trimmed = line.text.trimmed();
         if (m_lines.isEmpty() && trimmed.startsWith(QChar(0xFEFF)))
             trimmed = trimmed.mid(1).trimmed();  // a byte-order mark before the first line
-        // A line holding a NUL byte means nothing to us: it is only kept.
-        if (!line.raw.contains('\0')) {
+        // A line holding a NUL byte means nothing to us: it is only kept. The section it
+        // stands in is not read whole; one that may be a header leaves every section so.
+        if (line.raw.contains('\0')) {
+            const int number = int(m_lines.size()) + 1;
+            if (trimmed.startsWith(QLatin1Char('[')) && m_anySectionCut == 0)
+                m_anySectionCut = number;
+            if (!m_cutSections.contains(section.toLower()))
+                m_cutSections.insert(section.toLower(), number);
+        } else {
             const QString header = sectionHeader(trimmed);
             if (!header.isEmpty()) {
                 section = header;
@@ -99,6 +138,14 @@ void IniFile::load()
         line.section = section;
         m_lines.append(line);
     }
+}
+
+int IniFile::unreadableLine(const QString &section) const
+{
+    const int inSection = m_cutSections.value(section.toLower(), 0);
+    if (m_anySectionCut > 0 && (inSection == 0 || m_anySectionCut < inSection))
+        return m_anySectionCut;
+    return inSection;
 }
 
 int IniFile::findKey(const QString &section, const QString &key) const
@@ -226,6 +273,7 @@ void IniFile::save(const QVector<Line> &lines, Encoding encoding) const
         // A last line read without a line break gets one when lines follow it.
         out += l.eol.isEmpty() && (!l.asRead || i + 1 < lines.size()) ? QByteArray("\r\n") : l.eol;
     }
+    const PrivateFiles::Scope privately(m_fileName);
     QSaveFile f(m_fileName);
     if (!f.open(QIODevice::WriteOnly) || f.write(out) != out.size() || !f.commit())
         throw FileError(tr("Не удалось записать файл %1: %2").arg(QFileInfo(m_fileName).absoluteFilePath(), f.errorString()));

@@ -9,6 +9,7 @@
 // as the bytes it was read, whatever they hold, and new lines are written in the file's
 // code page. A value Windows-1251 cannot hold turns the whole file into UTF-8.
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -25,6 +26,10 @@ public:
     State state() const { return m_state; }
     // Why the file could not be read (empty unless TooLarge or Unreadable).
     const QString &problem() const { return m_problem; }
+    // The first line (from 1) of the section that cannot be read as text (it holds a NUL
+    // byte), or a line that may be the section's header and cannot be read; 0 when the
+    // section reads whole. Such a section's keys may be missing from what is read.
+    int unreadableLine(const QString &section) const;
     enum class Encoding { Utf8, Cp1251 };
     Encoding encoding() const { return m_encoding; }
 
@@ -67,4 +72,6 @@ private:
     QString m_problem;
     Encoding m_encoding = Encoding::Utf8;
     bool m_memoryOnly = false;
+    QHash<QString, int> m_cutSections;  // section (lower case) -> its first line with a NUL byte
+    int m_anySectionCut = 0;            // a line with a NUL byte that may be a section header
 };

@@ -1,6 +1,7 @@
 #include "storage/SqliteBackend.h"
 
 #include "core/Errors.h"
+#include "core/PrivateFiles.h"
 #include "core/Seams.h"
 #include "core/Session.h"
 
@@ -18,6 +19,11 @@
 #include <algorithm>
 #include <iterator>
 #include <sqlite3.h>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -136,6 +142,14 @@ QString openFailure(int rc, const char *sqliteText)
 // this process would drop SQLite's locks on them). Writes nothing to the file.
 QString unusableReason(const QString &file, bool needTables)
 {
+#if defined(Q_OS_UNIX)
+    // SQLite would open a file it may not write read-only, and make its -wal and -shm
+    // beside it before saying so: a start that is refused leaves the folder as it was.
+    const QByteArray path = QFile::encodeName(file);
+    if (::faccessat(AT_FDCWD, path.constData(), R_OK, AT_EACCESS) == 0 &&
+        ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+        return openFailure(SQLITE_READONLY, "readonly database");
+#endif
     sqlite3 *h = nullptr;
     int rc = sqlite3_open_v2(file.toUtf8().constData(), &h, SQLITE_OPEN_READWRITE, nullptr);
     QString reason;
@@ -283,8 +297,10 @@ void SqliteBackend::createDatabase(const QString &name)
     const QString tmpName = m_connectionName + QStringLiteral("_create");
     QString error;
     // The user's data folder may not be there yet; what fails here shows in the open below.
-    QDir().mkpath(info.absolutePath());
+    PrivateFiles::makePath(info.absolutePath());
     {
+        // Its -wal and -shm take the file's mode from it.
+        const PrivateFiles::Scope privately(file);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), tmpName);
         try {
             openFile(db, file, true);

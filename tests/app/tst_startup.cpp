@@ -14,9 +14,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
+#include <sys/stat.h>
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -30,6 +32,8 @@ private slots:
     void workingSessionSavesAndLogs();
     void failedStartEndsWithACode_data();
     void failedStartEndsWithACode();
+    void userDataFolderIsPrivate_data();
+    void userDataFolderIsPrivate();
 
 private:
     // Runs the program once in the test's folder.
@@ -199,6 +203,11 @@ void TestStartup::failedStartEndsWithACode_data()
     QTest::newRow("first run in a folder that cannot be written") << "read-only folder" << "org_tech.sqlite";
     QTest::newRow("settings file too large") << "large settings" << "remont.ini";
     QTest::newRow("empty database file") << "empty database" << "org_tech.sqlite";
+    QTest::newRow("NUL byte on the server line") << "NUL server" << "remont.ini";
+    QTest::newRow("NUL byte elsewhere in [main]") << "NUL main" << "remont.ini";
+    QTest::newRow("NUL byte in the [main] header") << "NUL header" << "remont.ini";
+    QTest::newRow("settings file is a pipe") << "pipe settings" << "remont.ini";
+    QTest::newRow("database the user may only read") << "read-only database" << "org_tech.sqlite";
 }
 
 void TestStartup::failedStartEndsWithACode()
@@ -216,8 +225,41 @@ void TestStartup::failedStartEndsWithACode()
         QFile f(db);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
+    const QByteArray nulSettings = kind == QLatin1String("NUL server")
+                                       ? QByteArray("[main]\r\nserver=db\0host\r\n[1]\r\nwidth=5\r\n", 38)
+                                   : kind == QLatin1String("NUL main")
+                                       ? QByteArray("[main]\r\nnote=\0\r\nserver=(local)\r\n", 32)
+                                   : kind == QLatin1String("NUL header")
+                                       ? QByteArray("[ma\0in]\r\nserver=(local)\r\n", 25)
+                                       : QByteArray();
+    if (!nulSettings.isEmpty()) {
+        QFile f(ini());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(nulSettings);
+    }
+    if (kind == QLatin1String("pipe settings"))
+        QCOMPARE(::mkfifo(QFile::encodeName(ini()).constData(), 0666), 0);
     AsOrdinaryUser::openUp(m_dir->path());
-    const QByteArray before = iniBytes();
+    if (kind == QLatin1String("read-only database")) {
+        // A database in WAL mode that the user may read but not write, in a folder he may write.
+        IniFile(ini()).writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("(local)"));
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
+            c.setDatabaseName(db);
+            QVERIFY(c.open());
+            QSqlQuery q(c);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode = WAL")));
+            for (const char *t : {"ids", "users", "izdel", "States"})
+                QVERIFY(q.exec(QStringLiteral("CREATE TABLE %1 (id integer)").arg(QLatin1String(t))));
+            q.finish();
+            c.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("make"));
+        QVERIFY(QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7777)));
+    }
+    const QStringList filesBefore = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    const QByteArray before = kind == QLatin1String("pipe settings") ? QByteArray() : iniBytes();
     ScriptedDialogs dialogs;
     dialogs.dialogs.enqueue([](QDialog &) { return int(QDialog::Accepted); });  // "Создать локальную БД"
     int code = 0;
@@ -238,9 +280,77 @@ void TestStartup::failedStartEndsWithACode()
              qPrintable(dialogs.messages.first().text));
     QCOMPARE(frmmain, nullptr);
     QCOMPARE(dm, nullptr);
-    QCOMPARE(iniBytes(), before);
+    if (kind != QLatin1String("pipe settings"))
+        QCOMPARE(iniBytes(), before);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), filesBefore);
     if (kind == QLatin1String("empty database"))
         QCOMPARE(QFileInfo(db).size(), qint64(0));
+}
+
+// An installed copy keeps the database (passwords in it) in the user's data folder: what the
+// program makes there is its user's alone. What is already there keeps its modes, and a copy
+// unpacked into a folder of the user's own keeps the modes his system gives new files.
+void TestStartup::userDataFolderIsPrivate_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::newRow("new user data folder") << "user";
+    QTest::newRow("existing user data folder and settings") << "user, existing";
+    QTest::newRow("program folder") << "program";
+}
+
+void TestStartup::userDataFolderIsPrivate()
+{
+    QFETCH(QString, place);
+    const mode_t umaskNow = ::umask(022);
+    ::umask(umaskNow);
+    const int ordinaryFile = int(0666 & ~umaskNow), ordinaryFolder = int(0777 & ~umaskNow);
+    const QString home = QDir(m_dir->path()).filePath(QStringLiteral("share"));
+    const QString data = QDir(home).filePath(QStringLiteral("Tavrell/Tavrell"));
+    const bool inUserFolder = place.startsWith(QLatin1String("user"));
+    if (inUserFolder) {
+        // An installed copy: the program's folder is the system's.
+        Seams::setProgramFolder(QStringLiteral("/usr/lib"));
+        Seams::setUserDataFolder(data);
+    }
+    const QString folder = inUserFolder ? data : m_dir->path();
+    const QString settings = QDir(folder).filePath(QStringLiteral("remont.ini"));
+    if (place == QLatin1String("user, existing")) {
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QFile::setPermissions(data, QFileDevice::Permissions(0x7755)));
+        QFile f(settings);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[main]\r\nserver=(local)\r\n");
+        f.close();
+        QVERIFY(QFile::setPermissions(settings, QFileDevice::Permissions(0x6644)));
+    }
+    ScriptedDialogs dialogs;
+    dialogs.dialogs.enqueue([](QDialog &) { return int(QDialog::Accepted); });  // "Создать локальную БД"
+    const int code = start();
+    Seams::setProgramFolder(m_dir->path());
+    Seams::setUserDataFolder(QString());
+    QCOMPARE(code, 0);
+    QVERIFY2(QFile::exists(QDir(folder).filePath(QStringLiteral("org_tech.sqlite"))), qPrintable(dialogs.texts().join('|')));
+    const auto mode = [](const QString &path) {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    };
+    const bool existing = place == QLatin1String("user, existing");
+    const int privateFile = 0600, privateFolder = 0700;
+    const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    QVERIFY(files.contains(QStringLiteral("org_tech.sqlite")));
+    for (const QString &name : files) {
+        const int expected = name == QLatin1String("remont.ini") && existing ? 0644
+                             : inUserFolder                                    ? privateFile
+                                                                               : ordinaryFile;
+        QCOMPARE(QStringLiteral("%1 %2").arg(name).arg(mode(QDir(folder).filePath(name)), 0, 8),
+                 QStringLiteral("%1 %2").arg(name).arg(expected, 0, 8));
+    }
+    if (inUserFolder) {
+        QCOMPARE(mode(data), existing ? 0755 : privateFolder);
+        QCOMPARE(mode(QFileInfo(data).absolutePath()), existing ? ordinaryFolder : privateFolder);
+    } else {
+        Q_UNUSED(ordinaryFolder);
+    }
 }
 
 QTEST_MAIN(TestStartup)

@@ -111,6 +111,10 @@ void TestErrorText::realRefusals_data()
         {"read-only", "read-only", QStringLiteral("UPDATE otdel SET Name = 'x' WHERE id = 11"), Cause::ReadOnly, false},
         {"locked", "held", QStringLiteral("UPDATE izdel SET Name = 'x' WHERE id = 101"), Cause::Busy, false},
         {"anything else", "main", QStringLiteral("SELECT * FROM no_such_table"), Cause::Other, false},
+        // The client library ends the statement's text at the NUL character.
+        {"NUL character in a text", "main",
+         QStringLiteral("UPDATE otdel SET Name = 'a") + QChar(0) + QStringLiteral("b' WHERE id = 11"),
+         Cause::NulCharacter, true},
     };
     for (const char *backend : {"sqlite", "postgres"})
         for (const Row &r : rows) {
@@ -183,6 +187,16 @@ void TestErrorText::fabricatedErrors_data()
                                          << "22007" << statement << Cause::BadDate;
     QTest::newRow("server: syntax") << "ERROR:  syntax error at or near \"x\"\n(42601)" << "42601" << statement
                                     << Cause::Other;
+    QTest::newRow("sqlite: damaged file") << "database disk image is malformed" << "11" << statement
+                                          << Cause::Damaged;
+    QTest::newRow("sqlite: damaged, no code") << "database disk image is malformed" << "" << statement
+                                              << Cause::Damaged;
+    QTest::newRow("sqlite: not a database") << "file is not a database" << "26" << statement << Cause::Damaged;
+    QTest::newRow("server: damaged page") << "ERROR:  invalid page in block 7 of relation base/1/2\n(XX001)"
+                                          << "XX001" << statement << Cause::Damaged;
+    QTest::newRow("server: NUL cut the statement")
+        << "ERROR:  unterminated quoted string at or near \"'a\"\nLINE 1: UPDATE otdel SET Name = 'a\n(42601)"
+        << "42601" << statement << Cause::NulCharacter;
     QTest::newRow("closed connection, no error at all") << "" << "" << int(QSqlError::NoError)
                                                         << Cause::ConnectionLost;
 }
@@ -270,6 +284,19 @@ void TestErrorText::programPaths()
         message = e.message();
     }
     QCOMPARE(message, QStringLiteral("«31.02.2003» — неправильная дата"));
+    QCOMPARE(items.State(), DataSetState::Edit);
+
+    // A text with a NUL character is refused before the server sees it, by the field's name.
+    TField *name = items.FieldByName(QStringLiteral("Name"));
+    message.clear();
+    try {
+        name->setText(QStringLiteral("Принтер") + QChar(0) + QStringLiteral("HP"));
+    } catch (const TavrellError &e) {
+        message = e.message();
+    }
+    QVERIFY2(message.contains(QStringLiteral("«%1»").arg(name->DisplayLabel())) &&
+                 message.contains(QStringLiteral("кодом 0")),
+             qPrintable(message));
     QCOMPARE(items.State(), DataSetState::Edit);
     items.Cancel();
 }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -139,6 +140,7 @@ private slots:
         QTest::newRow("too large") << "large" << int(IniFile::State::TooLarge);
         QTest::newRow("no right to read") << "closed" << int(IniFile::State::Unreadable);
         QTest::newRow("a folder") << "folder" << int(IniFile::State::Unreadable);
+        QTest::newRow("a pipe") << "pipe" << int(IniFile::State::Unreadable);
     }
 
     void unreadableFileIsNotEmptySettings()
@@ -159,6 +161,8 @@ private slots:
         }
         if (kind == QLatin1String("folder"))
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("remont.ini")));
+        if (kind == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0666), 0);
         const QFileInfo before(path);
         AsOrdinaryUser user;
         QVERIFY(user.ok());
@@ -174,6 +178,34 @@ private slots:
         } else {
             QVERIFY(ini.problem().isEmpty());
         }
+    }
+
+    // A NUL byte keeps its line from being read: the section it stands in is not read
+    // whole, and every section is not when the line may be a header.
+    void unreadableSections_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("mainLine");
+        QTest::addColumn<int>("otherLine");
+        QTest::newRow("clean") << bytes("[main]\r\nserver=db\r\n[1]\r\nwidth=5\r\n") << 0 << 0;
+        QTest::newRow("server line") << bytes("[main]\r\nserver=d\0b\r\n[1]\r\nwidth=5\r\n") << 2 << 0;
+        QTest::newRow("other section") << bytes("[main]\r\nserver=db\r\n[1]\r\nwid\0th=5\r\n") << 0 << 4;
+        QTest::newRow("header") << bytes("[1]\r\nwidth=5\r\n[ma\0in]\r\nserver=db\r\n") << 3 << 3;
+        QTest::newRow("MAIN in capitals") << bytes("[MAIN]\r\n\0\r\nserver=db\r\n") << 2 << 0;
+    }
+
+    void unreadableSections()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, mainLine);
+        QFETCH(int, otherLine);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("remont.ini"));
+        writeFile(path, content);
+        const IniFile ini(path);
+        QCOMPARE(int(ini.state()), int(IniFile::State::Read));
+        QCOMPARE(ini.unreadableLine(QStringLiteral("main")), mainLine);
+        QCOMPARE(ini.unreadableLine(QStringLiteral("1")), otherLine);
     }
 
     void writeKeepsSpellingAndOtherLines()
