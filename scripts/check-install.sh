@@ -13,6 +13,8 @@ fail() { echo "check-install: $*" >&2; exit 1; }
 expected=$(cat <<'LIST'
 bin/tavrell
 share/applications/tavrell.desktop
+share/doc/tavrell/changelog.Debian.gz
+share/doc/tavrell/copyright
 share/icons/hicolor/128x128/apps/tavrell.png
 share/icons/hicolor/16x16/apps/tavrell.png
 share/icons/hicolor/22x22/apps/tavrell.png
@@ -22,6 +24,8 @@ share/icons/hicolor/32x32/apps/tavrell.png
 share/icons/hicolor/48x48/apps/tavrell.png
 share/icons/hicolor/64x64/apps/tavrell.png
 share/icons/hicolor/scalable/apps/tavrell.svg
+share/lintian/overrides/tavrell
+share/man/man1/tavrell.1.gz
 LIST
 )
 listed() { (cd "$1" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort); }
@@ -88,4 +92,15 @@ contents=$(dpkg-deb --contents "$deb" | awk '{print $6}' | grep -v '/$' | sed 's
   diff <(echo "$expected") <(echo "$contents") >&2 || true
   fail "the package's files differ from the installed ones (< expected, > in the package)"
 }
+# Debian's own checks of the package: no error, no warning (the informational notes may stay).
+lintian_args=()
+[ "$(id -u)" = 0 ] && lintian_args+=(--allow-root)
+set +e
+report=$(lintian --fail-on error,warning "${lintian_args[@]}" "$deb" 2>&1)
+rc=$?
+set -e
+if [ $rc -ne 0 ] || grep -Eq '^[EW]: ' <<<"$report"; then
+  echo "$report" >&2
+  fail "lintian finds errors or warnings in the package (ended with $rc)"
+fi
 echo "installed and packaged: $(echo "$expected" | wc -l) files; Depends: $depends"
