@@ -99,7 +99,7 @@ ArchiveTables::ArchiveTables()
     const Backend *b = TblExp.backend();
     const int pathSize = b ? b->columnSize(QStringLiteral("exp_data"), QStringLiteral("path")) : 0;
     TblExp.addField(QStringLiteral("path"), FieldType::String, pathSize > 0 ? pathSize : 50)
-        .setDisplayLabel(tr("Путь"));
+        .setDisplayLabel(tr("Путь")).setFitToContent();
 }
 
 namespace {

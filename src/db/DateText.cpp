@@ -48,6 +48,12 @@ QString format(const QDateTime &dt)
     return s;
 }
 
+QString sample(bool withTime)
+{
+    return withTime ? format(QDateTime(QDate(2022, 12, 28), QTime(23, 59, 59)))
+                    : format(QDateTime(QDate(2003, 9, 21), QTime(0, 0)));
+}
+
 QDateTime parse(const QString &text)
 {
     const QString s = text.simplified();

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 
 // ---------------------------------------------------------------------------------------
@@ -504,6 +505,25 @@ int TDBGrid::widthForChars(int chars, const QString &title) const
     return qMax(w, t);
 }
 
+int TDBGrid::widthForText(const QString &text) const
+{
+    // The delegate keeps a margin on each side of a cell's text, and a grid line.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return QFontMetrics(font()).horizontalAdvance(text) + 2 * margin + 1;
+}
+
+int TDBGrid::contentWidth(int column, const QString &title) const
+{
+    int w = widthForChars(1, title);
+    for (int r = 0; r < m_model->rowCount(); ++r)
+        w = qMax(w, widthForText(m_model->index(r, column).data().toString()));
+    // At most the visible width (before the grid is shown: the window's, beside the row
+    // numbers): scrolled to, the column and its title are in sight whole.
+    const int room =
+        isVisible() ? viewport()->width() : window()->width() - verticalHeader()->width() - 2 * frameWidth();
+    return qMin(w, qMax(room, widthForChars(10, title)));
+}
+
 void TDBGrid::rebuild()
 {
     TDataSet *ds = dataSet();
@@ -544,6 +564,13 @@ void TDBGrid::rebuild()
             const TField *f = ds ? ds->FindField(c.FieldName) : nullptr;
             const QString title = c.Title.isEmpty() ? (f ? f->DisplayLabel() : c.FieldName) : c.Title;
             w = widthForChars(f ? f->DisplayWidth() : 10, title);
+            if (f && f->DataType() == FieldType::DateTime) {
+                // Counted in characters a date may still not fit: "Sep" is wider than "09".
+                const bool withTime = f->DisplayWidth() >= DateText::sample(true).size();
+                w = qMax(w, widthForText(DateText::sample(withTime)));
+            }
+            if (f && f->FitToContent())
+                w = contentWidth(i, title);
         }
         setColumnWidth(i, w);
         setColumnHidden(i, !c.Visible);
@@ -589,6 +616,18 @@ void TDBGrid::changeEvent(QEvent *e)
         verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
         rebuild();
     }
+}
+
+void TDBGrid::showEvent(QShowEvent *e)
+{
+    QTableView::showEvent(e);
+    // Columns that fit their texts take the visible width as their limit once it is known.
+    TDataSet *ds = dataSet();
+    for (const TColumn &c : std::as_const(m_columns))
+        if (const TField *f = ds && c.Width < 0 ? ds->FindField(c.FieldName) : nullptr; f && f->FitToContent()) {
+            rebuild();
+            return;
+        }
 }
 
 void TDBGrid::keyPressEvent(QKeyEvent *e)

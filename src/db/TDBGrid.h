@@ -127,6 +127,8 @@ public:
 
     // Width in pixels of a column of `chars` characters in the grid's font.
     int widthForChars(int chars, const QString &title = QString()) const;
+    // Width in pixels of a column that shows `text` whole.
+    int widthForText(const QString &text) const;
 
     // Stores what is typed into an open cell editor in the current row and closes the
     // editor; false when the value is refused (the error is shown, the editor stays open).
@@ -144,11 +146,14 @@ signals:
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
 
 private:
     friend class TDBGridDelegate;
     void rebuild();
+    // The width of a column that fits its texts and its title, at most the window's width.
+    int contentWidth(int column, const QString &title) const;
     void followDataSet(int position);
     QPointer<TDataSource> m_source;
     TDataSetModel *m_model;

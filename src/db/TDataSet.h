@@ -73,8 +73,12 @@ public:
     bool isLookup() const { return m_kind == FieldKind::Lookup; }
     bool Visible() const { return m_visible; }
     bool ReadOnly() const { return m_readOnly; }
-    // Width in characters a grid gives the column by default.
+    // Width in characters a grid gives the column by default. A date has room at least for
+    // the running locale's date text; undeclared, for its date and time.
     int DisplayWidth() const;
+    // The grid sizes the column to the longest text it shows, at most the window's width
+    // (a path whose column may hold hundreds of characters).
+    bool FitToContent() const { return m_fitToContent; }
     int Index() const { return m_index; }
     TDataSet *DataSet() const { return m_dataSet; }
 
@@ -83,6 +87,7 @@ public:
     TField &setVisible(bool visible) { m_visible = visible; return *this; }
     TField &setReadOnly(bool readOnly) { m_readOnly = readOnly; return *this; }
     TField &setDisplayWidth(int chars) { m_displayWidth = chars; return *this; }
+    TField &setFitToContent(bool fit = true) { m_fitToContent = fit; return *this; }
     TField &setSize(int size) { m_size = size; return *this; }
     TField &setOnGetText(GetTextHandler h) { m_onGetText = std::move(h); return *this; }
     TField &setOnSetText(SetTextHandler h) { m_onSetText = std::move(h); return *this; }
@@ -142,6 +147,7 @@ private:
     FieldKind m_kind = FieldKind::Data;
     int m_size = 0;
     int m_displayWidth = 0;
+    bool m_fitToContent = false;
     bool m_visible = true;
     bool m_readOnly = false;
     int m_index = -1;
@@ -160,6 +166,9 @@ namespace DateText {
 QString shortDateFormat();
 // Short date, then a blank and the time (hh:mm:ss) only when it is not midnight.
 QString format(const QDateTime &dt);
+// The text of a sample date (21.09.2003), or of a date and time (28.12.2022 23:59:59), in the
+// running locale: what a column of dates needs room for.
+QString sample(bool withTime);
 // Reads a date typed in the short date format, optionally followed by a time; also ISO.
 // An invalid QDateTime when it does not parse.
 QDateTime parse(const QString &text);

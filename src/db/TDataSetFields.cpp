@@ -22,6 +22,10 @@ QStringView TField::unpadded(QStringView s)
 
 int TField::DisplayWidth() const
 {
+    // A width declared for "21.09.2003" does not hold "21 Sep 2003".
+    if (m_type == FieldType::DateTime)
+        return m_displayWidth > 0 ? qMax(m_displayWidth, int(DateText::sample(false).size()))
+                                  : int(DateText::sample(true).size());
     if (m_displayWidth > 0)
         return m_displayWidth;
     if (m_size > 0 && m_type != FieldType::Memo)
@@ -29,7 +33,6 @@ int TField::DisplayWidth() const
     switch (m_type) {
     case FieldType::Integer: return 10;
     case FieldType::Float: return 10;
-    case FieldType::DateTime: return 18;
     case FieldType::Boolean: return 5;
     default: return 10;
     }

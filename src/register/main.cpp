@@ -275,12 +275,10 @@ void TFrmmain::createStatusBar()
 
 void TFrmmain::fitStatusPanels()
 {
-    // Sized in the panels' own font, so that no font cuts their texts: the count has room
-    // for a five-digit number, the hint panel for the longest hint of the window.
-    const QFontMetrics fm(StatusPanel0->font());
-    const int padding =
-        2 * (StatusPanel0->frameWidth() + StatusPanel0->margin()) + fm.horizontalAdvance(QLatin1Char(' '));
-    StatusPanel0->setFixedWidth(fm.horizontalAdvance(FormatText(tr("Всего %d компонента(ов)"), {99999})) + padding);
+    // Sized in the panels' own font, so that no font cuts their texts: the hint panel has
+    // room for the longest hint of the window.
+    fitCountPanel();
+    const int padding = statusPadding();
     int longest = 0;
     const QFontMetrics hintFm(StatusPanel1->font());
     for (const QAction *a : findChildren<QAction *>())
@@ -288,6 +286,22 @@ void TFrmmain::fitStatusPanels()
     for (const QWidget *w : findChildren<QWidget *>())
         longest = qMax(longest, hintFm.horizontalAdvance(w->statusTip()));
     StatusPanel1->setMinimumWidth(longest + padding);
+}
+
+int TFrmmain::statusPadding() const
+{
+    return 2 * (StatusPanel0->frameWidth() + StatusPanel0->margin()) +
+           QFontMetrics(StatusPanel0->font()).horizontalAdvance(QLatin1Char(' '));
+}
+
+void TFrmmain::fitCountPanel()
+{
+    // Room for a five-digit count at least, so that the panel does not jump while the list
+    // grows, and for the count it shows.
+    const QFontMetrics fm(StatusPanel0->font());
+    const int text = qMax(fm.horizontalAdvance(FormatText(tr("Всего %d компонента(ов)"), {99999})),
+                          fm.horizontalAdvance(StatusPanel0->text()));
+    StatusPanel0->setFixedWidth(text + statusPadding());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -362,6 +376,7 @@ void TFrmmain::DataSource1DataChange()
 void TFrmmain::showCount()
 {
     StatusPanel0->setText(FormatText(tr("Всего %d компонента(ов)"), {Qry->RecordCount()}));
+    fitCountPanel();
 }
 
 bool TFrmmain::isHighlighted(int id) const

@@ -178,6 +178,8 @@ private:
     QWidget *createSortPanel();
     void createStatusBar();
     void fitStatusPanels();
+    void fitCountPanel();
+    int statusPadding() const;
     void declareQry();
     void declareGrid();
     // Enables the actions of the rights table for a type letter ("" for nobody).

@@ -9,6 +9,8 @@
 #include "core/Cp1251.h"
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QStyle>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
@@ -111,6 +113,8 @@ private slots:
     void failureStopsWithoutRegisterRow();
     void longPathKeptWhole_data() { TestDb::addBackendRows(); }
     void longPathKeptWhole();
+    void pathColumnFitsItsPaths_data();
+    void pathColumnFitsItsPaths();
     void pathLongerThanTheRegister();
     void registerWidenedAtStart_data() { TestDb::addBackendRows(); }
     void registerWidenedAtStart();
@@ -329,6 +333,50 @@ void TestArchive::longPathKeptWhole()
     QCOMPARE(filesIn(folder).size(), 11);
     QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
     QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("path"))->AsString(), folder);
+}
+
+void TestArchive::pathColumnFitsItsPaths_data()
+{
+    QTest::addColumn<int>("length");  // of the path in the register
+    QTest::newRow("short path") << 15;
+    QTest::newRow("path of 60") << 60;
+    QTest::newRow("path wider than the window") << 250;
+}
+
+// The path column is as wide as the paths it shows, at most the window's width: its
+// title stays in sight even though the register holds 255 characters of path.
+void TestArchive::pathColumnFitsItsPaths()
+{
+    QFETCH(int, length);
+    TAVRELL_TEST_DB_ON(db, "sqlite");
+    ScriptedDialogs dialogs;
+    QString path = QStringLiteral("/arh/");
+    while (path.size() < length - 1)
+        path += QStringLiteral("tavrell/");
+    path = path.left(length - 1) + QLatin1Char('/');
+    db.query(QStringLiteral("INSERT INTO exp_data (dt, tp, path) VALUES ('2005-03-05 10:00:00.000', 2, '%1')").arg(path));
+    TFrmArchive frm;
+    frm.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frm));
+    TDBGrid *grid = frm.grid;
+    int column = -1;
+    for (int i = 0; i < grid->columnCount(); ++i)
+        if (grid->column(i).FieldName == QLatin1String("path"))
+            column = i;
+    QVERIFY(column >= 0);
+    QCOMPARE(grid->model()->index(0, column).data().toString(), path);
+    const QFontMetrics fm(grid->font());
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const int width = grid->columnWidthPixels(column);
+    const int textWidth = fm.horizontalAdvance(path);
+    QVERIFY2(width <= grid->viewport()->width(),
+             qPrintable(QStringLiteral("%1 px in %2").arg(width).arg(grid->viewport()->width())));
+    if (textWidth + 2 * margin <= grid->viewport()->width()) {
+        // The text whole, and no wider than it and its title need.
+        QVERIFY2(width - 2 * margin >= textWidth, qPrintable(QStringLiteral("%1 px for %2").arg(width).arg(textWidth)));
+        const int title = QFontMetrics(grid->horizontalHeader()->font()).horizontalAdvance(QStringLiteral("Путь"));
+        QVERIFY2(width <= qMax(textWidth + 2 * margin + 1, title + 8), qPrintable(QString::number(width)));
+    }
 }
 
 // The register holds 255 characters of path: a longer one is refused before anything is

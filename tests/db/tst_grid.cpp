@@ -11,7 +11,9 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QImage>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QtTest>
 
 class TestGrid : public QObject {
@@ -24,6 +26,8 @@ private slots:
     void refusedInPlaceEditStaysInEditing();
     void lookupColumnDropDown();
     void columnsWidthsTitlesAndHook();
+    void dateColumnsFitTheLocalesDates_data();
+    void dateColumnsFitTheLocalesDates();
     void editors();
     void dateEditRefusesBadDate();
 };
@@ -248,6 +252,66 @@ void TestGrid::columnsWidthsTitlesAndHook()
     grid.setCurrentIndex(grid.model()->index(0, 3));
     QTest::keyClick(&grid, Qt::Key_Return, Qt::ControlModifier);
     QCOMPARE(ellipsis.count(), 1);
+}
+
+void TestGrid::dateColumnsFitTheLocalesDates_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<int>("declared");  // the field's display width; 0: none
+    QTest::addColumn<QFont>("font");  // the grid's font; no family: as it is
+    QTest::addColumn<QString>("text");  // the longest text the column shows
+    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    const QLocale c = QLocale::c();
+    const QFont as;
+    const QFont serif(QStringLiteral("DejaVu Serif"), 12);
+    const QFont bold(QStringLiteral("DejaVu Sans"), 11, QFont::Bold);
+    QTest::newRow("Russian date") << ru << 10 << as << QStringLiteral("21.09.2003");
+    QTest::newRow("Russian date and time") << ru << 0 << as << QStringLiteral("28.12.2022 23:59:59");
+    QTest::newRow("Russian date, serif") << ru << 10 << serif << QStringLiteral("21.09.2003");
+    // A short date of eleven characters, with letters wider than digits.
+    QTest::newRow("C date") << c << 10 << as << QStringLiteral("21 Sep 2003");
+    QTest::newRow("C date and time") << c << 0 << as << QStringLiteral("28 Dec 2022 23:59:59");
+    QTest::newRow("C date, wider declared") << c << 15 << as << QStringLiteral("21 Sep 2003");
+    QTest::newRow("C date, serif") << c << 10 << serif << QStringLiteral("21 Sep 2003");
+    QTest::newRow("C date and time, serif") << c << 0 << serif << QStringLiteral("28 Dec 2022 23:59:59");
+    QTest::newRow("C date, bold") << c << 10 << bold << QStringLiteral("21 Sep 2003");
+    QTest::newRow("C date and time, bold") << c << 0 << bold << QStringLiteral("28 Dec 2022 23:59:59");
+}
+
+// A date column shows its dates whole in the running locale and the grid's font, however
+// its width was declared.
+void TestGrid::dateColumnsFitTheLocalesDates()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(int, declared);
+    QFETCH(QFont, font);
+    QFETCH(QString, text);
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    QLocale::setDefault(locale);
+    auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); });
+    const QDateTime when = text.contains(QLatin1Char(':')) ? QDateTime(QDate(2022, 12, 28), QTime(23, 59, 59))
+                                                           : QDateTime(QDate(2003, 9, 21), QTime(0, 0));
+    QCOMPARE(DateText::format(when), text);
+
+    TDataSet t;
+    t.setTableName(QStringLiteral("izdel"));
+    t.addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
+    TField &date = t.addField(QStringLiteral("D_vup"), FieldType::DateTime).setDisplayLabel(QStringLiteral("Д"));
+    if (declared > 0)
+        date.setDisplayWidth(declared);
+    TDataSource src(nullptr, &t);
+    TDBGrid grid;
+    if (!font.family().isEmpty())
+        grid.setFont(font);
+    grid.setDataSource(&src);
+    t.Open();
+    QCOMPARE(grid.columnCount(), 1);
+    // The cell's text keeps the delegate's margin on both sides.
+    const int margin = grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1;
+    const int room = grid.columnWidthPixels(0) - 2 * margin;
+    const int needed = QFontMetrics(grid.font()).horizontalAdvance(text);
+    QVERIFY2(room >= needed, qPrintable(QStringLiteral("%1 px for %2 px").arg(room).arg(needed)));
 }
 
 void TestGrid::editors()

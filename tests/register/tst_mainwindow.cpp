@@ -462,13 +462,17 @@ void TestMainWindow::failedSetupKeepsRightsAndClosing()
 void TestMainWindow::statusBarAndRowNumbersFitTheirTexts_data()
 {
     QTest::addColumn<int>("pointSize");  // of the application's font; 0: as it is
-    QTest::newRow("default font") << 0;
-    QTest::newRow("12 points") << 12;
+    QTest::addColumn<int>("added");      // items added to the seven of the fixture
+    QTest::newRow("default font") << 0 << 6;
+    QTest::newRow("12 points") << 12 << 6;
+    // More items than a five-digit count.
+    QTest::newRow("100007 items") << 0 << 100000;
 }
 
 void TestMainWindow::statusBarAndRowNumbersFitTheirTexts()
 {
     QFETCH(int, pointSize);
+    QFETCH(int, added);
     const QFont appFont = QApplication::font();
     auto restoreFont = qScopeGuard([&] { QApplication::setFont(appFont); });
     if (pointSize > 0) {
@@ -477,14 +481,16 @@ void TestMainWindow::statusBarAndRowNumbersFitTheirTexts()
         QApplication::setFont(f);
     }
     TAVRELL_TEST_DB_ON(db, "sqlite");
-    for (int id = 120; id < 126; ++id)
-        db.query(QStringLiteral("insert into izdel (id, Name) values (%1, 'Item %1')").arg(id));
+    db.query(QStringLiteral("with recursive n(id) as (select 120 union all select id + 1 from n where id < %1) "
+                            "insert into izdel (id, Name) select id, 'Item ' || id from n")
+                 .arg(120 + added - 1));
+    const int count = 7 + added;
     TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
     // The count, whole.
-    QCOMPARE(w.StatusPanel0->text(), QStringLiteral("Всего 13 компонента(ов)"));
+    QCOMPARE(w.StatusPanel0->text(), QStringLiteral("Всего %1 компонента(ов)").arg(count));
     const QFontMetrics panelFm(w.StatusPanel0->font());
     QVERIFY2(w.StatusPanel0->contentsRect().width() >= panelFm.horizontalAdvance(w.StatusPanel0->text()),
              qPrintable(QStringLiteral("%1 px").arg(w.StatusPanel0->width())));
@@ -497,12 +503,13 @@ void TestMainWindow::statusBarAndRowNumbersFitTheirTexts()
     w.resize(w.minimumSizeHint().width(), w.height());
     QVERIFY(w.StatusPanel1->contentsRect().width() >= longest);
 
-    // The row numbers of two digits, whole.
+    // The row numbers, whole.
     QHeaderView *rows = w.Grid->verticalHeader();
-    QCOMPARE(rows->count(), 13);
-    QCOMPARE(w.Grid->model()->headerData(12, Qt::Vertical).toString(), QStringLiteral("13"));
+    const QString last = QString::number(count);
+    QCOMPARE(rows->count(), count);
+    QCOMPARE(w.Grid->model()->headerData(count - 1, Qt::Vertical).toString(), last);
     const int margin = rows->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, rows);
-    QVERIFY2(rows->width() - 2 * margin >= QFontMetrics(rows->font()).horizontalAdvance(QStringLiteral("13")),
+    QVERIFY2(rows->width() - 2 * margin >= QFontMetrics(rows->font()).horizontalAdvance(last),
              qPrintable(QStringLiteral("%1 px").arg(rows->width())));
 }
 
