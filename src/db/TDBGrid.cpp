@@ -505,6 +505,16 @@ int TDBGrid::widthForChars(int chars, const QString &title) const
     return qMax(w, t);
 }
 
+int TDBGrid::widthForField(const TField *field, int chars, const QString &title) const
+{
+    const int w = widthForChars(chars, title);
+    if (!field || field->DataType() != FieldType::DateTime)
+        return w;
+    // Counted in characters a date may still not fit: "Sep" is wider than "09". A column
+    // wider than a date has room for the time as well.
+    return qMax(w, widthForText(DateText::sample(chars > DateText::sample(false).size())));
+}
+
 int TDBGrid::widthForText(const QString &text) const
 {
     // The delegate keeps a margin on each side of a cell's text, and a grid line.
@@ -563,12 +573,7 @@ void TDBGrid::rebuild()
         if (w < 0) {
             const TField *f = ds ? ds->FindField(c.FieldName) : nullptr;
             const QString title = c.Title.isEmpty() ? (f ? f->DisplayLabel() : c.FieldName) : c.Title;
-            w = widthForChars(f ? f->DisplayWidth() : 10, title);
-            if (f && f->DataType() == FieldType::DateTime) {
-                // Counted in characters a date may still not fit: "Sep" is wider than "09".
-                const bool withTime = f->DisplayWidth() >= DateText::sample(true).size();
-                w = qMax(w, widthForText(DateText::sample(withTime)));
-            }
+            w = widthForField(f, f ? f->DisplayWidth() : 10, title);
             if (f && f->FitToContent())
                 w = contentWidth(i, title);
         }

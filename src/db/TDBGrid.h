@@ -127,6 +127,9 @@ public:
 
     // Width in pixels of a column of `chars` characters in the grid's font.
     int widthForChars(int chars, const QString &title = QString()) const;
+    // Width in pixels of a column of `chars` characters that shows the field; a date's has
+    // room for the running locale's date text (and time, when wider than a date).
+    int widthForField(const TField *field, int chars, const QString &title = QString()) const;
     // Width in pixels of a column that shows `text` whole.
     int widthForText(const QString &text) const;
 

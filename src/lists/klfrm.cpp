@@ -158,7 +158,7 @@ void TFrmKl::buildColumns()
             const TDataSet *ds = DsLoc->DataSet();
             const TField *f = ds ? ds->FindField(col.FieldName) : nullptr;
             const QString title = !col.Title.isEmpty() ? col.Title : f ? f->DisplayLabel() : col.FieldName;
-            width = grid->widthForChars(col.Width, title);
+            width = grid->widthForField(f, col.Width, title);
         }
         TColumn &c = grid->addColumn(col.FieldName, col.Title, width);
         c.ReadOnly = col.ReadOnly;

@@ -9,13 +9,13 @@
 #include "core/Cp1251.h"
 
 #include <QComboBox>
-#include <QHeaderView>
-#include <QStyle>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QPointer>
 #include <QProcess>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QtTest>
 
@@ -354,7 +354,8 @@ void TestArchive::pathColumnFitsItsPaths()
     while (path.size() < length - 1)
         path += QStringLiteral("tavrell/");
     path = path.left(length - 1) + QLatin1Char('/');
-    db.query(QStringLiteral("INSERT INTO exp_data (dt, tp, path) VALUES ('2005-03-05 10:00:00.000', 2, '%1')").arg(path));
+    db.query(
+        QStringLiteral("INSERT INTO exp_data (dt, tp, path) VALUES ('2005-03-05 10:00:00.000', 2, '%1')").arg(path));
     TFrmArchive frm;
     frm.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frm));

@@ -258,7 +258,7 @@ void TestGrid::dateColumnsFitTheLocalesDates_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<int>("declared");  // the field's display width; 0: none
-    QTest::addColumn<QFont>("font");  // the grid's font; no family: as it is
+    QTest::addColumn<QFont>("font");    // the grid's font; no family: as it is
     QTest::addColumn<QString>("text");  // the longest text the column shows
     const QLocale ru(QLocale::Russian, QLocale::Russia);
     const QLocale c = QLocale::c();

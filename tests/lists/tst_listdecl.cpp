@@ -12,12 +12,15 @@
 #include "export/RecordingSink.h"
 #include "lists/klfrm.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLayout>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QtTest>
 
@@ -109,6 +112,8 @@ private slots:
     void readOnly_data();
     void readOnly();
     void declaredColumns();
+    void declaredDateColumnFitsTheLocalesDate_data();
+    void declaredDateColumnFitsTheLocalesDate();
     void closingAndStatusBar();
     void modalOpening();
     void ownHandlers();
@@ -313,6 +318,48 @@ void TestListDecl::readOnly()
     }
     QVERIFY(dm->TblOtdel->ReadOnly());
     dm->TblOtdel->setReadOnly(false);
+}
+
+// A date column declared in characters shows the running locale's date whole, in the
+// main grid's font (a serif font: letters of a month's name wider than digits).
+void TestListDecl::declaredDateColumnFitsTheLocalesDate_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<int>("chars");
+    QTest::addColumn<QString>("text");
+    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    QTest::newRow("Russian date") << ru << 10 << QStringLiteral("21.09.2003");
+    QTest::newRow("Russian date and time") << ru << 19 << QStringLiteral("28.12.2022 23:59:59");
+    QTest::newRow("C date") << QLocale::c() << 10 << QStringLiteral("21 Sep 2003");
+    QTest::newRow("C date and time") << QLocale::c() << 19 << QStringLiteral("28 Dec 2022 23:59:59");
+}
+
+void TestListDecl::declaredDateColumnFitsTheLocalesDate()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(int, chars);
+    QFETCH(QString, text);
+    TestDb db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    const QLocale before;
+    const QFont appFont = QApplication::font();
+    auto restore = qScopeGuard([&] {
+        QLocale::setDefault(before);
+        QApplication::setFont(appFont);
+    });
+    QLocale::setDefault(locale);
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Serif"), 12));
+    const QDateTime when = chars > 10 ? QDateTime(QDate(2022, 12, 28), QTime(23, 59, 59))
+                                      : QDateTime(QDate(2003, 9, 21), QTime(0, 0));
+    QCOMPARE(DateText::format(when), text);
+    ListWindowDecl d(QStringLiteral("FrmUsers"), QStringLiteral("Пользователи системы"), dm->TblUsers,
+                     {ListColumn(QStringLiteral("LastEnter"), QString(), chars)});
+    TFrmKl frm(d);
+    QCOMPARE(frm.grid->columnCount(), 1);
+    const int margin = frm.grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, frm.grid) + 1;
+    const int room = frm.grid->columnWidthPixels(0) - 2 * margin;
+    const int needed = QFontMetrics(frm.grid->font()).horizontalAdvance(text);
+    QVERIFY2(room >= needed, qPrintable(QStringLiteral("%1 px for %2 px").arg(room).arg(needed)));
 }
 
 // Declared columns: field, title, width in characters, read-only, pick list, ellipsis.
