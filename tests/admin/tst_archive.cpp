@@ -132,10 +132,12 @@ struct StepHook {
     QStringList steps;
 };
 
-// Rows that make a second archive differ from the first in every data table: a cascade
-// delete takes an item with its repairs, and new rows come.
+// Rows that make a second archive differ from the first in its first tables and the data
+// ones: a cascade delete takes an item with its repairs, and new rows come.
 void changeData(const TestDb &db)
 {
+    db.query(QStringLiteral("update Operations set Name = Name || '!'"));
+    db.query(QStringLiteral("update States set Name = Name || '!'"));
     db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Otdel, Prichina, Nach_rem) "
                             "values (900, 11, 101, 'Плановый', 'замятие', '2005-03-01 09:00:00.000')"));
     db.query(QStringLiteral("delete from izdel where id = 102"));
