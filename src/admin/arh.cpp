@@ -157,7 +157,7 @@ bool TFrmArchive::ExportTo(FileGroup &files, const ArchivedTable &table, LostCha
         QFile::remove(whole);
     };
     auto writeError = [&] {
-        return FileError(tr("Не удалось записать файл %1: %2").arg(whole, out.errorString()));
+        return FileError(tr("Не удалось записать файл %1: %2").arg(target, out.errorString()));
     };
     const QStringList keys = QString::fromLatin1(table.key).split(QLatin1Char(','));
     QStringList marks;

@@ -163,10 +163,13 @@ void FileGroup::recover(const QString &folder, const QStringList &names)
     // What is left of an interrupted group: parts, the temporary files they were written
     // through, and old files of a commit that ended before removing them.
     const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &file : files)
+    for (const QString &file : files) {
+        if (file.startsWith(journalName() + QLatin1Char('.')))
+            QFile::remove(pathOf(folder, file));  // a journal whose writing did not finish
         for (const QString &name : names)
             if (file == name + Part || file == name + Old || file.startsWith(name + Part + QLatin1Char('.'))) {
                 QFile::remove(pathOf(folder, file));
                 break;
             }
+    }
 }
