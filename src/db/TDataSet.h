@@ -123,6 +123,10 @@ public:
 
     // The value in a given row of the dataset's storage (see TDataSet::rowIndexAt).
     QVariant valueAt(int rowIndex) const;
+    // The active record's value as the database gave it, not converted to the field's type
+    // (a date may still be the text the embedded database keeps). For writers of many rows
+    // that keep the text of each distinct stored value; null for a lookup field.
+    QVariant storedValue() const;
     // The default text of a value of this field's type.
     QString textOf(const QVariant &v) const;
     // Converts a value or a text to this field's type; raises TavrellError when it does not.

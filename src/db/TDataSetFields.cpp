@@ -83,6 +83,17 @@ QVariant TField::valueAt(int rowIndex) const
     return m_dataSet->storedAsNormalized(rowIndex, m_column);
 }
 
+QVariant TField::storedValue() const
+{
+    if (m_kind == FieldKind::Lookup)
+        return QVariant();
+    const int row = m_dataSet->activeRowIndex();
+    if (row < 0 || row >= int(m_dataSet->m_rows.size()) || m_column < 0)
+        return QVariant();
+    const QVector<QVariant> &values = m_dataSet->m_rows[row];
+    return m_column < values.size() ? values[m_column] : QVariant();
+}
+
 QVariant TField::lookupValueAt(int rowIndex) const
 {
     TDataSet *lds = m_lookupDataSet.data();

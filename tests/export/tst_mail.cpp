@@ -260,6 +260,39 @@ private slots:
         QVERIFY(text.startsWith(QStringLiteral("№ п.п.;Код;Название\r\n1;101;")));
         QCOMPARE(text.count(QStringLiteral("\r\n")), 3);
     }
+    // The attached file keeps Windows-1251: a character outside it is one "?" (one beyond
+    // the 16-bit range too), and the user is told how many, in which file and column.
+    void attachmentCharactersOutsideTheCodePage_data() { TestDb::addBackendRows(); }
+    void attachmentCharactersOutsideTheCodePage()
+    {
+        TAVRELL_TEST_DB(db);
+        db.query(QStringLiteral("update izdel set Name = 'Принтер 中😀' where id = 103"));
+        TDataSet list;
+        list.setSQL(QStringLiteral("select id, Name from izdel where id in (101, 103) order by id"));
+        list.addField(QStringLiteral("id"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
+        list.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
+        list.Open();
+        TDataSource source(nullptr, &list);
+        TDBGrid grid;
+        grid.setDataSource(&source);
+        grid.addColumn(QStringLiteral("id"));
+        grid.addColumn(QStringLiteral("Name"));
+        ScriptedDialogs dialogs;
+        RecordingMailSender sender;
+        sender.limit = 20;
+        MailSender::setCurrent(&sender);
+        QVERIFY(GridToMail(QStringLiteral("Изделия"), &grid, &list, true));
+        QCOMPARE(sender.messages.size(), 1);
+        QCOMPARE(sender.messages.at(0).attachments.size(), 1);
+        QFile f(sender.messages.at(0).attachments.at(0));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(Cp1251::decode(f.readAll()).endsWith(QStringLiteral("\r\n2;103;Принтер ??\r\n")));
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("Список приложен к письму файлом Изделия.csv.\r"
+                                            "Символов, которых нет в кодировке Windows-1251, не удалось записать: 2. "
+                                            "Вместо каждого из них в файле стоит знак \"?\".\r"
+                                            "файл Изделия.csv, столбец Название: 2")});
+    }
 };
 
 QTEST_MAIN(TestMail)
