@@ -69,7 +69,7 @@ bool GridToMail(const QString &title, TDBGrid *grid, TDataSet *dataSet, bool Num
     AppendCSVLine(csv, captions);
     for (const QStringList &r : std::as_const(rows))
         AppendCSVLine(csv, r);
-    const QString path = QDir(TempFiles::makeFolder(QStringLiteral("tavrell-mail-XXXXXX"))).filePath(fileNameOf(title));
+    const QString path = QDir(TempFiles::makeMailFolder()).filePath(fileNameOf(title));
     const QString reason = WholeFile::write(path, csv, false);
     if (!reason.isEmpty())
         throw FileError(tr("Не удается создать файл \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));
