@@ -71,7 +71,7 @@ bool GridToMail(const QString &title, TDBGrid *grid, TDataSet *dataSet, bool Num
     AppendCSVLine(csv, captions, lost, name, captions);
     for (const QStringList &r : std::as_const(rows))
         AppendCSVLine(csv, r, lost, name, captions);
-    const QString path = QDir(TempFiles::makeFolder(QStringLiteral("tavrell-mail-XXXXXX"))).filePath(name);
+    const QString path = QDir(TempFiles::makeMailFolder()).filePath(name);
     const QString reason = WholeFile::write(path, csv, false);
     if (!reason.isEmpty())
         throw FileError(tr("Не удается создать файл \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));

@@ -14,15 +14,18 @@
 #endif
 
 namespace {
-// The program looks for an existing copy's files in the user's data folder too: every test
-// program gets a fresh one of its own (closed to others), so that the tester's own files are
-// neither read nor written.
+// The program looks for an existing copy's files in the user's data folder too, and keeps
+// mail attachments in his cache folder: every test program gets fresh ones of its own (closed
+// to others), so that the tester's own files are neither read nor written.
 struct FreshUserDataFolder {
     QTemporaryDir dir;
+    QTemporaryDir cache;
     FreshUserDataFolder()
     {
         if (dir.isValid())
             qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+        if (cache.isValid())
+            qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
     }
 };
 FreshUserDataFolder g_freshUserDataFolder;
