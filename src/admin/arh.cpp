@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/MsgBox.h"
+#include "core/PrivateFiles.h"
 #include "core/Seams.h"
 #include "export/FileGroup.h"
 #include "export/GridColumns.h"
@@ -149,15 +150,19 @@ bool TFrmArchive::ExportTo(FileGroup &files, const ArchivedTable &table, LostCha
     // The table's declared column types: the embedded database keeps dates as text, and
     // only a date field writes them in the program's date form, as the shared server's do.
     qtmp->setUpdateTable(name);
-    // One file for all the parts read; dropped unless complete.
+    // One file for all the parts read; dropped unless complete. In the user's data folder,
+    // his alone.
+    const PrivateFiles::Scope privateFile(whole);
     QSaveFile out(whole);
     auto cleanUp = [&] {
         qtmp->Close();
         out.cancelWriting();
         QFile::remove(whole);
     };
+    // The file's own name and why, the disk being full in words: never the temporary file.
+    qint64 written = 0;
     auto writeError = [&] {
-        return FileError(tr("Не удалось записать файл %1: %2").arg(target, out.errorString()));
+        return FileError(tr("Не удалось записать файл %1: %2").arg(target, WholeFile::failure(out, target, written)));
     };
     const QStringList keys = QString::fromLatin1(table.key).split(QLatin1Char(','));
     QStringList marks;
@@ -189,6 +194,7 @@ bool TFrmArchive::ExportTo(FileGroup &files, const ArchivedTable &table, LostCha
             const int count = qtmp->RecordCount();
             bytes.clear();
             lost.addAll(fileName, AppendDataSetCSV(bytes, qtmp.get(), plain));
+            written = bytes.size();
             if (out.write(bytes) != bytes.size())
                 throw writeError();
             if (count > 0) {
@@ -236,7 +242,7 @@ bool TFrmArchive::MakeArhiveClick()
         return false;
     }
     recoverArchiveFolders(Seams::dataFolder());
-    if (!QDir().mkpath(folder))
+    if (!PrivateFiles::makePath(folder))
         throw FileError(tr("Не удалось создать папку архива %1").arg(folder));
     const auto kind = ArchiveKind(ComboBox1->currentIndex());
     m_cancel = false;
