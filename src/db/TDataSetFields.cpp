@@ -2,6 +2,7 @@
 // fields a dataset makes from the columns it reads.
 #include "db/TDataSetParts.h"
 
+#include "core/DayTime.h"
 #include "storage/Backend.h"
 
 #include <QLocale>
@@ -55,8 +56,10 @@ QVariant TField::normalize(const QVariant &raw) const
         return s;
     }
     case FieldType::DateTime: {
-        if (raw.metaType().id() == QMetaType::QDateTime)
-            return raw;
+        if (raw.metaType().id() == QMetaType::QDateTime) {
+            const QDateTime dt = DayTime::of(raw.toDateTime());
+            return dt.isValid() ? QVariant(dt) : QVariant();
+        }
         // The backend knows how its dates are kept.
         const Backend *b = m_dataSet ? m_dataSet->backend() : nullptr;
         const QDateTime dt = b ? b->dateTimeFromDb(raw) : raw.toDateTime();
@@ -171,10 +174,11 @@ QVariant TField::convert(const QVariant &v) const
     }
     case FieldType::DateTime: {
         QDateTime dt;
+        // Kept as the clock reads, in no zone (DayTime): a local "now" or a bare date alike.
         if (v.metaType().id() == QMetaType::QDateTime)
-            dt = v.toDateTime();
+            dt = DayTime::of(v.toDateTime());
         else if (v.metaType().id() == QMetaType::QDate)
-            dt = v.toDate().startOfDay();
+            dt = DayTime::of(v.toDate());
         else {
             if (text.trimmed().isEmpty() && fromText)
                 return QVariant();
@@ -404,8 +408,9 @@ QVariant TDataSet::storedAsNormalized(int rowIndex, int column) const
     QVariant v = f->normalize(raw);
     // Date-times are converted once, on first reading, when the text stored is the one this
     // program writes: a post compares the stored text with what was read (see asRead).
-    if (f->m_type == FieldType::DateTime && v.isValid() && raw.metaType().id() != QMetaType::QDateTime
-        && toDb(column, v) == raw)
+    if (f->m_type == FieldType::DateTime && v.isValid()
+        && (raw.metaType().id() == QMetaType::QDateTime ? raw.toDateTime().timeSpec() != Qt::UTC
+                                                         : toDb(column, v) == raw))
         const_cast<QVariant &>(raw) = v;
     return v;
 }

@@ -1,5 +1,6 @@
 #include "repairs/rashrep.h"
 
+#include "core/DayTime.h"
 #include "core/Guard.h"
 #include "core/MsgBox.h"
 #include "core/Seams.h"
@@ -91,8 +92,8 @@ void TFrmRashRep::d0Change()
 {
     // A failed run leaves the list closed (empty) until the next change of a date.
     qry->Close();
-    qry->setParam(QStringLiteral("d0"), QDateTime(d0->date(), QTime(0, 0)));
-    qry->setParam(QStringLiteral("d1"), QDateTime(d1->date(), QTime(0, 0)));
+    qry->setParam(QStringLiteral("d0"), DayTime::of(d0->date()));
+    qry->setParam(QStringLiteral("d1"), DayTime::of(d1->date()));
     qry->Open();
 }
 
@@ -103,7 +104,7 @@ void TFrmRashRep::BtnRepClick()
         ErrorBox(tr("Не могу открыть msWord"));
         return;
     }
-    auto day = [](const QDate &d) { return DateText::format(QDateTime(d, QTime(0, 0))); };
+    auto day = [](const QDate &d) { return DateText::format(DayTime::of(d)); };
     word.NewDocument();
     word.InsertTitle(windowTitle() + QLatin1Char('\r'));
     word.InsertTitle(tr("На период с %1 по %2").arg(day(d0->date()), day(d1->date())) + QLatin1Char('\r'));

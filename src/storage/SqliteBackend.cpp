@@ -1,5 +1,6 @@
 #include "storage/SqliteBackend.h"
 
+#include "core/DayTime.h"
 #include "core/Errors.h"
 #include "core/Seams.h"
 #include "core/Session.h"
@@ -450,9 +451,10 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
 
 QVariant SqliteBackend::toDb(const QDateTime &dt) const
 {
-    if (!dt.isValid())
+    const QDateTime day = DayTime::of(dt);
+    if (!day.isValid())
         return QVariant(QMetaType(QMetaType::QString));
-    return dt.toString(QLatin1String(DateTimeFormat));
+    return day.toString(QLatin1String(DateTimeFormat));
 }
 
 QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
@@ -460,13 +462,14 @@ QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
     if (v.isNull() || !v.isValid())
         return QDateTime();
     if (v.metaType().id() == QMetaType::QDateTime)
-        return v.toDateTime();
+        return DayTime::of(v.toDateTime());
     const QString s = v.toString().trimmed();
     static const char *const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
                                           "yyyy-MM-ddTHH:mm:ss", "yyyyMMdd HH:mm:ss", "yyyy-MM-dd HH:mm",
                                           "yyyy-MM-dd"};
     for (const char *f : formats) {
-        const QDateTime dt = QDateTime::fromString(s, QLatin1String(f));
+        // Read as UTC: a local reading of a skipped midnight would not exist.
+        const QDateTime dt = DayTime::utcFromString(s, QLatin1String(f));
         if (dt.isValid())
             return dt;
     }
