@@ -14,6 +14,20 @@
 using DataSetParts::isText;
 using DataSetParts::tr;
 
+namespace {
+
+// Characters as the database counts them: a surrogate pair is one.
+int characters(QStringView s)
+{
+    int n = 0;
+    for (qsizetype i = 0; i < s.size(); ++i)
+        if (!(i > 0 && s.at(i).isLowSurrogate() && s.at(i - 1).isHighSurrogate()))
+            ++n;
+    return n;
+}
+
+}  // namespace
+
 QStringView TField::unpadded(QStringView s)
 {
     while (!s.isEmpty() && s.back() == QLatin1Char(' '))
@@ -51,8 +65,9 @@ QVariant TField::normalize(const QVariant &raw) const
     case FieldType::FixedChar: {
         // char(n) reads back blank-padded on every backend.
         QString s = raw.toString();
-        if (s.size() < m_size)
-            s += QString(m_size - s.size(), QLatin1Char(' '));
+        const int n = characters(s);
+        if (n < m_size)
+            s += QString(m_size - n, QLatin1Char(' '));
         return s;
     }
     case FieldType::DateTime: {
@@ -163,13 +178,13 @@ QVariant TField::convert(const QVariant &v) const
     case FieldType::Memo: {
         QString s = v.metaType().id() == QMetaType::QDateTime ? DateText::format(v.toDateTime()) : v.toString();
         // A fixed-width value may carry its own padding back in: it does not count.
-        const int effective = m_type == FieldType::FixedChar ? int(unpadded(s).size()) : int(s.size());
-        if (m_type != FieldType::Memo && m_size > 0 && effective > m_size)
+        const qsizetype kept = m_type == FieldType::FixedChar ? unpadded(s).size() : s.size();
+        if (m_type != FieldType::Memo && m_size > 0 && characters(QStringView(s).left(kept)) > m_size)
             throw TavrellError(tr("Текст «%1» длиннее, чем вмещает поле «%2»: не больше %3 символов")
                                    .arg(s, DisplayLabel())
                                    .arg(m_size));
         if (m_type == FieldType::FixedChar)
-            s.truncate(effective);
+            s.truncate(kept);
         return s;
     }
     case FieldType::DateTime: {

@@ -11,6 +11,9 @@
 
 namespace {
 
+// An empty password is an empty text: a null one the driver would send matches nothing.
+QString nonNull(const QString &s) { return s.isNull() ? QStringLiteral("") : s; }
+
 QString tr(const char *text) { return QCoreApplication::translate("PgBackend", text); }
 
 QString quoteValue(const QString &v)
@@ -180,7 +183,7 @@ void PgBackend::changePassword(int userId, const QDateTime &dt, const QString &p
     q.prepare(QStringLiteral("SELECT changepassword(:usr, CAST(:dt AS timestamp), CAST(:passw AS varchar))"));
     q.bindValue(QStringLiteral(":usr"), userId);
     q.bindValue(QStringLiteral(":dt"), toDb(dt));
-    q.bindValue(QStringLiteral(":passw"), passw);
+    q.bindValue(QStringLiteral(":passw"), nonNull(passw));
     exec(q);
 }
 
@@ -202,7 +205,7 @@ int PgBackend::login(const QString &login, const QString &passw, const QDateTime
     q.prepare(QStringLiteral("SELECT p_res, p_tp FROM login(CAST(:login AS varchar), CAST(:passw AS varchar), "
                              "CAST(:dt AS timestamp), :res)"));
     q.bindValue(QStringLiteral(":login"), login);
-    q.bindValue(QStringLiteral(":passw"), passw);
+    q.bindValue(QStringLiteral(":passw"), nonNull(passw));
     q.bindValue(QStringLiteral(":dt"), toDb(dt));
     q.bindValue(QStringLiteral(":res"), 0);
     exec(q);

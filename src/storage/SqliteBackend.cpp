@@ -22,6 +22,9 @@
 
 namespace {
 
+// An empty password is an empty text: a null one the driver would send matches nothing.
+QString nonNull(const QString &s) { return s.isNull() ? QStringLiteral("") : s; }
+
 QString tr(const char *text) { return QCoreApplication::translate("SqliteBackend", text); }
 
 // The program's text order and comparison, named in its queries (never in the file's schema,
@@ -401,7 +404,7 @@ void SqliteBackend::changePassword(int userId, const QDateTime &dt, const QStrin
     writeTransaction([&](QSqlDatabase &db) {
         QSqlQuery q(db);
         q.prepare(QStringLiteral("UPDATE users SET passw = :passw WHERE ID = :id"));
-        q.bindValue(QStringLiteral(":passw"), passw);
+        q.bindValue(QStringLiteral(":passw"), nonNull(passw));
         q.bindValue(QStringLiteral(":id"), userId);
         exec(q);
         addToLog(dt, LogAction::PasswordChange, userId);
@@ -430,7 +433,7 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
         q.prepare(QStringLiteral("SELECT ID, tp FROM users WHERE %1 = :login AND %2 = :passw")
                       .arg(russianCi(QStringLiteral("login")), russianCi(QStringLiteral("passw"))));
         q.bindValue(QStringLiteral(":login"), login);
-        q.bindValue(QStringLiteral(":passw"), passw);
+        q.bindValue(QStringLiteral(":passw"), nonNull(passw));
         exec(q);
         if (!q.next())
             return;
