@@ -421,8 +421,9 @@ QVariant TDataSet::storedAsNormalized(int rowIndex, int column) const
     if (!f)
         return raw;
     QVariant v = f->normalize(raw);
-    // Date-times are converted once, on first reading, when the text stored is the one this
-    // program writes: a post compares the stored text with what was read (see asRead).
+    // Date-times are converted once, on first reading: a driver's local date-time to the
+    // program's reading (DayTime), and a text when it is the one this program writes (a post
+    // compares the stored text with what was read, see asRead).
     if (f->m_type == FieldType::DateTime && v.isValid()
         && (raw.metaType().id() == QMetaType::QDateTime ? raw.toDateTime().timeSpec() != Qt::UTC
                                                          : toDb(column, v) == raw))
