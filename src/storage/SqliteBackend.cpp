@@ -1,5 +1,6 @@
 #include "storage/SqliteBackend.h"
 
+#include "core/DayTime.h"
 #include "core/Errors.h"
 #include "core/PrivateFiles.h"
 #include "core/Seams.h"
@@ -26,6 +27,9 @@
 #endif
 
 namespace {
+
+// An empty password is an empty text: a null one the driver would send matches nothing.
+QString nonNull(const QString &s) { return s.isNull() ? QStringLiteral("") : s; }
 
 QString tr(const char *text) { return QCoreApplication::translate("SqliteBackend", text); }
 
@@ -416,7 +420,7 @@ void SqliteBackend::changePassword(int userId, const QDateTime &dt, const QStrin
     writeTransaction([&](QSqlDatabase &db) {
         QSqlQuery q(db);
         q.prepare(QStringLiteral("UPDATE users SET passw = :passw WHERE ID = :id"));
-        q.bindValue(QStringLiteral(":passw"), passw);
+        q.bindValue(QStringLiteral(":passw"), nonNull(passw));
         q.bindValue(QStringLiteral(":id"), userId);
         exec(q);
         addToLog(dt, LogAction::PasswordChange, userId);
@@ -445,7 +449,7 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
         q.prepare(QStringLiteral("SELECT ID, tp FROM users WHERE %1 = :login AND %2 = :passw")
                       .arg(russianCi(QStringLiteral("login")), russianCi(QStringLiteral("passw"))));
         q.bindValue(QStringLiteral(":login"), login);
-        q.bindValue(QStringLiteral(":passw"), passw);
+        q.bindValue(QStringLiteral(":passw"), nonNull(passw));
         exec(q);
         if (!q.next())
             return;
@@ -512,7 +516,7 @@ QDateTime readStoredDate(QStringView s)
     const QTime time(hour, minute, second, msec);
     if (!date.isValid() || !time.isValid())
         return QDateTime();
-    return QDateTime(date, time);
+    return DayTime::of(date, time);
 }
 
 QString writeStoredDate(const QDateTime &dt)
@@ -546,9 +550,10 @@ QString writeStoredDate(const QDateTime &dt)
 
 QVariant SqliteBackend::toDb(const QDateTime &dt) const
 {
-    if (!dt.isValid())
+    const QDateTime day = DayTime::of(dt);
+    if (!day.isValid())
         return QVariant(QMetaType(QMetaType::QString));
-    return writeStoredDate(dt);
+    return writeStoredDate(day);
 }
 
 QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
@@ -556,7 +561,7 @@ QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
     if (v.isNull() || !v.isValid())
         return QDateTime();
     if (v.metaType().id() == QMetaType::QDateTime)
-        return v.toDateTime();
+        return DayTime::of(v.toDateTime());
     const QString s = v.toString().trimmed();
     const QDateTime stored = readStoredDate(s);
     if (stored.isValid())
@@ -565,7 +570,8 @@ QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
                                           "yyyy-MM-ddTHH:mm:ss", "yyyyMMdd HH:mm:ss", "yyyy-MM-dd HH:mm",
                                           "yyyy-MM-dd"};
     for (const char *f : formats) {
-        const QDateTime dt = QDateTime::fromString(s, QLatin1String(f));
+        // Read as UTC: a local reading of a skipped midnight would not exist.
+        const QDateTime dt = DayTime::utcFromString(s, QLatin1String(f));
         if (dt.isValid())
             return dt;
     }

@@ -7,6 +7,7 @@
 #include "storage/PgBackend.h"
 #include "core/Errors.h"
 #include <atomic>
+#include <ctime>
 #include <QFile>
 #if defined(Q_OS_LINUX)
 #include <sys/fsuid.h>
@@ -90,6 +91,21 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &title, const QSt
 
 FixedClock::FixedClock(const QDateTime &t) : current(t) { Seams::setClock(this); }
 FixedClock::~FixedClock() { Seams::setClock(nullptr); }
+
+LocalTimeZone::LocalTimeZone(const char *tz) : m_old(qgetenv("TZ")), m_wasSet(qEnvironmentVariableIsSet("TZ"))
+{
+    qputenv("TZ", tz);
+    tzset();
+}
+
+LocalTimeZone::~LocalTimeZone()
+{
+    if (m_wasSet)
+        qputenv("TZ", m_old);
+    else
+        qunsetenv("TZ");
+    tzset();
+}
 
 QString testPgServer() { return qEnvironmentVariable(PgServerVariable); }
 
