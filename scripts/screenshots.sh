@@ -117,12 +117,11 @@ sleep 0.5
 xdotool key Right Right Right Down Return
 history=$(wait_window "История работ")
 focus "$history"
-# The keyboard starts on the report button; backwards from it comes the check box
-# "Панель поиска" at the end of the tool bar, then "Работы".
-xdotool key shift+Tab space
+# The keyboard starts in the list, where Tab moves between cells; the check box "Панель поиска" and "Работы" are clicked where the tool bar shows them.
+xdotool mousemove --window "$history" 545 16 click 1
 sleep 0.5
 import -window root "$out/history.png"
-xdotool key shift+Tab space
+xdotool mousemove --window "$history" 503 16 click 1
 operations=$(wait_window "Операции по ремонту")
 focus "$operations"
 import -window root "$out/operations.png"

@@ -2,7 +2,11 @@
 
 #include "core/Errors.h"
 #include "core/MsgBox.h"
+#include "core/PrivateFiles.h"
 #include "core/Seams.h"
+#include "export/FileGroup.h"
+#include "export/GridColumns.h"
+#include "export/WholeFile.h"
 #include "export/sg2csv.h"
 #include "storage/Backend.h"
 
@@ -10,43 +14,17 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace {
 
 QString tr(const char *text) { return QCoreApplication::translate("TFrmArchive", text); }
-
-// Appends the bytes of one file to another.
-void appendFile(const QString &from, const QString &to)
-{
-    QFile in(from);
-    QFile out(to);
-    if (!in.open(QIODevice::ReadOnly))
-        throw FileError(tr("Не удалось прочитать файл %1: %2").arg(from, in.errorString()));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw FileError(tr("Не удалось открыть файл %1: %2").arg(to, out.errorString()));
-    while (!in.atEnd()) {
-        const QByteArray block = in.read(1 << 20);
-        if (out.write(block) != block.size())
-            throw FileError(tr("Не удалось записать файл %1: %2").arg(to, out.errorString()));
-    }
-    if (!out.flush())
-        throw FileError(tr("Не удалось записать файл %1: %2").arg(to, out.errorString()));
-}
-
-// Puts the complete file in the place of the old one in one step.
-void replaceFile(const QString &from, const QString &to)
-{
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(), ec);
-    if (ec)
-        throw FileError(tr("Не удалось записать файл %1: %2").arg(to, QString::fromLocal8Bit(ec.message().c_str())));
-}
 
 }  // namespace
 
@@ -160,28 +138,46 @@ void TFrmArchive::done(int result)
     TFrmKl::done(result);
 }
 
-bool TFrmArchive::ExportTo(const QString &folder, const ArchivedTable &table)
+bool TFrmArchive::ExportTo(FileGroup &files, const ArchivedTable &table, LostCharacters &lost)
 {
     const QString name = QLatin1String(table.name);
-    const QString target = folder + name + QStringLiteral(".csv");
-    // The file is made beside the old one and takes its place only when complete, so an
-    // archive made again never keeps rows of the older file, and a failed one leaves it whole.
-    const QString whole = target + QStringLiteral(".part");
-    const QString piece = target + QStringLiteral(".piece");
+    const QString fileName = name + QStringLiteral(".csv");
+    // Written anew beside the old file, which the group replaces with the others at the end.
+    const QString whole = files.partFor(fileName);
+    const QString target = QFileInfo(whole).path() + QLatin1Char('/') + fileName;
     qtmp = std::make_unique<TDataSet>();
     qtmp->setObjectName(QStringLiteral("qtmp"));
+    // The table's declared column types: the embedded database keeps dates as text, and
+    // only a date field writes them in the program's date form, as the shared server's do.
+    qtmp->setUpdateTable(name);
+    // One file for all the parts read; dropped unless complete. In the user's data folder,
+    // his alone.
+    const PrivateFiles::Scope privateFile(whole);
+    QSaveFile out(whole);
     auto cleanUp = [&] {
         qtmp->Close();
+        out.cancelWriting();
         QFile::remove(whole);
-        QFile::remove(piece);
+    };
+    // The file's own name and why, the disk being full in words: never the temporary file.
+    qint64 written = 0;
+    auto writeError = [&] {
+        return FileError(tr("Не удалось записать файл %1: %2").arg(target, WholeFile::failure(out, target, written)));
     };
     const QStringList keys = QString::fromLatin1(table.key).split(QLatin1Char(','));
     QStringList marks;
+    const PlainText plain;  // one for the whole table: a date recurs across the parts
     for (int i = 0; i < keys.size(); ++i)
         marks << QStringLiteral(":k%1").arg(i);
     try {
-        cleanUp();
+        QFile::remove(whole);
+        const QString refused = WholeFile::refusal(whole);
+        if (!refused.isEmpty())
+            throw FileError(refused);
+        if (!out.open(QIODevice::WriteOnly))
+            throw writeError();
         qint64 rows = 0;
+        QByteArray bytes;
         QVariantList last;
         for (;;) {
             // Read in parts by the key, so that a large table neither fills the memory nor
@@ -196,13 +192,11 @@ bool TFrmArchive::ExportTo(const QString &folder, const ArchivedTable &table)
                 qtmp->setParam(marks.at(i), last.at(i));
             qtmp->Open();
             const int count = qtmp->RecordCount();
-            if (rows == 0) {
-                DataSetToCSV(whole, qtmp.get());
-            } else if (count > 0) {
-                QFile::remove(piece);
-                DataSetToCSV(piece, qtmp.get());
-                appendFile(piece, whole);
-            }
+            bytes.clear();
+            lost.addAll(fileName, AppendDataSetCSV(bytes, qtmp.get(), plain));
+            written = bytes.size();
+            if (out.write(bytes) != bytes.size())
+                throw writeError();
             if (count > 0) {
                 qtmp->Last();
                 last.clear();
@@ -223,8 +217,8 @@ bool TFrmArchive::ExportTo(const QString &folder, const ArchivedTable &table)
             if (count < ChunkRows)
                 break;
         }
-        QFile::remove(piece);
-        replaceFile(whole, target);
+        if (!out.commit())
+            throw writeError();
     } catch (const TavrellError &e) {
         cleanUp();
         throw TavrellError(tr("Архивация остановлена: файл %1 не записан.\n%2").arg(target, e.message()), e.kind());
@@ -247,7 +241,8 @@ bool TFrmArchive::MakeArhiveClick()
                      .arg(folder));
         return false;
     }
-    if (!QDir().mkpath(folder))
+    recoverArchiveFolders(Seams::dataFolder());
+    if (!PrivateFiles::makePath(folder))
         throw FileError(tr("Не удалось создать папку архива %1").arg(folder));
     const auto kind = ArchiveKind(ComboBox1->currentIndex());
     m_cancel = false;
@@ -256,14 +251,25 @@ bool TFrmArchive::MakeArhiveClick()
         TFrmArchive *w;
         ~Finish() { w->setArchiving(false); }
     } finish{this};
-    for (const ArchivedTable &t : archivedTables()) {
-        if (!archiveTakes(kind, t))
-            continue;
-        StatusBar->showMessage(tr("Экспорт : ") + QLatin1String(t.name));
-        if (!ExportTo(folder, t)) {
-            StatusBar->showMessage(tr("Архивация прервана"));
-            return false;
+    FileGroup files(folder);
+    LostCharacters lost;
+    try {
+        for (const ArchivedTable &t : archivedTables()) {
+            if (!archiveTakes(kind, t))
+                continue;
+            StatusBar->showMessage(tr("Экспорт : ") + QLatin1String(t.name));
+            if (!ExportTo(files, t, lost)) {
+                files.discard();
+                StatusBar->showMessage(tr("Архивация прервана"));
+                return false;
+            }
+            FileGroup::step(QStringLiteral("part written ") + QLatin1String(t.name) + QStringLiteral(".csv"));
         }
+        // Every table written: the files take their places together, or none does.
+        files.commit();
+    } catch (const TavrellError &) {
+        files.discard();
+        throw;
     }
     StatusBar->showMessage(tr("Экспорт завершен "));
     TblExp.Append();
@@ -271,7 +277,22 @@ bool TFrmArchive::MakeArhiveClick()
     TblExp.FieldByName(QStringLiteral("tp"))->setValue(ComboBox1->currentIndex() + 1);
     TblExp.FieldByName(QStringLiteral("path"))->setValue(folder);
     TblExp.Post();
+    // The rows are all there; what the code page could not hold is named.
+    if (!lost.isEmpty())
+        InfoBox(tr("Архивация завершена.\r") + lost.text());
     return true;
+}
+
+void recoverArchiveFolders(const QString &dataFolder)
+{
+    QStringList names;
+    for (const ArchivedTable &t : archivedTables())
+        names << QLatin1String(t.name) + QStringLiteral(".csv");
+    static const QRegularExpression dated(QStringLiteral("^\\d+_\\d+_\\d+$"));
+    const QDir data(dataFolder);
+    for (const QString &sub : data.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (dated.match(sub).hasMatch())
+            FileGroup::recover(data.filePath(sub), names);
 }
 
 void TFrmArchive::SpeedButton1Click()

@@ -1,6 +1,7 @@
 #pragma once
 // TFrmArchive "Архивация": copies whole tables into a folder named by the date (2005_3_5)
 // beside the program, one CSV file per table, and keeps the register of archives (exp_data).
+#include "export/sg2csv.h"
 #include "lists/klfrm.h"
 
 #include <QDate>
@@ -9,6 +10,7 @@
 #include <memory>
 
 class QComboBox;
+class FileGroup;
 
 // The tables an archive writes, in the order written, with the directory mark.
 struct ArchivedTable {
@@ -24,6 +26,10 @@ bool archiveTakes(ArchiveKind kind, const ArchivedTable &table);
 
 // "2005_3_5": year, month and day without leading zeros.
 QString archiveFolderName(const QDate &date);
+
+// Puts right every archive folder in the data folder that an interrupted archive left:
+// an unfinished move undone, parts and set-aside files removed (FileGroup::recover).
+void recoverArchiveFolders(const QString &dataFolder);
 
 // The register and the kinds come before the template, which opens the register.
 struct ArchiveTables {
@@ -48,7 +54,10 @@ public:
     QComboBox *ComboBox1;
 
     // A new archive of the chosen kind. False when it was refused, failed (the error is
-    // raised) or cancelled; only a complete archive gets a register row.
+    // raised) or cancelled; only a complete archive gets a register row. Its files take
+    // their places together once all are written, so the folder keeps the earlier archive
+    // whole until then. What an interrupted archive left in the archive folders is put
+    // right first.
     bool MakeArhiveClick();
     // Deletes the current register row after asking; the files stay.
     void SpeedButton1Click();
@@ -56,10 +65,10 @@ public:
     void cancelArchive() { m_cancel = true; }
     bool archiving() const { return m_archiving; }
 
-    // Writes one table into folder/table.csv: read in parts of ChunkRows rows, written
-    // beside the file and moved over it once complete. False when cancelled (the old file
-    // stays as it was).
-    bool ExportTo(const QString &folder, const ArchivedTable &table);
+    // Writes one table as the part of table.csv in the group: read in parts of ChunkRows
+    // rows. False when cancelled (the part removed). The characters Windows-1251 lacks are
+    // counted in `lost`.
+    bool ExportTo(FileGroup &files, const ArchivedTable &table, LostCharacters &lost);
 
     int ChunkRows = 50000;
     // Told after every part written: the table and its rows written so far.

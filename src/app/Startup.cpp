@@ -9,6 +9,7 @@
 #include "session/Splash.h"
 #include "session/login.h"
 #include "data/Tdm.h"
+#include "export/TempFiles.h"
 #include "register/main.h"
 
 #include <QApplication>
@@ -76,6 +77,8 @@ int runSteps()
     CommandLine::nameApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     QtTexts::install(qApp);
+    // Attachments of mails written a week ago or more: their compose windows are gone by now.
+    TempFiles::removeOldMail(Seams::now());
 
     // The splash is the first window; the connection work follows without waiting for it.
     auto splash = std::make_unique<TFrmSplash>();

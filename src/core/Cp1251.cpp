@@ -57,7 +57,7 @@ const Tables &tables()
 
 namespace Cp1251 {
 
-void encodeAppend(QByteArray &out, QStringView text)
+qsizetype encodeAppend(QByteArray &out, QStringView text)
 {
     const Tables &t = tables();
     const qsizetype start = out.size();
@@ -65,6 +65,7 @@ void encodeAppend(QByteArray &out, QStringView text)
     char *dst = out.data() + start;
     const QChar *src = text.data();
     const qsizetype n = text.size();
+    qsizetype lost = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = src[i].unicode();
         if (u == 0) {
@@ -74,9 +75,31 @@ void encodeAppend(QByteArray &out, QStringView text)
         if (QChar::isHighSurrogate(u) && i + 1 < n && src[i + 1].isLowSurrogate())
             ++i;  // one character, one "?"
         const unsigned char b = t.fromUnicode[u];
-        *dst++ = b ? static_cast<char>(b) : '?';
+        if (b) {
+            *dst++ = static_cast<char>(b);
+        } else {
+            *dst++ = '?';
+            ++lost;
+        }
     }
     out.resize(dst - out.constData());
+    return lost;
+}
+
+qsizetype unencodable(QStringView text)
+{
+    const Tables &t = tables();
+    qsizetype lost = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (u == 0)
+            continue;
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        if (!t.fromUnicode[u])
+            ++lost;
+    }
+    return lost;
 }
 
 QByteArray encode(QStringView text)

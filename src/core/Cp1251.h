@@ -15,8 +15,12 @@
 namespace Cp1251 {
 
 QByteArray encode(QStringView text);
+// How many characters of text the code page lacks (a pair of surrogates is one).
+qsizetype unencodable(QStringView text);
 // Appends the encoding of text to out (for writers that build one buffer of many lines).
-void encodeAppend(QByteArray &out, QStringView text);
+// Returns how many characters the code page lacks (each written as one "?"), so that a
+// writer can tell the user what its file does not hold.
+qsizetype encodeAppend(QByteArray &out, QStringView text);
 QString decode(QByteArrayView bytes);
 
 }  // namespace Cp1251

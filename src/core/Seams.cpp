@@ -1,5 +1,6 @@
 #include "core/Seams.h"
 
+#include "core/DayTime.h"
 #include "core/FontDialog.h"
 
 #include <QApplication>
@@ -164,7 +165,7 @@ void setBusyCursor(BusyCursor *cursor) { g_busyCursor = cursor ? cursor : &g_des
 const Clock &clock() { return *g_clock; }
 void setClock(const Clock *clock) { g_clock = clock ? clock : &g_systemClock; }
 QDateTime now() { return g_clock->now(); }
-QDateTime today() { return QDateTime(g_clock->now().date(), QTime(0, 0)); }
+QDateTime today() { return DayTime::of(g_clock->now().date()); }
 
 QString programFolder()
 {

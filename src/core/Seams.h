@@ -61,7 +61,7 @@ void setBusyCursor(BusyCursor *cursor);
 
 const Clock &clock();
 void setClock(const Clock *clock);
-// The current local date and time, and today (date part only, at midnight).
+// The current local date and time, and today (date part only, at midnight, as DayTime keeps it).
 QDateTime now();
 QDateTime today();
 

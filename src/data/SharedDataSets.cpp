@@ -5,6 +5,7 @@
 #include "db/TDataSet.h"
 
 #include <QCoreApplication>
+#include <QSqlQuery>
 
 namespace {
 
@@ -16,6 +17,29 @@ TDataSet *table(Tdm *owner, const char *name, const char *tableName)
     ds->setObjectName(QString::fromLatin1(name));
     ds->setTableName(QString::fromLatin1(tableName));
     return ds;
+}
+
+// The login compares logins without regard to case, every letter included: of two logins
+// that differ only so, one could never log in. SQLite's own NOCASE folds Latin letters only,
+// so the program compares them itself.
+void refuseLoginTaken(Tdm *owner, TDataSet &users)
+{
+    const QString login = users.FieldByName(QStringLiteral("login"))->AsString();
+    if (login.isEmpty())
+        return;
+    const QVariant id = users.FieldByName(QStringLiteral("ID"))->value();
+    QSqlQuery q(owner->connection());
+    Backend::exec(q, QStringLiteral("SELECT ID, login FROM users"));
+    while (q.next()) {
+        if (id.isValid() && q.value(0).toInt() == id.toInt())
+            continue;
+        // The same login twice is the user's own affair, as it always was.
+        const QString other = q.value(1).toString();
+        if (other != login && other.compare(login, Qt::CaseInsensitive) == 0)
+            throw TavrellError(tr("Логин «%1» уже есть (как «%2»): при входе логины, которые отличаются "
+                                  "только регистром букв, не различаются. Выберите другой логин.")
+                                   .arg(login, other));
+    }
 }
 
 }  // namespace
@@ -55,7 +79,10 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
     TblUsers = table(owner, "TblUsers", "users");
     TblUsers->addField(QStringLiteral("ID"), FieldType::Integer).setVisible(false);
     TblUsers->addField(QStringLiteral("login"), FieldType::String, 20).setDisplayLabel(tr("Логин"));
-    TblUsers->addField(QStringLiteral("passw"), FieldType::String, 20).setDisplayLabel(tr("Пароль"));
+    TblUsers->addField(QStringLiteral("passw"), FieldType::String, 20)
+        .setDisplayLabel(tr("Пароль"))
+        // An empty password is an empty text: the login matches it with an empty entry, never a null.
+        .setOnSetText([](TField &f, const QString &text) { f.setValue(text.isEmpty() ? QStringLiteral("") : text); });
     TblUsers->addField(QStringLiteral("tp"), FieldType::FixedChar, 1)
         .setDisplayLabel(tr("Тип"))
         .setOnSetText([](TField &f, const QString &text) {
@@ -64,6 +91,12 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
         });
     TblUsers->addField(QStringLiteral("LastEnter"), FieldType::DateTime).setDisplayLabel(tr("Посл. вход")).setReadOnly(true);
     TblUsers->OnNewRecord = newRec;
+    TblUsers->BeforePost = [owner](TDataSet &ds) {
+        TField *passw = ds.FieldByName(QStringLiteral("passw"));
+        if (passw->value().isNull())
+            passw->setValue(QStringLiteral(""));
+        refuseLoginTaken(owner, ds);
+    };
 
     TblZStates = table(owner, "TblZStates", "zaj_states");          // all columns
     TableRemOpState = table(owner, "TableRemOpState", "RemOpState");  // all columns

@@ -281,10 +281,13 @@ QString Tdm::TblUserstpSetText(const QString &text)
 {
     if (text.isEmpty())
         return QString();
+    // The first whole character: half of a surrogate pair is no character, and the embedded
+    // database would keep a broken one that no later statement matches again.
+    const bool pair = text.size() > 1 && text.at(0).isHighSurrogate() && text.at(1).isLowSurrogate();
     const QChar c = text.at(0);
     if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
         return QString(c.toUpper());
-    return QString(c);
+    return text.left(pair ? 2 : 1);
 }
 
 void Tdm::execProc(TStoredProc &proc)

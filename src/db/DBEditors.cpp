@@ -291,11 +291,23 @@ DBMemo::DBMemo(QWidget *parent) : QPlainTextEdit(parent), m_link(new TFieldDataL
     });
 }
 
+namespace {
+
+// The editor knows only LF; the stored notes break their lines with CR LF.
+QString asEdited(const QString &stored)
+{
+    QString t = stored;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
+}
+
+}  // namespace
+
 void DBMemo::showField()
 {
     TField *f = m_link->field();
     m_updating = true;
-    const QString t = f ? f->AsString() : QString();
+    const QString t = f ? asEdited(f->AsString()) : QString();
     if (toPlainText() != t)
         setPlainText(t);
     m_updating = false;
@@ -309,12 +321,18 @@ bool DBMemo::commit()
     TField *f = m_link->field();
     if (!f)
         return true;
-    const QString t = toPlainText();
-    const bool ok = Guard::run([&] {
-        if (!m_link->dataSet()->isEditing())
-            m_link->dataSet()->Edit();
-        f->setText(t);
-    });
+    const QString typed = toPlainText();
+    bool ok = true;
+    // Text the user left as it was keeps its stored bytes, whatever its line breaks.
+    if (typed != asEdited(f->AsString())) {
+        QString t = typed;
+        t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+        ok = Guard::run([&] {
+            if (!m_link->dataSet()->isEditing())
+                m_link->dataSet()->Edit();
+            f->setText(t);
+        });
+    }
     if (ok) {
         m_userModified = false;
         showField();

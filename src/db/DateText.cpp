@@ -1,5 +1,7 @@
 #include "db/TDataSet.h"
 
+#include "core/DayTime.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -11,7 +13,7 @@ QDateTime isoDateTime(const QString &s)
     static const char *const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
                                           "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"};
     for (const char *f : formats) {
-        const QDateTime dt = QDateTime::fromString(s, QLatin1String(f));
+        const QDateTime dt = DayTime::utcFromString(s, QLatin1String(f));
         if (dt.isValid())
             return dt;
     }
@@ -66,8 +68,10 @@ QDateTime parse(const QString &text)
     static const QRegularExpression twoDigitMonth(QStringLiteral("(?<!M)MM(?!M)"));
     date.replace(twoDigitDay, QStringLiteral("d")).replace(twoDigitMonth, QStringLiteral("M"));
     const QString times[] = {QString(), QStringLiteral(" H:mm:ss"), QStringLiteral(" H:mm"), QStringLiteral(" H:mm:ss.zzz")};
+    const QLocale locale;
     for (const QString &t : times) {
-        const QDateTime dt = QLocale().toDateTime(s, date + t);
+        // As DayTime keeps dates: the local clock would move or refuse a midnight it skips.
+        const QDateTime dt = DayTime::utcFromString(s, date + t, &locale);
         if (dt.isValid())
             return dt;
     }

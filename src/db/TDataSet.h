@@ -128,6 +128,10 @@ public:
 
     // The value in a given row of the dataset's storage (see TDataSet::rowIndexAt).
     QVariant valueAt(int rowIndex) const;
+    // The active record's value as the database gave it, not converted to the field's type
+    // (a date may still be the text the embedded database keeps). For writers of many rows
+    // that keep the text of each distinct stored value; null for a lookup field.
+    QVariant storedValue() const;
     // The default text of a value of this field's type.
     QString textOf(const QVariant &v) const;
     // Converts a value or a text to this field's type; raises TavrellError when it does not.
@@ -188,7 +192,8 @@ public:
     // A table: reads "SELECT * FROM table [ORDER BY ...]" and posts to it by its primary key.
     void setTableName(const QString &table);
     const QString &TableName() const { return m_tableName; }
-    // Text after "ORDER BY" for a table (the server sorts); empty for the server's order.
+    // The columns a table is read in order of, separated by commas, ascending, nulls first
+    // (the server sorts); empty for the order of the table's primary key.
     void setOrderBy(const QString &orderBy) { m_orderBy = orderBy; }
     // A query (or a view) with named parameters (":d0"). Read-only unless an update table
     // is set.
@@ -197,6 +202,8 @@ public:
     // An expression for the statement, compared and ordered as the program's text is
     // (Backend::russianCi of the dataset's backend; as it is when none is known).
     QString russianCi(const QString &expr) const;
+    // An ORDER BY term with nulls first in ascending order on every backend (Backend::orderTerm).
+    static QString orderTerm(const QString &expr, bool descending = false);
     void setParam(const QString &name, const QVariant &value);
     // The table rows of a query are posted to (by that table's primary key).
     void setUpdateTable(const QString &table) { m_updateTable = table; }

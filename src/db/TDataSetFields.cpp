@@ -2,6 +2,7 @@
 // fields a dataset makes from the columns it reads.
 #include "db/TDataSetParts.h"
 
+#include "core/DayTime.h"
 #include "storage/Backend.h"
 
 #include <QLocale>
@@ -12,6 +13,20 @@
 
 using DataSetParts::isText;
 using DataSetParts::tr;
+
+namespace {
+
+// Characters as the database counts them: a surrogate pair is one.
+int characters(QStringView s)
+{
+    int n = 0;
+    for (qsizetype i = 0; i < s.size(); ++i)
+        if (!(i > 0 && s.at(i).isLowSurrogate() && s.at(i - 1).isHighSurrogate()))
+            ++n;
+    return n;
+}
+
+}  // namespace
 
 QStringView TField::unpadded(QStringView s)
 {
@@ -53,13 +68,16 @@ QVariant TField::normalize(const QVariant &raw) const
     case FieldType::FixedChar: {
         // char(n) reads back blank-padded on every backend.
         QString s = raw.toString();
-        if (s.size() < m_size)
-            s += QString(m_size - s.size(), QLatin1Char(' '));
+        const int n = characters(s);
+        if (n < m_size)
+            s += QString(m_size - n, QLatin1Char(' '));
         return s;
     }
     case FieldType::DateTime: {
-        if (raw.metaType().id() == QMetaType::QDateTime)
-            return raw;
+        if (raw.metaType().id() == QMetaType::QDateTime) {
+            const QDateTime dt = DayTime::of(raw.toDateTime());
+            return dt.isValid() ? QVariant(dt) : QVariant();
+        }
         // The backend knows how its dates are kept.
         const Backend *b = m_dataSet ? m_dataSet->backend() : nullptr;
         const QDateTime dt = b ? b->dateTimeFromDb(raw) : raw.toDateTime();
@@ -84,6 +102,17 @@ QVariant TField::valueAt(int rowIndex) const
     if (m_kind == FieldKind::Lookup)
         return lookupValueAt(rowIndex);
     return m_dataSet->storedAsNormalized(rowIndex, m_column);
+}
+
+QVariant TField::storedValue() const
+{
+    if (m_kind == FieldKind::Lookup)
+        return QVariant();
+    const int row = m_dataSet->activeRowIndex();
+    if (row < 0 || row >= int(m_dataSet->m_rows.size()) || m_column < 0)
+        return QVariant();
+    const QVector<QVariant> &values = m_dataSet->m_rows[row];
+    return m_column < values.size() ? values[m_column] : QVariant();
 }
 
 QVariant TField::lookupValueAt(int rowIndex) const
@@ -168,21 +197,22 @@ QVariant TField::convert(const QVariant &v) const
                                   "уберите его из текста")
                                    .arg(DisplayLabel()));
         // A fixed-width value may carry its own padding back in: it does not count.
-        const int effective = m_type == FieldType::FixedChar ? int(unpadded(s).size()) : int(s.size());
-        if (m_type != FieldType::Memo && m_size > 0 && effective > m_size)
+        const qsizetype kept = m_type == FieldType::FixedChar ? unpadded(s).size() : s.size();
+        if (m_type != FieldType::Memo && m_size > 0 && characters(QStringView(s).left(kept)) > m_size)
             throw TavrellError(tr("Текст «%1» длиннее, чем вмещает поле «%2»: не больше %3 символов")
                                    .arg(s, DisplayLabel())
                                    .arg(m_size));
         if (m_type == FieldType::FixedChar)
-            s.truncate(effective);
+            s.truncate(kept);
         return s;
     }
     case FieldType::DateTime: {
         QDateTime dt;
+        // Kept as the clock reads, in no zone (DayTime): a local "now" or a bare date alike.
         if (v.metaType().id() == QMetaType::QDateTime)
-            dt = v.toDateTime();
+            dt = DayTime::of(v.toDateTime());
         else if (v.metaType().id() == QMetaType::QDate)
-            dt = v.toDate().startOfDay();
+            dt = DayTime::of(v.toDate());
         else {
             if (text.trimmed().isEmpty() && fromText)
                 return QVariant();
@@ -410,10 +440,12 @@ QVariant TDataSet::storedAsNormalized(int rowIndex, int column) const
     if (!f)
         return raw;
     QVariant v = f->normalize(raw);
-    // Date-times are converted once, on first reading, when the text stored is the one this
-    // program writes: a post compares the stored text with what was read (see asRead).
-    if (f->m_type == FieldType::DateTime && v.isValid() && raw.metaType().id() != QMetaType::QDateTime
-        && toDb(column, v) == raw)
+    // Date-times are converted once, on first reading: a driver's local date-time to the
+    // program's reading (DayTime), and a text when it is the one this program writes (a post
+    // compares the stored text with what was read, see asRead).
+    if (f->m_type == FieldType::DateTime && v.isValid()
+        && (raw.metaType().id() == QMetaType::QDateTime ? raw.toDateTime().timeSpec() != Qt::UTC
+                                                         : toDb(column, v) == raw))
         const_cast<QVariant &>(raw) = v;
     return v;
 }

@@ -2,6 +2,8 @@
 // (the lookups' key index, the folded prefixes of a text column).
 #include "db/TDataSetParts.h"
 
+#include "core/DayTime.h"
+
 #include <algorithm>
 #include <tuple>
 
@@ -99,7 +101,8 @@ int compareValues(const TField *f, const QVariant &a, const QVariant &b, bool &c
         return c < 0 ? -1 : c > 0 ? 1 : 0;
     }
     if (t == FieldType::DateTime) {
-        const QDateTime x = a.toDateTime(), y = b.toDateTime();
+        // As the clock reads: a local value and a stored one compare by their readings.
+        const QDateTime x = DayTime::of(a.toDateTime()), y = DayTime::of(b.toDateTime());
         return x < y ? -1 : x > y ? 1 : 0;
     }
     bool ok1 = false, ok2 = false;

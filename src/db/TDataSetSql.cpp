@@ -10,6 +10,8 @@
 using DataSetParts::isText;
 using DataSetParts::tr;
 
+QString TDataSet::orderTerm(const QString &expr, bool descending) { return Backend::orderTerm(expr, descending); }
+
 QSqlQuery TDataSet::runSelect()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -20,8 +22,19 @@ QSqlQuery TDataSet::runSelect()
         if (m_tableName.isEmpty())
             throw TavrellError(tr("Dataset '%1' has neither a table nor a query").arg(objectName()));
         sql = QStringLiteral("SELECT * FROM ") + m_tableName;
-        if (!m_orderBy.isEmpty())
-            sql += QStringLiteral(" ORDER BY ") + m_orderBy;
+        // Without an order the server gives its physical one, which on the shared server
+        // changes with every update: the primary key keeps a list in one order everywhere.
+        QStringList columns = m_orderBy.split(QLatin1Char(','), Qt::SkipEmptyParts);
+        if (columns.isEmpty())
+            columns = m_keyColumns;
+        if (columns.isEmpty())
+            if (const Backend *b = backend())
+                columns = b->primaryKey(m_tableName);
+        if (!columns.isEmpty()) {
+            for (QString &c : columns)
+                c = Backend::orderTerm(c.trimmed());
+            sql += QStringLiteral(" ORDER BY ") + columns.join(QStringLiteral(", "));
+        }
     }
     QSqlQuery q(db);
     q.setForwardOnly(true);

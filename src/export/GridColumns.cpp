@@ -38,6 +38,15 @@ QString PlainText::operator()(const TField &field) const
     case FieldType::DateTime: {
         if (field.isLookup())
             return field.AsString();
+        const QVariant stored = field.storedValue();
+        if (stored.isNull())
+            return QString();
+        const bool text = stored.metaType().id() == QMetaType::QString;
+        if (text) {
+            const auto known = m_storedDates.constFind(stored.toString());
+            if (known != m_storedDates.cend())
+                return *known;
+        }
         const QVariant v = field.value();
         if (!v.isValid())
             return QString();
@@ -46,6 +55,8 @@ QString PlainText::operator()(const TField &field) const
         auto it = m_dates.constFind(key);
         if (it == m_dates.cend())
             it = m_dates.insert(key, field.textOf(v));
+        if (text)
+            m_storedDates.insert(stored.toString(), *it);
         return *it;
     }
     default:

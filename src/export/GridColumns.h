@@ -42,8 +42,10 @@ public:
 
 private:
     QLocale m_locale;
-    // Dates repeat in a list: each one is formatted once.
+    // Dates repeat in a list: each one is formatted once, and one the embedded database
+    // keeps as text is not even converted again (by its stored text).
     mutable QHash<qint64, QString> m_dates;
+    mutable QHash<QString, QString> m_storedDates;
 };
 
 // The captions of the columns, in order.

@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -34,6 +37,24 @@ void registerCleanup()
 }
 
 QString tr(const char *text) { return QCoreApplication::translate("TempFiles", text); }
+
+QString mailRoot()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(QStringLiteral("mail"));
+}
+
+// The latest change to the folder or anything in it.
+QDateTime lastChange(const QString &folder)
+{
+    QDateTime latest = QFileInfo(folder).lastModified();
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        latest = qMax(latest, it.fileInfo().lastModified());
+    }
+    return latest;
+}
 
 }  // namespace
 
@@ -71,4 +92,29 @@ void TempFiles::removeAll()
     for (const QString &d : std::as_const(folders()))
         QDir(d).removeRecursively();
     folders().clear();
+}
+
+QString TempFiles::makeMailFolder()
+{
+    const QString root = mailRoot();
+    // The attachment may be a list of users with their passwords: the folder is its user's alone.
+    if (!QDir().mkpath(root) ||
+        !QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        throw FileError(tr("Не удается создать папку \"%1\"").arg(QDir::toNativeSeparators(root)));
+    QTemporaryDir temp(QDir(root).filePath(QStringLiteral("XXXXXX")));
+    temp.setAutoRemove(false);
+    if (!temp.isValid())
+        throw FileError(tr("Не удается создать временную папку \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(root), temp.errorString()));
+    return temp.path();
+}
+
+void TempFiles::removeOldMail(const QDateTime &now)
+{
+    const QDateTime limit = now.addDays(-MailKeepDays);
+    const QFileInfoList folders =
+        QDir(mailRoot()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &folder : folders)
+        if (lastChange(folder.filePath()) < limit)
+            QDir(folder.filePath()).removeRecursively();
 }

@@ -1,6 +1,9 @@
 #pragma once
 // Files the program hands to other programs (a report for the word processor, a mail's
-// attachment): they must outlive the hand-over, so they are removed when the program ends.
+// attachment): they must outlive the hand-over. A report's file goes when the program ends;
+// a mail's attachment stays in the user's cache folder, since the compose window may still
+// refer to it when the program has long ended, and goes a week later, at a later start.
+#include <QDateTime>
 #include <QString>
 
 namespace TempFiles {
@@ -14,5 +17,16 @@ QString makeFolder(const QString &nameTemplate);
 
 // Removes every registered file and folder now (also done when the application object goes).
 void removeAll();
+
+// A new private folder for a mail's attachment, in the user's cache folder (its "mail"
+// folder). Not removed when the program ends. Raises FileError when it cannot be made.
+QString makeMailFolder();
+
+// How long a mail's attachment is kept.
+constexpr int MailKeepDays = 7;
+
+// Removes the mail folders that nothing in has changed for MailKeepDays before `now`.
+// Called at start-up; a folder that cannot be removed is left for the next start.
+void removeOldMail(const QDateTime &now);
 
 }  // namespace TempFiles

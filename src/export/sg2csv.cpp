@@ -35,12 +35,64 @@ void writeWhole(const QString &fileName, const QByteArray &bytes)
 
 }  // namespace
 
+void LostCharacters::add(const QString &file, const QString &column, qsizetype count)
+{
+    if (count <= 0)
+        return;
+    for (Entry &e : m_entries)
+        if (e.file == file && e.column == column) {
+            e.count += count;
+            return;
+        }
+    m_entries.append({file, column, count});
+}
+
+void LostCharacters::addAll(const QString &file, const LostCharacters &other)
+{
+    for (const Entry &e : other.m_entries)
+        add(file, e.column, e.count);
+}
+
+qsizetype LostCharacters::total() const
+{
+    qsizetype n = 0;
+    for (const Entry &e : m_entries)
+        n += e.count;
+    return n;
+}
+
+QString LostCharacters::text() const
+{
+    if (m_entries.isEmpty())
+        return QString();
+    QString s = tr("Символов, которых нет в кодировке Windows-1251, не удалось записать: %1. "
+                   "Вместо каждого из них в файле стоит знак \"?\".")
+                    .arg(total());
+    for (const Entry &e : m_entries)
+        s += QLatin1Char('\r')
+             + (e.file.isEmpty() ? tr("столбец %1: %2").arg(e.column).arg(e.count)
+                                 : tr("файл %1, столбец %2: %3").arg(e.file, e.column).arg(e.count));
+    return s;
+}
+
 void AppendCSVLine(QByteArray &lines, const QStringList &values)
 {
     for (qsizetype i = 0; i < values.size(); ++i) {
         if (i > 0)
             lines.append(';');
         Cp1251::encodeAppend(lines, values.at(i));
+    }
+    lines.append("\r\n", 2);
+}
+
+void AppendCSVLine(QByteArray &lines, const QStringList &values, LostCharacters &lost, const QString &file,
+                   const QStringList &columns)
+{
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            lines.append(';');
+        if (const qsizetype n = Cp1251::encodeAppend(lines, values.at(i)))
+            lost.add(file, columns.value(i), n);
     }
     lines.append("\r\n", 2);
 }
@@ -55,72 +107,109 @@ void GridToCSV(const QString &title, TDBGrid *grid, TDataSet *dataSet, bool Numb
         return;
 
     const QList<GridColumn> columns = gridColumns(*grid, Numbered);
+    const QStringList captions = gridCaptions(columns);
     QByteArray lines;
     lines.reserve(qsizetype(dataSet->RecordCount() + 1) * 16 * columns.size());
     int count = 1;
-    AppendCSVLine(lines, gridCaptions(columns));
+    LostCharacters lost;
+    AppendCSVLine(lines, captions, lost, QString(), captions);
     walkGridRecords(*dataSet, columns, [&](const QStringList &values) {
-        AppendCSVLine(lines, values);
+        AppendCSVLine(lines, values, lost, QString(), captions);
         ++count;
     });
 
     writeWhole(fileName, lines);
-    InfoBox(tr("Экспорт завершен\rФайл ") + fileName + tr("\rВсего строк ") + QString::number(count));
+    QString done = tr("Экспорт завершен\rФайл ") + fileName + tr("\rВсего строк ") + QString::number(count);
+    if (!lost.isEmpty())
+        done += QLatin1Char('\r') + lost.text();
+    InfoBox(done);
 }
 
-void DataSetToCSV(const QString &fileName, TDataSet *dataSet)
+namespace {
+
+// Every field in its column, by field index.
+QList<TField *> fieldsByIndex(const TDataSet &dataSet)
+{
+    QList<TField *> fields = dataSet.Fields();
+    std::stable_sort(fields.begin(), fields.end(), [](const TField *a, const TField *b) { return a->Index() < b->Index(); });
+    return fields;
+}
+
+// The records from the current one on, each made active in turn (read in place, as the
+// grid walk does); the cursor ends past the last record.
+template <typename Row>
+void walkOn(TDataSet &dataSet, Row row)
+{
+    const int count = dataSet.RecordCount();
+    const int first = dataSet.Eof() ? count : dataSet.RecNo() - 1;
+    for (int position = first, n = 0; position < count; ++position, ++n) {
+        TDataSet::ActiveRow active(&dataSet, dataSet.rowIndexAt(position));
+        row(n);
+    }
+    if (first < count) {
+        dataSet.Last();
+        dataSet.Next();
+    }
+}
+
+void checkActive(TDataSet *dataSet)
 {
     if (!dataSet->Active())
         throw TavrellError(tr("Cannot perform this operation on a closed dataset"));
-    tCSV csv(fileName);
     dataSet->CheckBrowseMode();  // a row being edited is written as posted
-    // Every field in its column, by field index.
-    QList<TField *> fields = dataSet->Fields();
-    std::stable_sort(fields.begin(), fields.end(), [](const TField *a, const TField *b) { return a->Index() < b->Index(); });
+}
+
+}  // namespace
+
+LostCharacters AppendDataSetCSV(QByteArray &bytes, TDataSet *dataSet, const PlainText &plain)
+{
+    checkActive(dataSet);
+    const QList<TField *> fields = fieldsByIndex(*dataSet);
     const int columns = fields.isEmpty() ? 0 : fields.last()->Index() + 1;
-    const PlainText plain;
-    const int count = dataSet->RecordCount();
-    const int first = dataSet->Eof() ? count : dataSet->RecNo() - 1;
-    // Read in place, as the grid walk does; the cursor ends past the last record.
-    auto finish = [&] {
-        if (first < count) {
-            dataSet->Last();
-            dataSet->Next();
-        }
-    };
-
-    if (!csv.lines().isEmpty()) {
-        // An existing file keeps what is not written over: cell by cell through the writer.
-        QStringList values;
-        for (int position = first, row = 0; position < count; ++position, ++row) {
-            TDataSet::ActiveRow active(dataSet, dataSet->rowIndexAt(position));
-            values = QStringList(columns, QString());
-            for (const TField *f : std::as_const(fields))
-                values[f->Index()] = plain(*f);
-            csv.SetRow(row, values);
-        }
-        finish();
-        csv.Save();
-        return;
-    }
-
-    // A new file (what the archive writes): the same lines, encoded as they are made.
-    QByteArray bytes;
-    bytes.reserve(qsizetype(count - first) * (columns * 8 + 2));
-    for (int position = first; position < count; ++position) {
-        TDataSet::ActiveRow active(dataSet, dataSet->rowIndexAt(position));
+    LostCharacters lost;
+    bytes.reserve(bytes.size() + qsizetype(dataSet->RecordCount()) * (columns * 8 + 2));
+    walkOn(*dataSet, [&](int) {
         int column = 0;
-        for (const TField *f : std::as_const(fields)) {
+        for (const TField *f : fields) {
             for (; column < f->Index(); ++column)
                 if (column > 0)
                     bytes.append(';');
             if (column > 0)
                 bytes.append(';');
-            Cp1251::encodeAppend(bytes, CSVEscape(plain(*f)));
+            if (const qsizetype n = Cp1251::encodeAppend(bytes, CSVEscape(plain(*f))))
+                lost.add(QString(), f->FieldName(), n);
             column = f->Index() + 1;
         }
         bytes.append("\r\n", 2);
+    });
+    return lost;
+}
+
+LostCharacters DataSetToCSV(const QString &fileName, TDataSet *dataSet)
+{
+    checkActive(dataSet);
+    tCSV csv(fileName);
+    const PlainText plain;
+    if (csv.lines().isEmpty()) {
+        // A new file: the lines encoded as they are made, written whole.
+        QByteArray bytes;
+        const LostCharacters lost = AppendDataSetCSV(bytes, dataSet, plain);
+        writeWhole(fileName, bytes);
+        return lost;
     }
-    finish();
-    writeWhole(fileName, bytes);
+    // An existing file keeps what is not written over: cell by cell through the writer.
+    const QList<TField *> fields = fieldsByIndex(*dataSet);
+    const int columns = fields.isEmpty() ? 0 : fields.last()->Index() + 1;
+    LostCharacters lost;
+    QStringList values;
+    walkOn(*dataSet, [&](int row) {
+        values = QStringList(columns, QString());
+        for (const TField *f : fields) {
+            values[f->Index()] = plain(*f);
+            lost.add(QString(), f->FieldName(), Cp1251::unencodable(CSVEscape(values.at(f->Index()))));
+        }
+        csv.SetRow(row, values);
+    });
+    csv.Save();
+    return lost;
 }

@@ -66,13 +66,18 @@ bool GridToMail(const QString &title, TDBGrid *grid, TDataSet *dataSet, bool Num
     // Too long to hand over as the body: the same table as a CSV file that the message
     // carries, which the mail client attaches.
     QByteArray csv;
-    AppendCSVLine(csv, captions);
+    LostCharacters lost;
+    const QString name = fileNameOf(title);
+    AppendCSVLine(csv, captions, lost, name, captions);
     for (const QStringList &r : std::as_const(rows))
-        AppendCSVLine(csv, r);
-    const QString path = QDir(TempFiles::makeFolder(QStringLiteral("tavrell-mail-XXXXXX"))).filePath(fileNameOf(title));
+        AppendCSVLine(csv, r, lost, name, captions);
+    const QString path = QDir(TempFiles::makeMailFolder()).filePath(name);
     const QString reason = WholeFile::write(path, csv, false);
     if (!reason.isEmpty())
         throw FileError(tr("Не удается создать файл \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));
+    // The letter's text keeps every character, the file only those of its code page.
+    if (!lost.isEmpty())
+        InfoBox(tr("Список приложен к письму файлом %1.").arg(name) + QLatin1Char('\r') + lost.text());
     const QString shortBody = tr("Список слишком длинный для текста письма, он в приложенном файле %1 (строк: %2).")
                                   .arg(QDir(path).dirName())
                                   .arg(rows.size()) +

@@ -143,7 +143,8 @@ void TFrmmain::declareQry()
     Qry = new TDataSet(this);
     Qry->setObjectName(QStringLiteral("Qry"));
     // By Name, the second column, in the program's text order.
-    Qry->setSQL(QStringLiteral("select * from izdel\norder by ") + Qry->russianCi(QStringLiteral("2")));
+    Qry->setSQL(QStringLiteral("select * from izdel\norder by ") +
+                TDataSet::orderTerm(Qry->russianCi(QStringLiteral("2"))) + QStringLiteral(",id"));
     Qry->setUpdateTable(QStringLiteral("izdel"));
     Qry->setKeyFields({QStringLiteral("id")});
     Qry->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);

@@ -70,8 +70,8 @@ void TFrmmain::ViewTechOnOtdelExecute()
     // cannot name the program's text order, so the query asks for it again.
     TDataSet view(this);
     view.setObjectName(QStringLiteral("TblTechOnOtdels"));
-    view.setSQL(QStringLiteral("select * from VIEWTechOnOtdels order by %1 nulls first")
-                    .arg(view.russianCi(QStringLiteral("Name"))));
+    view.setSQL(QStringLiteral("select * from VIEWTechOnOtdels order by %1")
+                    .arg(TDataSet::orderTerm(view.russianCi(QStringLiteral("Name")))));
     view.addField(QStringLiteral("Otdel"), FieldType::Integer);
     view.addField(QStringLiteral("Name"), FieldType::String, 65);
     view.addField(QStringLiteral("izd"), FieldType::String, 76).setReadOnly(true);

@@ -106,13 +106,18 @@ void TFrmmain::GridTitleClick(int column)
     QStringList lines = Qry->SQL().split(QLatin1Char('\n'));
     while (lines.size() < 2)
         lines.append(QString());
-    // Text columns in the program's text order: without regard to case, alphabetically.
+    // Text columns in the program's text order: without regard to case, alphabetically;
+    // empty values first on every backend.
     QStringList terms = field.split(QLatin1Char(','));
     for (QString &term : terms) {
         const TField *f = Qry->FindField(term.trimmed());
         if (f && (f->DataType() == FieldType::String || f->DataType() == FieldType::FixedChar))
             term = Qry->russianCi(term);
+        term = TDataSet::orderTerm(term);
     }
+    // Equal values in the key's order: the server's own order is not the same everywhere.
+    if (!field.split(QLatin1Char(',')).contains(QStringLiteral("id"), Qt::CaseInsensitive))
+        terms << QStringLiteral("id");
     lines[1] = QStringLiteral("order by ") + terms.join(QLatin1Char(','));
     Qry->setSQL(lines.join(QLatin1Char('\n')));
     SortFields = field;

@@ -16,10 +16,10 @@ TFrmSelTech::TFrmSelTech(QWidget *parent) : QDialog(parent)
     ADOQuery1 = new TDataSet(this);
     ADOQuery1->setObjectName(QStringLiteral("ADOQuery1"));
     // Names, series and numbers in the program's Russian order, whatever their letter case.
-    ADOQuery1->setSQL(QStringLiteral("select id,Name,Seria,Nomer \nfrom izdel\norder by %1,%2,%3")
-                          .arg(ADOQuery1->russianCi(QStringLiteral("name")),
-                               ADOQuery1->russianCi(QStringLiteral("seria")),
-                               ADOQuery1->russianCi(QStringLiteral("nomer"))));
+    ADOQuery1->setSQL(QStringLiteral("select id,Name,Seria,Nomer \nfrom izdel\norder by %1,%2,%3,id")
+                          .arg(TDataSet::orderTerm(ADOQuery1->russianCi(QStringLiteral("name"))),
+                               TDataSet::orderTerm(ADOQuery1->russianCi(QStringLiteral("seria"))),
+                               TDataSet::orderTerm(ADOQuery1->russianCi(QStringLiteral("nomer")))));
     ADOQuery1->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
     ADOQuery1->addField(QStringLiteral("Name"), FieldType::String, 30);
     ADOQuery1->addField(QStringLiteral("Seria"), FieldType::String, 12);

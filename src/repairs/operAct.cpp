@@ -20,8 +20,9 @@ TFrmOperAct::TFrmOperAct(std::unique_ptr<TDataSet> table, TDataSource *repair, i
 ListWindowDecl TFrmOperAct::declaration(TDataSet &table, int remId)
 {
     table.setObjectName(QStringLiteral("Table1"));
-    // In the order of the table's index IX_rem_op: by date.
-    readRowsOf(table, QStringLiteral("rem_op"), remId, QStringLiteral("dt"));
+    // In the order of the table's index IX_rem_op: by date, those without one first; the key
+    // decides between equal dates.
+    readRowsOf(table, QStringLiteral("rem_op"), remId, {QStringLiteral("dt"), QStringLiteral("op_id")});
     table.addField(QStringLiteral("dt"), FieldType::DateTime).setDisplayLabel(tr("Дата")).setDisplayWidth(15);
     table.addField(QStringLiteral("rem_id"), FieldType::Integer).setVisible(false);
     table.addField(QStringLiteral("op_id"), FieldType::Integer).setVisible(false);

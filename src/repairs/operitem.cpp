@@ -76,11 +76,14 @@ ListWindowDecl TFrmRepairPart::partDeclaration(const QString &name, const QStrin
     return d;
 }
 
-void TFrmRepairPart::readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QString &orderBy)
+void TFrmRepairPart::readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QStringList &orderBy)
 {
+    QStringList terms;
+    for (const QString &column : orderBy)
+        terms << TDataSet::orderTerm(column);
     QString sql = QStringLiteral("select * from %1 where rem_id = :rem_id").arg(table);
-    if (!orderBy.isEmpty())
-        sql += QStringLiteral(" order by ") + orderBy;
+    if (!terms.isEmpty())
+        sql += QStringLiteral(" order by ") + terms.join(QStringLiteral(", "));
     dataSet.setSQL(sql);
     dataSet.setUpdateTable(table);
     dataSet.setParam(QStringLiteral(":rem_id"), remId);
@@ -106,7 +109,8 @@ TFrmOperItem::TFrmOperItem(std::unique_ptr<TDataSet> tbl, TDataSource *repair, i
 ListWindowDecl TFrmOperItem::declaration(TDataSet &tbl, int remId)
 {
     tbl.setObjectName(QStringLiteral("Tbl"));
-    readRowsOf(tbl, QStringLiteral("rem_res"), remId, QString());
+    // The key: one order on every backend, whatever the server's own.
+    readRowsOf(tbl, QStringLiteral("rem_res"), remId, {QStringLiteral("res_id")});
     tbl.addField(QStringLiteral("rem_id"), FieldType::Integer).setVisible(false);
     tbl.addField(QStringLiteral("res_id"), FieldType::Integer).setVisible(false);
     tbl.addLookupField(QStringLiteral("Ресурс"), QStringLiteral("res_id"), dm->Tblresurs, QStringLiteral("id"),

@@ -30,8 +30,9 @@ protected:
     // lead engineer.
     static ListWindowDecl partDeclaration(const QString &name, const QString &caption, TDataSet *dataSet);
     // Reads only the rows of the repair (the table is large, a repair has a few), and keeps
-    // the list's filter "rem_id=<key>" as well.
-    static void readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QString &orderBy);
+    // the list's filter "rem_id=<key>" as well; in `orderBy`'s columns' order (ascending,
+    // nulls first).
+    static void readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QStringList &orderBy);
     // A dataset made before its window, freed with it (or when the window cannot open).
     template <class T> static T *adopt(std::unique_ptr<T> &owned, QObject *window)
     {

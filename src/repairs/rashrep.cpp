@@ -1,5 +1,6 @@
 #include "repairs/rashrep.h"
 
+#include "core/DayTime.h"
 #include "core/Guard.h"
 #include "core/MsgBox.h"
 #include "core/Seams.h"
@@ -16,7 +17,8 @@ ListWindowDecl TFrmRashRep::declaration(TDataSet *query)
     query->setObjectName(QStringLiteral("qry"));
     // Summed per resource first, so that only those sums are grouped by name and unit (as
     // the program compares texts, on every backend). A line without quantity adds nothing;
-    // a resource with no quantity at all in the period shows an empty sum.
+    // a resource with no quantity at all in the period shows an empty sum. Listed by name and
+    // unit, one order on every backend.
     query->setSQL(QStringLiteral("SELECT resurs.Name, SUM(s.summ) AS summ, resurs.Ed_izmer\n"
                                  "FROM (SELECT rem_res.res_id, SUM(rem_res.cnt) AS summ\n"
                                  "      FROM remont INNER JOIN\n"
@@ -24,9 +26,12 @@ ListWindowDecl TFrmRashRep::declaration(TDataSet *query)
                                  "      WHERE remont.Nach_rem BETWEEN :d0 AND :d1\n"
                                  "      GROUP BY rem_res.res_id) s INNER JOIN\n"
                                  "resurs ON s.res_id = resurs.id\n"
-                                 "GROUP BY %1, %2")
+                                 "GROUP BY %1, %2\n"
+                                 "ORDER BY %3, %4")
                       .arg(query->russianCi(QStringLiteral("resurs.Name")),
-                           query->russianCi(QStringLiteral("resurs.Ed_izmer"))));
+                           query->russianCi(QStringLiteral("resurs.Ed_izmer")),
+                           TDataSet::orderTerm(query->russianCi(QStringLiteral("resurs.Name"))),
+                           TDataSet::orderTerm(query->russianCi(QStringLiteral("resurs.Ed_izmer")))));
     query->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Название"));
     query->addField(QStringLiteral("Ed_izmer"), FieldType::String, 12).setDisplayLabel(tr("Ед. изм."));
     query->addField(QStringLiteral("summ"), FieldType::Float).setDisplayLabel(tr("Израсходовано")).setReadOnly(true);
@@ -91,8 +96,8 @@ void TFrmRashRep::d0Change()
 {
     // A failed run leaves the list closed (empty) until the next change of a date.
     qry->Close();
-    qry->setParam(QStringLiteral("d0"), QDateTime(d0->date(), QTime(0, 0)));
-    qry->setParam(QStringLiteral("d1"), QDateTime(d1->date(), QTime(0, 0)));
+    qry->setParam(QStringLiteral("d0"), DayTime::of(d0->date()));
+    qry->setParam(QStringLiteral("d1"), DayTime::of(d1->date()));
     qry->Open();
 }
 
@@ -103,7 +108,7 @@ void TFrmRashRep::BtnRepClick()
         ErrorBox(tr("Не могу открыть msWord"));
         return;
     }
-    auto day = [](const QDate &d) { return DateText::format(QDateTime(d, QTime(0, 0))); };
+    auto day = [](const QDate &d) { return DateText::format(DayTime::of(d)); };
     word.NewDocument();
     word.InsertTitle(windowTitle() + QLatin1Char('\r'));
     word.InsertTitle(tr("На период с %1 по %2").arg(day(d0->date()), day(d1->date())) + QLatin1Char('\r'));

@@ -1,5 +1,6 @@
 #include "session/login.h"
 
+#include "core/DayTime.h"
 #include "core/DialogButtons.h"
 #include "core/Guard.h"
 #include "core/MsgBox.h"
@@ -130,7 +131,7 @@ void TFrmLogin::ComboLogChange()
     const QVariant v = dm->ProcGetLastLogin.param(QStringLiteral("@dt"));
     const QDateTime dt = v.toDateTime();
     // A zero date-time (the day the calendar of stored dates starts) means never as well.
-    if (!v.isNull() && dt.isValid() && dt != QDateTime(QDate(1899, 12, 30), QTime(0, 0)))
+    if (!v.isNull() && dt.isValid() && DayTime::of(dt) != DayTime::of(QDate(1899, 12, 30)))
         el->setText(lastLoginText(dt));
 }
 

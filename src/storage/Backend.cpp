@@ -34,6 +34,11 @@ QString mappedName(const QString &name)
 }
 }  // namespace
 
+QString Backend::orderTerm(const QString &expr, bool descending)
+{
+    return expr + (descending ? QLatin1String(" DESC NULLS LAST") : QLatin1String(" NULLS FIRST"));
+}
+
 bool Backend::isLocalServer(const QString &serverName)
 {
     return serverName.trimmed().compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0;

@@ -71,6 +71,10 @@ public:
     // shared server's columns do so already; the embedded file keeps SQLite's own
     // collations for other tools, so its queries name the program's collation.
     virtual QString russianCi(const QString &expr) const { return expr; }
+    // An ORDER BY term that puts nulls where both backends agree: first in ascending order,
+    // last in descending (a null is the smallest value). The shared server on its own puts
+    // them the other way round.
+    static QString orderTerm(const QString &expr, bool descending = false);
     // A condition that the column still holds a bound value ("?", never null), compared
     // exactly: for text, a change of letter case is a change.
     virtual QString holdsExactly(const QString &column, bool text) const = 0;

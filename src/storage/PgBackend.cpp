@@ -1,5 +1,6 @@
 #include "storage/PgBackend.h"
 
+#include "core/DayTime.h"
 #include "core/Errors.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,9 @@
 #include <QSqlQuery>
 
 namespace {
+
+// An empty password is an empty text: a null one the driver would send matches nothing.
+QString nonNull(const QString &s) { return s.isNull() ? QStringLiteral("") : s; }
 
 QString tr(const char *text) { return QCoreApplication::translate("PgBackend", text); }
 
@@ -179,7 +183,7 @@ void PgBackend::changePassword(int userId, const QDateTime &dt, const QString &p
     q.prepare(QStringLiteral("SELECT changepassword(:usr, CAST(:dt AS timestamp), CAST(:passw AS varchar))"));
     q.bindValue(QStringLiteral(":usr"), userId);
     q.bindValue(QStringLiteral(":dt"), toDb(dt));
-    q.bindValue(QStringLiteral(":passw"), passw);
+    q.bindValue(QStringLiteral(":passw"), nonNull(passw));
     exec(q);
 }
 
@@ -201,7 +205,7 @@ int PgBackend::login(const QString &login, const QString &passw, const QDateTime
     q.prepare(QStringLiteral("SELECT p_res, p_tp FROM login(CAST(:login AS varchar), CAST(:passw AS varchar), "
                              "CAST(:dt AS timestamp), :res)"));
     q.bindValue(QStringLiteral(":login"), login);
-    q.bindValue(QStringLiteral(":passw"), passw);
+    q.bindValue(QStringLiteral(":passw"), nonNull(passw));
     q.bindValue(QStringLiteral(":dt"), toDb(dt));
     q.bindValue(QStringLiteral(":res"), 0);
     exec(q);
@@ -216,27 +220,31 @@ int PgBackend::login(const QString &login, const QString &passw, const QDateTime
 
 QVariant PgBackend::toDb(const QDateTime &dt) const
 {
-    // Sent as text in the client's local time: the columns hold local time without a zone.
-    if (!dt.isValid())
+    // Sent as text, as the clock reads: the columns hold a time without a zone.
+    const QDateTime day = DayTime::of(dt);
+    if (!day.isValid())
         return QVariant(QMetaType(QMetaType::QString));
-    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return day.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
 QDateTime PgBackend::dateTimeFromDb(const QVariant &v) const
 {
     if (v.isNull() || !v.isValid())
         return QDateTime();
-    if (v.metaType().id() == QMetaType::QDateTime) {
-        const QDateTime dt = v.toDateTime();
-        return QDateTime(dt.date(), dt.time());
-    }
+    // The driver reads a timestamp as local time: in a gap of the local clock that is invalid,
+    // but it keeps the date and time read.
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return DayTime::of(v.toDateTime());
     const QString s = v.toString().trimmed();
-    QDateTime dt = QDateTime::fromString(s, Qt::ISODateWithMs);
-    if (!dt.isValid())
-        dt = QDateTime::fromString(s.left(23), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    if (!dt.isValid())
-        dt = QDateTime::fromString(s.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return dt.isValid() ? QDateTime(dt.date(), dt.time()) : QDateTime();
+    static const std::pair<const char *, int> formats[] = {
+        {"yyyy-MM-dd HH:mm:ss.zzz", 23}, {"yyyy-MM-ddTHH:mm:ss.zzz", 23}, {"yyyy-MM-dd HH:mm:ss", 19},
+        {"yyyy-MM-ddTHH:mm:ss", 19},     {"yyyy-MM-dd", 10}};
+    for (const auto &[format, length] : formats) {
+        const QDateTime dt = DayTime::utcFromString(s.left(length), QLatin1String(format));
+        if (dt.isValid())
+            return dt;
+    }
+    return QDateTime();
 }
 
 QSqlRecord PgBackend::tableRecord(const QString &table) const

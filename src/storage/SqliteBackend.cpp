@@ -1,5 +1,6 @@
 #include "storage/SqliteBackend.h"
 
+#include "core/DayTime.h"
 #include "core/Errors.h"
 #include "core/PrivateFiles.h"
 #include "core/Seams.h"
@@ -26,6 +27,9 @@
 #endif
 
 namespace {
+
+// An empty password is an empty text: a null one the driver would send matches nothing.
+QString nonNull(const QString &s) { return s.isNull() ? QStringLiteral("") : s; }
 
 QString tr(const char *text) { return QCoreApplication::translate("SqliteBackend", text); }
 
@@ -416,7 +420,7 @@ void SqliteBackend::changePassword(int userId, const QDateTime &dt, const QStrin
     writeTransaction([&](QSqlDatabase &db) {
         QSqlQuery q(db);
         q.prepare(QStringLiteral("UPDATE users SET passw = :passw WHERE ID = :id"));
-        q.bindValue(QStringLiteral(":passw"), passw);
+        q.bindValue(QStringLiteral(":passw"), nonNull(passw));
         q.bindValue(QStringLiteral(":id"), userId);
         exec(q);
         addToLog(dt, LogAction::PasswordChange, userId);
@@ -445,7 +449,7 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
         q.prepare(QStringLiteral("SELECT ID, tp FROM users WHERE %1 = :login AND %2 = :passw")
                       .arg(russianCi(QStringLiteral("login")), russianCi(QStringLiteral("passw"))));
         q.bindValue(QStringLiteral(":login"), login);
-        q.bindValue(QStringLiteral(":passw"), passw);
+        q.bindValue(QStringLiteral(":passw"), nonNull(passw));
         exec(q);
         if (!q.next())
             return;
@@ -464,11 +468,92 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
     return res;
 }
 
+namespace {
+
+// The dates this program stores ("yyyy-MM-dd HH:mm:ss.zzz", or its date alone, or without
+// the milliseconds), read and written by hand: a list or an archive meets thousands of
+// them, and the general date parser and formatter cost microseconds each. Anything else
+// gives an invalid result and goes the general way.
+QDateTime readStoredDate(QStringView s)
+{
+    const qsizetype n = s.size();
+    if (n != 10 && n != 19 && n != 23)
+        return QDateTime();
+    bool ok = true;
+    auto number = [&](qsizetype from, int digits) {
+        int v = 0;
+        for (int i = 0; i < digits; ++i) {
+            const char16_t c = s[from + i].unicode();
+            if (c < u'0' || c > u'9')
+                ok = false;
+            v = v * 10 + (c - u'0');
+        }
+        return v;
+    };
+    auto is = [&](qsizetype at, char16_t c) {
+        if (s[at].unicode() != c)
+            ok = false;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    is(4, u'-');
+    is(7, u'-');
+    int hour = 0, minute = 0, second = 0, msec = 0;
+    if (n >= 19) {
+        is(10, u' ');
+        hour = number(11, 2);
+        is(13, u':');
+        minute = number(14, 2);
+        is(16, u':');
+        second = number(17, 2);
+    }
+    if (n == 23) {
+        is(19, u'.');
+        msec = number(20, 3);
+    }
+    if (!ok)
+        return QDateTime();
+    const QDate date(year, month, day);
+    const QTime time(hour, minute, second, msec);
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return DayTime::of(date, time);
+}
+
+QString writeStoredDate(const QDateTime &dt)
+{
+    const QDate d = dt.date();
+    const QTime t = dt.time();
+    if (d.year() < 1 || d.year() > 9999)
+        return dt.toString(QLatin1String(SqliteBackend::DateTimeFormat));
+    char text[24];
+    auto put = [&](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    put(0, d.year(), 4);
+    text[4] = '-';
+    put(5, d.month(), 2);
+    text[7] = '-';
+    put(8, d.day(), 2);
+    text[10] = ' ';
+    put(11, t.hour(), 2);
+    text[13] = ':';
+    put(14, t.minute(), 2);
+    text[16] = ':';
+    put(17, t.second(), 2);
+    text[19] = '.';
+    put(20, t.msec(), 3);
+    return QString::fromLatin1(text, 23);
+}
+
+}  // namespace
+
 QVariant SqliteBackend::toDb(const QDateTime &dt) const
 {
-    if (!dt.isValid())
+    const QDateTime day = DayTime::of(dt);
+    if (!day.isValid())
         return QVariant(QMetaType(QMetaType::QString));
-    return dt.toString(QLatin1String(DateTimeFormat));
+    return writeStoredDate(day);
 }
 
 QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
@@ -476,13 +561,17 @@ QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
     if (v.isNull() || !v.isValid())
         return QDateTime();
     if (v.metaType().id() == QMetaType::QDateTime)
-        return v.toDateTime();
+        return DayTime::of(v.toDateTime());
     const QString s = v.toString().trimmed();
+    const QDateTime stored = readStoredDate(s);
+    if (stored.isValid())
+        return stored;
     static const char *const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
                                           "yyyy-MM-ddTHH:mm:ss", "yyyyMMdd HH:mm:ss", "yyyy-MM-dd HH:mm",
                                           "yyyy-MM-dd"};
     for (const char *f : formats) {
-        const QDateTime dt = QDateTime::fromString(s, QLatin1String(f));
+        // Read as UTC: a local reading of a skipped midnight would not exist.
+        const QDateTime dt = DayTime::utcFromString(s, QLatin1String(f));
         if (dt.isValid())
             return dt;
     }

@@ -7,11 +7,15 @@
 #include "TestSupport.h"
 #include "admin/arh.h"
 #include "core/Cp1251.h"
+#include "core/Errors.h"
+#include "export/FileGroup.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QMap>
 #include <QPointer>
 #include <QProcess>
 #include <QStatusBar>
@@ -96,11 +100,58 @@ QString registerShape(const TestDb &db)
     return rows.join(QStringLiteral(" | "));
 }
 
+// Every entry of a folder with its bytes (a folder as "<folder>").
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        files.insert(name, QFileInfo(dir.filePath(name)).isDir() ? QByteArray("<folder>") : bytesOf(dir.filePath(name)));
+    return files;
+}
+
+// What a killed process leaves: thrown from a step, it passes every clean-up of the archive.
+struct Killed {};
+
+// Steps of the file group: fails one (as a full disk would) or kills the run there.
+struct StepHook {
+    enum Action { Record, Fail, Kill };
+    StepHook(Action action = Record, const QString &at = QString()) : action(action), at(at)
+    {
+        FileGroup::stepHook() = [this](const QString &step) {
+            steps << step;
+            if (step != this->at)
+                return;
+            if (this->action == Fail)
+                throw FileError(QStringLiteral("Нет места на диске"));
+            if (this->action == Kill)
+                throw Killed();
+        };
+    }
+    ~StepHook() { FileGroup::stepHook() = nullptr; }
+    Action action;
+    QString at;
+    QStringList steps;
+};
+
+// Rows that make a second archive differ from the first in its first tables and the data
+// ones: a cascade delete takes an item with its repairs, and new rows come.
+void changeData(const TestDb &db)
+{
+    db.query(QStringLiteral("update Operations set Name = Name || '!'"));
+    db.query(QStringLiteral("update States set Name = Name || '!'"));
+    db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Otdel, Prichina, Nach_rem) "
+                            "values (900, 11, 101, 'Плановый', 'замятие', '2005-03-01 09:00:00.000')"));
+    db.query(QStringLiteral("delete from izdel where id = 102"));
+    db.query(QStringLiteral("update otdel set Name = 'Отдел 11' where id = 11"));
+}
+
 }  // namespace
 
 class TestArchive : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     void folderName_data();
     void folderName();
     void kinds_data();
@@ -122,6 +173,13 @@ private slots:
     void cancelling();
     void deletingRegisterRows_data() { TestDb::addBackendRows(); }
     void deletingRegisterRows();
+    void interruptedKeepsTheEarlier_data();
+    void interruptedKeepsTheEarlier();
+    void killedIsPutRightAtTheNext_data() { TestDb::addBackendRows(); }
+    void killedIsPutRightAtTheNext();
+    void sameFilesOnBothBackends();
+    void charactersOutsideTheCodePage_data() { TestDb::addBackendRows(); }
+    void charactersOutsideTheCodePage();
 };
 
 void TestArchive::folderName_data()
@@ -264,19 +322,19 @@ void TestArchive::failureStopsWithoutRegisterRow_data()
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("blocker");     // made as a folder in the way
     QTest::addColumn<QString>("named");       // what the message names
-    QTest::addColumn<QStringList>("written");  // the files that stay
+    QTest::addColumn<QStringList>("written");  // what the folder holds after
     for (const char *backend : {"sqlite", "postgres"}) {
         QTest::addRow("%s: a file that cannot be written", backend)
             << QString::fromLatin1(backend) << QStringLiteral("2005_3_5/izdel.csv") << QStringLiteral("izdel.csv")
-            << QStringList{"Operations.csv", "States.csv", "izdel.csv"};
+            << QStringList{"izdel.csv"};
         QTest::addRow("%s: a folder that cannot be made", backend)
             << QString::fromLatin1(backend) << QStringLiteral("2005_3_5") << QStringLiteral("2005_3_5")
             << QStringList();
     }
 }
 
-// The failure is shown with the file's name; the files written so far stay, nothing is half
-// written, and the register gets no row.
+// The failure is shown with the file's name; no file of the failed archive stays, and the
+// register gets no row.
 void TestArchive::failureStopsWithoutRegisterRow()
 {
     QFETCH(QString, blocker);
@@ -299,15 +357,13 @@ void TestArchive::failureStopsWithoutRegisterRow()
     QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Ошибка"));
     QVERIFY2(dialogs.messages.at(0).text.contains(named), qPrintable(dialogs.messages.at(0).text));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
-    // The status bar still names the table that failed.
+    // The status bar does not say the archive was finished.
     if (written.isEmpty())
         QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
     else
-        QVERIFY2(frm.statusText().startsWith(QStringLiteral("Экспорт : izdel")), qPrintable(frm.statusText()));
-    if (!written.isEmpty()) {
+        QVERIFY2(frm.statusText().startsWith(QStringLiteral("Экспорт : ")), qPrintable(frm.statusText()));
+    if (!written.isEmpty())
         QCOMPARE(filesIn(archiveFolder(db)), written);
-        QCOMPARE(bytesOf(archiveFolder(db) + QStringLiteral("States.csv")).count('\n'), 6);
-    }
     QVERIFY(frm.isVisible());
     QVERIFY(frm.MakeArhive->isEnabled());
 }
@@ -459,8 +515,8 @@ void TestArchive::cancelling_data()
     QTest::newRow("closing the window") << true;
 }
 
-// Stopped during a table, the archive leaves the tables written before, nothing of that
-// table, and no register row; closing the window stops it and closes after.
+// Stopped during a table, the archive leaves nothing of its own (not the tables written
+// before either) and no register row; closing the window stops it and closes after.
 void TestArchive::cancelling()
 {
     QFETCH(bool, byClosing);
@@ -486,7 +542,7 @@ void TestArchive::cancelling()
     QVERIFY(busyWhileArchiving);
     QVERIFY(dialogs.messages.isEmpty());
     QCOMPARE(frm.statusText(), QStringLiteral("Архивация прервана"));
-    QCOMPARE(filesIn(archiveFolder(db)), (QStringList{"Operations.csv", "States.csv"}));
+    QCOMPARE(filesIn(archiveFolder(db)), QStringList());
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
     QVERIFY(frm.MakeArhive->isEnabled());
     QVERIFY(frm.isVisible());
@@ -517,6 +573,210 @@ void TestArchive::deletingRegisterRows()
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
     QCOMPARE(filesIn(archiveFolder(db)).size(), 11);
+}
+
+void TestArchive::interruptedKeepsTheEarlier_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("how");    // "stop" at a table, "fail" a step, "blocked" part file
+    QTest::addColumn<QString>("where");  // the table or step
+    for (const char *backend : {"sqlite", "postgres"}) {
+        const QString b = QString::fromLatin1(backend);
+        QTest::addRow("%s: stopped in the first table", backend) << b << "stop" << "Operations";
+        QTest::addRow("%s: stopped in the third table", backend) << b << "stop" << "izdel";
+        QTest::addRow("%s: stopped in the last table", backend) << b << "stop" << "zajav";
+        QTest::addRow("%s: third file cannot be written", backend) << b << "blocked" << "izdel.csv";
+        QTest::addRow("%s: disk full after the third table", backend) << b << "fail" << "part written izdel.csv";
+        QTest::addRow("%s: fails before the moves", backend) << b << "fail" << "journal written";
+        QTest::addRow("%s: fails setting aside", backend) << b << "fail" << "set aside remont.csv";
+        QTest::addRow("%s: fails in the middle of the moves", backend) << b << "fail" << "moved in izdel.csv";
+        QTest::addRow("%s: fails at the last move", backend) << b << "fail" << "moved in zajav.csv";
+    }
+}
+
+// A second archive on the same day, stopped or failed anywhere, leaves the earlier archive's
+// files byte for byte, nothing of its own, and no register row.
+void TestArchive::interruptedKeepsTheEarlier()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, where);
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    TFrmArchive frm;
+    frm.show();
+    frm.ComboBox1->setCurrentIndex(int(ArchiveKind::Directories));
+    frm.MakeArhive->click();  // a file of another kind, in the same folder
+    frm.ComboBox1->setCurrentIndex(int(ArchiveKind::Full));
+    clock.current = Day.addSecs(60);
+    frm.MakeArhive->click();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    const QString folder = archiveFolder(db);
+    const QMap<QString, QByteArray> earlier = snapshot(folder);
+    QCOMPARE(earlier.size(), 11);
+
+    changeData(db);
+    clock.current = Day.addSecs(300);
+    frm.ChunkRows = 2;
+    StepHook hook(how == QLatin1String("fail") ? StepHook::Fail : StepHook::Record, where);
+    if (how == QLatin1String("stop"))
+        frm.OnProgress = [&](const QString &table, qint64) {
+            if (table == where)
+                frm.BtnStop->click();
+        };
+    if (how == QLatin1String("blocked"))
+        QVERIFY(QDir().mkpath(folder + where + QStringLiteral(".part")));
+    frm.MakeArhive->click();
+
+    if (how == QLatin1String("stop")) {
+        QVERIFY(dialogs.messages.isEmpty());
+        QCOMPARE(frm.statusText(), QStringLiteral("Архивация прервана"));
+    } else {
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Ошибка"));
+        // A real failure names the file; the stand-in for a full disk says only that.
+        const QString named = how == QLatin1String("blocked") ? where : QStringLiteral("Нет места на диске");
+        QVERIFY2(dialogs.messages.at(0).text.contains(named), qPrintable(dialogs.messages.at(0).text));
+    }
+    QMap<QString, QByteArray> after = snapshot(folder);
+    if (how == QLatin1String("blocked"))
+        QCOMPARE(after.take(where + QStringLiteral(".part")), QByteArray("<folder>"));
+    QCOMPARE(after.keys(), earlier.keys());
+    QVERIFY(after == earlier);
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 2);
+    QVERIFY(frm.MakeArhive->isEnabled());
+}
+
+// A run killed at any step leaves no register row; the next archive (on another day) puts
+// the folder right: before the moves were complete, the earlier archive's files come back
+// byte for byte; after, the new ones stay whole. No part or set-aside file is left.
+void TestArchive::killedIsPutRightAtTheNext()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    const QString folder = archiveFolder(db);
+    const QString nextDay = archiveFolder(db, QStringLiteral("2005_3_6"));
+    QMap<QString, QByteArray> earlier;
+    auto restoreEarlier = [&] {
+        for (const QString &file : filesIn(folder))
+            QFile::remove(folder + file);
+        for (auto it = earlier.cbegin(); it != earlier.cend(); ++it) {
+            QFile f(folder + it.key());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(it.value());
+        }
+    };
+    QStringList steps;
+    {
+        TFrmArchive frm;
+        frm.MakeArhive->click();
+        earlier = snapshot(folder);
+        changeData(db);
+        // The steps of a whole run over the earlier archive.
+        StepHook record;
+        clock.current = Day.addSecs(60);
+        frm.MakeArhive->click();
+        steps = record.steps;
+        db.query(QStringLiteral("delete from exp_data where dt > (select min(dt) from exp_data)"));
+        restoreEarlier();
+    }
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
+    QCOMPARE(steps.size(), 11 + 1 + 1 + 11 + 11 + 1 + 1);
+    QCOMPARE(steps.filter(QStringLiteral("set aside")).size(), 11);
+    const int committed = steps.indexOf(QStringLiteral("journal removed"));
+
+    for (int i = 0; i < steps.size(); ++i) {
+        const QString &step = steps.at(i);
+        TFrmArchive frm;
+        clock.current = Day.addSecs(600 + i);
+        {
+            StepHook kill(StepHook::Kill, step);
+            bool killed = false;
+            try {
+                frm.MakeArhiveClick();
+            } catch (const Killed &) {
+                killed = true;
+            }
+            QVERIFY2(killed, qPrintable(step));
+        }
+        QVERIFY2(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt() == 1, qPrintable(step));
+        QVERIFY2(snapshot(folder) != earlier, qPrintable(step));  // something was left to put right
+
+        clock.current = Day.addDays(1).addSecs(i);
+        frm.MakeArhive->click();
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(step + QLatin1Char(':') + dialogs.texts().join(QLatin1Char('|'))));
+        QVERIFY2(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt() == 2, qPrintable(step));
+        const QMap<QString, QByteArray> fresh = snapshot(nextDay);
+        QCOMPARE(fresh.keys(), earlier.keys());
+        const QMap<QString, QByteArray> now = snapshot(folder);
+        QCOMPARE(now.keys(), earlier.keys());
+        QVERIFY2(now == (i < committed ? earlier : fresh), qPrintable(step));
+
+        // Back to the earlier archive for the next step.
+        QVERIFY(QDir(nextDay).removeRecursively());
+        db.query(QStringLiteral("delete from exp_data where dt > (select min(dt) from exp_data)"));
+        restoreEarlier();
+    }
+}
+
+// The embedded database keeps dates as text, the shared server as timestamps: the archive
+// writes the same files from the same data on both, dates in the short form with the time
+// only when it is not midnight.
+void TestArchive::sameFilesOnBothBackends()
+{
+    if (testPgServer().isEmpty())
+        TAVRELL_NO_PG_SERVER();
+    QMap<QString, QMap<QString, QByteArray>> made;
+    for (const char *name : {"sqlite", "postgres"}) {
+        const QString backend = QString::fromLatin1(name);
+        TAVRELL_TEST_DB_ON(db, backend);
+        ScriptedDialogs dialogs;
+        FixedClock clock(Day);
+        db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Otdel, Prichina, Nach_rem, Okonh_rem, "
+                                "Specialist) values (900, 11, 101, 'Плановый', 'замятие', "
+                                "'2005-03-05 09:05:07.123', '1999-05-20 00:00:00.000', 'Иванов')"));
+        TFrmArchive frm;
+        frm.MakeArhive->click();
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+        made.insert(backend, snapshot(archiveFolder(db)));
+    }
+    const QMap<QString, QByteArray> sqlite = made.value(QStringLiteral("sqlite"));
+    const QMap<QString, QByteArray> postgres = made.value(QStringLiteral("postgres"));
+    QCOMPARE(sqlite.keys(), postgres.keys());
+    QCOMPARE(sqlite.size(), 11);
+    for (const QString &file : sqlite.keys())
+        QCOMPARE(Cp1251::decode(sqlite.value(file)), Cp1251::decode(postgres.value(file)));
+    QVERIFY2(Cp1251::decode(sqlite.value(QStringLiteral("remont.csv")))
+                 .contains(QStringLiteral("900;11;101;Плановый;замятие;05.03.2005 09:05:07;20.05.1999;Иванов\r\n")),
+             sqlite.value(QStringLiteral("remont.csv")).constData());
+    QVERIFY(Cp1251::decode(sqlite.value(QStringLiteral("izdel.csv")))
+                .startsWith(QStringLiteral("101;HP deskjet 1220;принтер;20.05.1999;В-64 21;134567;2;13;21.01.2004;;;;A4 ;;\r\n")));
+}
+
+// Characters outside Windows-1251 are written as one "?" each (a character beyond the
+// 16-bit range too); the archive is registered and the user is told how many went where.
+void TestArchive::charactersOutsideTheCodePage()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    FixedClock clock(Day);
+    db.query(QStringLiteral("update izdel set Info = 'ок 中 и 😀!' where id = 101"));
+    db.query(QStringLiteral("update otdel set Name = '中😀😀' where id = 12"));
+    TFrmArchive frm;
+    frm.MakeArhive->click();
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
+    const QString folder = archiveFolder(db);
+    QVERIFY(bytesOf(folder + QStringLiteral("izdel.csv")).contains(Cp1251::encode(u";ок ? и ?!;")));
+    QVERIFY(bytesOf(folder + QStringLiteral("otdel.csv")).contains("\r\n12;???\r\n"));
+    // The columns by the names the database gives them (the shared server's in lower case).
+    QCOMPARE(dialogs.texts().join(QLatin1Char('|')).toLower(),
+             QStringLiteral("Архивация завершена.\rСимволов, которых нет в кодировке Windows-1251, "
+                            "не удалось записать: 5. Вместо каждого из них в файле стоит знак \"?\".\r"
+                            "файл izdel.csv, столбец Info: 2\rфайл otdel.csv, столбец Name: 3")
+                 .toLower());
+    QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("К Вашему Сведению"));
 }
 
 QTEST_MAIN(TestArchive)

@@ -46,6 +46,12 @@ private slots:
     void deletedUserLeavesTheLog();
     void handlersCheckTheType_data();
     void handlersCheckTheType();
+    void emptyPasswordLogsIn_data() { TestDb::addBackendRows(); }
+    void emptyPasswordLogsIn();
+    void typeOutsideTheBasicPlane_data() { TestDb::addBackendRows(); }
+    void typeOutsideTheBasicPlane();
+    void loginsDifferingInCase_data();
+    void loginsDifferingInCase();
 };
 
 void TestUsers::typeCell_data()
@@ -99,7 +105,7 @@ void TestUsers::typeCell()
     QVERIFY(db.scalar(QStringLiteral("select LastEnter from users where ID = %1").arg(id)).isNull());
 }
 
-// Nothing makes logins unique or passwords required.
+// Nothing makes logins unique or passwords required: a user without one has an empty one.
 void TestUsers::loginsAndPasswordsAsTyped()
 {
     TAVRELL_TEST_DB(db);
@@ -114,7 +120,7 @@ void TestUsers::loginsAndPasswordsAsTyped()
     }
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where login = 'D'")).toInt(), 3);
-    QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where login = 'D' and passw is null")).toInt(), 2);
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where login = 'D' and passw = ''")).toInt(), 2);
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 6 запись(сей)"));
     QVERIFY(dm->TblUsers->Active());
 }
@@ -191,6 +197,165 @@ void TestUsers::handlersCheckTheType()
     w.FileLogView->trigger();
     QVERIFY(dialogs.messages.isEmpty());
     QCOMPARE(dialogs.execLog, (QStringList{"FrmUsers", "FrmLogList"}));
+}
+
+namespace {
+
+// The login procedure's answer: the user's key, 0 when none matches. Each login is logged
+// a minute after the one before (the log is keyed by its moment).
+int loginAs(const QString &login, const QString &password)
+{
+    static int minute = 0;
+    dm->ProcLogin.setParam(QStringLiteral("@PASSW"), password);
+    dm->ProcLogin.setParam(QStringLiteral("@login"), login);
+    dm->ProcLogin.setParam(QStringLiteral("@dt"), QDateTime(QDate(2024, 5, 1), QTime(9, 0)).addSecs(60 * ++minute));
+    dm->ProcLogin.ExecProc();
+    return dm->ProcLogin.param(QStringLiteral("@RES")).toInt();
+}
+
+// Adds a user in the window as it is typed into the grid; false when the post is refused.
+bool addUser(TFrmKl &frm, const QString &login, const QString &password)
+{
+    frm.DBNavigator1->button(DBNavigator::Insert)->click();
+    const int row = dm->TblUsers->RecNo() - 1;
+    QAbstractItemModel *m = frm.grid->model();
+    if (!m->setData(m->index(row, 0), login) || !m->setData(m->index(row, 1), password) ||
+        !m->setData(m->index(row, 2), QStringLiteral("R - Инженер")))
+        return false;
+    frm.DBNavigator1->button(DBNavigator::Post)->click();
+    return dm->TblUsers->State() == DataSetState::Browse;
+}
+
+}  // namespace
+
+// A password typed and cleared, or never typed: stored as an empty text, it logs in with
+// an empty entry; the password change to an empty one as well.
+void TestUsers::emptyPasswordLogsIn()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    TFrmKl frm(usersWindow());
+    QVERIFY(addUser(frm, QStringLiteral("Петров"), QString()));
+    const int cleared = dm->TblUsers->FieldByName(QStringLiteral("ID"))->AsInteger();
+    frm.DBNavigator1->button(DBNavigator::Insert)->click();
+    QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(dm->TblUsers->RecNo() - 1, 0), QStringLiteral("Сидоров")));
+    frm.DBNavigator1->button(DBNavigator::Post)->click();
+    const int untouched = dm->TblUsers->FieldByName(QStringLiteral("ID"))->AsInteger();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    for (int id : {cleared, untouched}) {
+        QVERIFY(!db.scalar(QStringLiteral("select passw from users where ID = %1").arg(id)).isNull());
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where ID = %1 and passw = ''").arg(id)).toInt(), 1);
+    }
+    QCOMPARE(loginAs(QStringLiteral("Петров"), QString()), cleared);
+    QCOMPARE(loginAs(QStringLiteral("Сидоров"), QStringLiteral("")), untouched);
+    QCOMPARE(loginAs(QStringLiteral("Петров"), QStringLiteral("x")), 0);
+
+    // The password changed to an empty one.
+    dm->ProcChangePassword.setParam(QStringLiteral("@UserId"), 4);
+    dm->ProcChangePassword.setParam(QStringLiteral("@dt"), QDateTime(QDate(2024, 5, 2), QTime(9, 0)));
+    dm->ProcChangePassword.setParam(QStringLiteral("@passw"), QString());
+    dm->ProcChangePassword.ExecProc();
+    QCOMPARE(loginAs(QStringLiteral("R"), QString()), 4);
+}
+
+// A type beginning with a character outside the Basic Multilingual Plane keeps that whole
+// character, and the user stays one that can be changed and deleted.
+void TestUsers::typeOutsideTheBasicPlane()
+{
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    TFrmKl frm(usersWindow());
+    const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");  // U+1D11E, a surrogate pair
+    frm.DBNavigator1->button(DBNavigator::Insert)->click();
+    const int id = dm->TblUsers->FieldByName(QStringLiteral("ID"))->AsInteger();
+    const int row = dm->TblUsers->RecNo() - 1;
+    QAbstractItemModel *m = frm.grid->model();
+    QVERIFY(m->setData(m->index(row, 0), QStringLiteral("Нотный")));
+    QVERIFY(m->setData(m->index(row, 2), clef + QStringLiteral(" ключ")));
+    frm.DBNavigator1->button(DBNavigator::Post)->click();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(db.scalar(QStringLiteral("select tp from users where ID = %1").arg(id)).toString().trimmed(), clef);
+
+    dm->TblUsers->Close();
+    dm->TblUsers->Open();
+    QVERIFY(dm->TblUsers->Locate(QStringLiteral("ID"), id));
+    QVERIFY(m->setData(m->index(dm->TblUsers->RecNo() - 1, 1), QStringLiteral("секрет")));
+    frm.DBNavigator1->button(DBNavigator::Post)->click();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(db.scalar(QStringLiteral("select passw from users where ID = %1").arg(id)).toString(), QStringLiteral("секрет"));
+    dialogs.answers << Dialogs::Ok;
+    frm.DBNavigator1->button(DBNavigator::Delete)->click();
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Delete record?")});
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where ID = %1").arg(id)).toInt(), 0);
+}
+
+void TestUsers::loginsDifferingInCase_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("refused");
+    const struct {
+        const char *tag, *first, *second;
+        bool refused;
+    } cases[] = {
+        {"Cyrillic in capitals", "Иван", "ИВАН", true},
+        {"Cyrillic mixed case", "Иван", "иВАН", true},
+        {"Cyrillic yo", "Ёлкин", "ёлкин", true},
+        {"Latin", "Ivan", "IVAN", true},
+        {"another login", "Иван", "Иванов", false},
+        {"e and yo differ", "Ёлкин", "Елкин", false},
+    };
+    for (const char *backend : {"sqlite", "postgres"})
+        for (const auto &c : cases)
+            QTest::addRow("%s: %s", backend, c.tag) << QString::fromLatin1(backend) << QString::fromUtf8(c.first)
+                                                    << QString::fromUtf8(c.second) << c.refused;
+}
+
+// The login compares logins without regard to case: a second login that differs from
+// another only so is refused with a message naming both, and nothing is stored. A user's
+// own login may change its case.
+void TestUsers::loginsDifferingInCase()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, refused);
+    TAVRELL_TEST_DB(db);
+    ScriptedDialogs dialogs;
+    TFrmKl frm(usersWindow());
+    QVERIFY(addUser(frm, first, QStringLiteral("1")));
+    const int firstId = dm->TblUsers->FieldByName(QStringLiteral("ID"))->AsInteger();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+
+    QCOMPARE(addUser(frm, second, QStringLiteral("1")), !refused);
+    const QString count = QStringLiteral("select count(*) from users where ID > 4");
+    if (refused) {
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("«%1»").arg(second)), qPrintable(dialogs.texts().join('|')));
+        QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("регистр")), qPrintable(dialogs.texts().join('|')));
+        QCOMPARE(db.scalar(count).toInt(), 1);
+        // The row stays in editing with what was typed; cancelled, nothing is left.
+        QCOMPARE(dm->TblUsers->FieldByName(QStringLiteral("login"))->AsString(), second);
+        frm.DBNavigator1->button(DBNavigator::Cancel)->click();
+        // Changing another user's login to it is refused as well.
+        dialogs.clear();
+        QVERIFY(dm->TblUsers->Locate(QStringLiteral("ID"), 4));
+        QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(dm->TblUsers->RecNo() - 1, 0), second));
+        frm.DBNavigator1->button(DBNavigator::Post)->click();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(db.scalar(QStringLiteral("select login from users where ID = 4")).toString(), QStringLiteral("R"));
+        frm.DBNavigator1->button(DBNavigator::Cancel)->click();
+    } else {
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+        QCOMPARE(db.scalar(count).toInt(), 2);
+    }
+    // The user's own login in other letter case.
+    dialogs.clear();
+    QVERIFY(dm->TblUsers->Locate(QStringLiteral("ID"), firstId));
+    QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(dm->TblUsers->RecNo() - 1, 0), first.toUpper()));
+    frm.DBNavigator1->button(DBNavigator::Post)->click();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+    QCOMPARE(db.scalar(QStringLiteral("select login from users where ID = %1").arg(firstId)).toString(), first.toUpper());
 }
 
 QTEST_MAIN(TestUsers)

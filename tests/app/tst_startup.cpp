@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 #include "core/Session.h"
 #include "app/Startup.h"
+#include "app/CommandLine.h"
+#include "export/TempFiles.h"
 #include "session/login.h"
 #include "storage/IniFile.h"
 #include "register/main.h"
@@ -34,6 +36,8 @@ private slots:
     void failedStartEndsWithACode();
     void userDataFolderIsPrivate_data();
     void userDataFolderIsPrivate();
+    void startRemovesOldMail_data();
+    void startRemovesOldMail();
 
 private:
     // Runs the program once in the test's folder.
@@ -355,3 +359,26 @@ void TestStartup::userDataFolderIsPrivate()
 
 QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"
+
+// Each start clears the attachments of mails written more than a week before; newer ones stay.
+void TestStartup::startRemovesOldMail_data()
+{
+    QTest::addColumn<int>("daysLater");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("started the same day") << 0 << true;
+    QTest::newRow("started a week and a day later") << TempFiles::MailKeepDays + 1 << false;
+}
+
+void TestStartup::startRemovesOldMail()
+{
+    QFETCH(int, daysLater);
+    QFETCH(bool, kept);
+    CommandLine::nameApplication();  // the cache folder is named after the program
+    const QString folder = TempFiles::makeMailFolder();
+    IniFile(ini()).writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("(local)"));
+    ScriptedDialogs dialogs;
+    FixedClock clock(QDateTime::currentDateTime().addDays(daysLater));
+    QCOMPARE(start(), 0);
+    QCOMPARE(QFileInfo::exists(folder), kept);
+    QDir(folder).removeRecursively();
+}

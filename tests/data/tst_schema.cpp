@@ -3,6 +3,7 @@
 // as the program calls them.
 #include "TestSupport.h"
 
+#include "core/DayTime.h"
 #include "core/Errors.h"
 
 #include <QDir>
@@ -447,7 +448,7 @@ void TestSchema::columnSizesCountCharacters()
     // exp_data starts empty: give it a row to change.
     QString error;
     QVERIFY2(run(QStringLiteral("INSERT INTO exp_data (dt, path) VALUES (?, 'x')"), &error,
-                 {dm->backend().toDb(QDateTime(QDate(2005, 5, 18), QTime(10, 0)))}),
+                 {dm->backend().toDb(DayTime::of(QDate(2005, 5, 18), QTime(10, 0)))}),
              qPrintable(error));
 
     for (const Column &c : kColumns) {
@@ -689,7 +690,7 @@ void TestSchema::views()
              qPrintable(first.join(" / ")));
 
     // The log: in time order; rows whose user or action is missing are left out.
-    const auto at = [](int h, int m) { return QDateTime(QDate(2005, 5, 19), QTime(h, m, 0, 250)); };
+    const auto at = [](int h, int m) { return DayTime::of(QDate(2005, 5, 19), QTime(h, m, 0, 250)); };
     dm->backend().addToLog(at(12, 0), 2, 1);
     dm->backend().addToLog(at(9, 0), 1, 4);
     QVERIFY(run(QStringLiteral("INSERT INTO UserLog (dt, usr, LogAction) VALUES (?, NULL, 1)"), nullptr,
@@ -822,7 +823,7 @@ void TestSchema::login()
     QFETCH(QString, tp);
 
     const QStringList usersBefore = rowsOf(QStringLiteral("SELECT * FROM users ORDER BY ID"), QStringLiteral("users"));
-    const QDateTime dt(QDate(2005, 5, 20), QTime(8, 15, 42, 120));
+    const QDateTime dt = DayTime::of(QDate(2005, 5, 20), QTime(8, 15, 42, 120));
     dm->ProcLogin.setParam(QStringLiteral("@login"), login);
     dm->ProcLogin.setParam(QStringLiteral("@PASSW"), passw);
     dm->ProcLogin.setParam(QStringLiteral("@dt"), dt);
@@ -862,7 +863,7 @@ void TestSchema::login()
 void TestSchema::logTimeIsAKey()
 {
     TAVRELL_TEST_DB(db);
-    const QDateTime dt(QDate(2005, 5, 20), QTime(8, 15, 42, 120));
+    const QDateTime dt = DayTime::of(QDate(2005, 5, 20), QTime(8, 15, 42, 120));
     QVariant tp;
     QCOMPARE(dm->backend().login(QStringLiteral("SYS ADMIN"), QStringLiteral("a"), dt, tp), 1);
 
@@ -891,7 +892,7 @@ void TestSchema::logTimeIsAKey()
 void TestSchema::changePasswordAndLastLogin()
 {
     TAVRELL_TEST_DB(db);
-    const QDateTime dt(QDate(2005, 5, 21), QTime(17, 0, 1));
+    const QDateTime dt = DayTime::of(QDate(2005, 5, 21), QTime(17, 0, 1));
     auto change = [&](const QString &passw, const QDateTime &at) {
         dm->ProcChangePassword.setParam(QStringLiteral("@UserId"), 2);
         dm->ProcChangePassword.setParam(QStringLiteral("@dt"), at);
@@ -922,7 +923,7 @@ void TestSchema::changePasswordAndLastLogin()
     dm->ProcGetLastLogin.setParam(QStringLiteral("@login"), QStringLiteral("sys admin"));
     dm->ProcGetLastLogin.ExecProc();
     QCOMPARE(dm->ProcGetLastLogin.param(QStringLiteral("@dt")).toDateTime(),
-             QDateTime(QDate(2005, 5, 18), QTime(13, 33, 38)));
+             DayTime::of(QDate(2005, 5, 18), QTime(13, 33, 38)));
     QCOMPARE(dm->backend().getLastLogin(QStringLiteral("P")).toDateTime(), dt.addSecs(1));
     QVERIFY(dm->backend().getLastLogin(QStringLiteral("R")).isNull());
     QVERIFY(dm->backend().getLastLogin(QStringLiteral("nobody")).isNull());

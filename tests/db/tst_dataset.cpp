@@ -2,6 +2,7 @@
 // keys, posting, cancelling, deleting with cascades, refused operations, filters, locate,
 // lookups, fixed-width text and date-times.
 #include "TestSupport.h"
+#include "core/DayTime.h"
 #include "db/TDataSet.h"
 
 #include <QSqlDatabase>
@@ -80,7 +81,7 @@ int count(TestDb &db, const QString &sql) { return db.scalar(sql).toInt(); }
 void TestDataSet::newRecordKeys()
 {
     TAVRELL_TEST_DB(db);
-    FixedClock clock(QDateTime(QDate(2024, 3, 5), QTime(14, 25, 7)));
+    FixedClock clock(DayTime::of(QDate(2024, 3, 5), QTime(14, 25, 7)));
     TDataSet *t = dm->TblOtdel;
     t->Open();
     QCOMPARE(t->RecordCount(), 5);
@@ -109,13 +110,13 @@ void TestDataSet::newRecordKeys()
     QVERIFY(dm->TblZStates->Active());
     z->Append();
     QCOMPARE(z->FieldByName("id")->AsInteger(), 6);
-    QCOMPARE(z->FieldByName("Data")->AsDateTime(), QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+    QCOMPARE(z->FieldByName("Data")->AsDateTime(), DayTime::of(QDate(2024, 3, 5), QTime(0, 0)));
     QCOMPARE(z->FieldByName("Data")->DisplayText(), QStringLiteral("05.03.2024"));
     z->FieldByName("Opis")->setText(QStringLiteral("не печатает"));
     z->Post();
     QCOMPARE(count(db, "select count(*) from zajav where id = 6"), 1);
     QCOMPARE(dm->backend().dateTimeFromDb(db.scalar("select data from zajav where id = 6")),
-             QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+             DayTime::of(QDate(2024, 3, 5), QTime(0, 0)));
 
     // The user table's key column is "ID": found regardless of case.
     dm->TblUsers->Open();
@@ -393,7 +394,7 @@ void TestDataSet::locate_data()
         QTest::addRow("%s fixed char", b) << be << "form" << QVariant("A3") << 0 << 106;
         QTest::addRow("%s lookup", b) << be << "Отдел" << QVariant(QStringLiteral("плановый")) << ci << 101;
         QTest::addRow("%s lookup found", b) << be << "Отдел" << QVariant(QStringLiteral("издат")) << (ci | pk) << 106;
-        QTest::addRow("%s date", b) << be << "D_vup" << QVariant(QDateTime(QDate(2003, 9, 21), QTime(0, 0))) << 0 << 103;
+        QTest::addRow("%s date", b) << be << "D_vup" << QVariant(DayTime::of(QDate(2003, 9, 21), QTime(0, 0))) << 0 << 103;
     }
 }
 
@@ -527,7 +528,7 @@ void TestDataSet::dateTimesRoundTrip()
     TDataSet *t = dm->TblIsdel;
     t->Open();
     QVERIFY(t->Locate("id", 101));
-    QCOMPARE(t->FieldByName("D_vup")->AsDateTime(), QDateTime(QDate(1999, 5, 20), QTime(0, 0)));
+    QCOMPARE(t->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(1999, 5, 20), QTime(0, 0)));
     QCOMPARE(t->FieldByName("D_vup")->DisplayText(), QStringLiteral("20.05.1999"));
     t->Edit();
     t->FieldByName("D_vup")->setText(QStringLiteral("18.5.2005 10:16:52"));
@@ -536,9 +537,9 @@ void TestDataSet::dateTimesRoundTrip()
     t->Close();
     t->Open();
     QVERIFY(t->Locate("id", 101));
-    QCOMPARE(t->FieldByName("D_vup")->AsDateTime(), QDateTime(QDate(2005, 5, 18), QTime(10, 16, 52)));
+    QCOMPARE(t->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(2005, 5, 18), QTime(10, 16, 52)));
     QCOMPARE(t->FieldByName("D_vup")->DisplayText(), QStringLiteral("18.05.2005 10:16:52"));
-    QCOMPARE(t->FieldByName("D_pred")->AsDateTime(), QDateTime(QDate(2004, 1, 21), QTime(0, 0)));
+    QCOMPARE(t->FieldByName("D_pred")->AsDateTime(), DayTime::of(QDate(2004, 1, 21), QTime(0, 0)));
 }
 
 void TestDataSet::userTypeSetText_data()

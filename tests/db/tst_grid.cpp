@@ -2,6 +2,7 @@
 // reopening), the grid following the dataset both ways, in-place edits, the drawing hook,
 // column widths, and the bound editors.
 #include "TestSupport.h"
+#include "core/DayTime.h"
 #include "db/DBEditors.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
@@ -399,12 +400,12 @@ void TestGrid::dateEditRefusesBadDate()
     QCOMPARE(dialogs.messages.size(), 1);
     QVERIFY(dialogs.messages.at(0).text.contains(QStringLiteral("31.02.2005")));
     QVERIFY(date->hasFocus());
-    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), QDateTime(QDate(1999, 5, 20), QTime(0, 0)));
+    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(1999, 5, 20), QTime(0, 0)));
     date->selectAll();
     QTest::keyClicks(date, QStringLiteral("21.02.2005"));
     other->setFocus();
     QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), QDateTime(QDate(2005, 2, 21), QTime(0, 0)));
+    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(2005, 2, 21), QTime(0, 0)));
 }
 
 QTEST_MAIN(TestGrid)

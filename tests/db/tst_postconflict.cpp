@@ -3,6 +3,7 @@
 // included) or a deleted row is refused and the typing kept; other fields go through; and
 // nobody changing anything never counts as a change, for any column type.
 #include "TestSupport.h"
+#include "core/DayTime.h"
 #include "storage/PgBackend.h"
 #include "storage/SqliteBackend.h"
 #include "db/TDataSet.h"
@@ -375,17 +376,17 @@ void TestPostConflict::datasetOnItsOwnConnection()
     QVERIFY(own.backend() != dm->TblIsdel->backend());
     QCOMPARE(own.backend()->isEmbedded(), dm->TblIsdel->backend()->isEmbedded());
     QVERIFY(own.Locate("id", 104));
-    QCOMPARE(own.FieldByName("D_vup")->AsDateTime(), QDateTime(QDate(2001, 9, 15), QTime(0, 0)));
+    QCOMPARE(own.FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(2001, 9, 15), QTime(0, 0)));
 
     // A date posted here reads back the same through the data module, and the other way round.
-    const QDateTime mine(QDate(2024, 3, 5), QTime(14, 30, 15, 250));
+    const QDateTime mine = DayTime::of(QDate(2024, 3, 5), QTime(14, 30, 15, 250));
     own.Edit();
     own.FieldByName("D_vup")->setValue(mine);
     own.Post();
     dm->TblIsdel->Open();
     QVERIFY(dm->TblIsdel->Locate("id", 104));
     QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), mine);
-    const QDateTime theirs(QDate(2025, 1, 2), QTime(8, 0));
+    const QDateTime theirs = DayTime::of(QDate(2025, 1, 2), QTime(8, 0));
     dm->TblIsdel->Edit();
     dm->TblIsdel->FieldByName("D_vup")->setValue(theirs);
     dm->TblIsdel->Post();

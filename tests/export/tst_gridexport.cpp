@@ -70,6 +70,8 @@ private slots:
     void csvFailures_data();
     void csvFailures();
     void csvPostsRowBeingEdited();
+    void csvCharactersOutsideTheCodePage_data() { TestDb::addBackendRows(); }
+    void csvCharactersOutsideTheCodePage();
     void csvNeverOverTheDatabase_data();
     void csvNeverOverTheDatabase();
 
@@ -293,6 +295,29 @@ void TestGridExport::csvNeverOverTheDatabase()
     QCOMPARE(after.size(), before.size());
     QCOMPARE(after.lastModified(), before.lastModified());
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from izdel")).toInt(), 7);
+}
+
+// A character outside Windows-1251 is one "?" in the file (one beyond the 16-bit range too),
+// and the finished message says how many, in which column.
+void TestGridExport::csvCharactersOutsideTheCodePage()
+{
+    TAVRELL_TEST_DB(db);
+    db.query(QStringLiteral("update izdel set Info = '中 и 😀' where id = 101"));
+    ExportDialogs dialogs;
+    ItemListWindow list(QStringLiteral("id in (101, 103)"));
+    list.showColumns({QStringLiteral("Name"), QStringLiteral("Info")});
+    const QString path = QDir(db.folder()).filePath(QStringLiteral("list.csv"));
+    dialogs.saveNames << path;
+
+    list.w().BtnExport->click();
+
+    QCOMPARE(fileLines(path), (QStringList{QStringLiteral("№ п.п.;Название;Примечание"),
+                                           QStringLiteral("1;HP deskjet 1220;? и ?"),
+                                           QStringLiteral("2;Canon 5530 D;еле дышит пора сдавать в утиль")}));
+    QCOMPARE(dialogs.texts(),
+             QStringList{Done.arg(path).arg(3)
+                         + QStringLiteral("\rСимволов, которых нет в кодировке Windows-1251, не удалось записать: 2. "
+                                          "Вместо каждого из них в файле стоит знак \"?\".\rстолбец Примечание: 2")});
 }
 
 void TestGridExport::csvPostsRowBeingEdited()

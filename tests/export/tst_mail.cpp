@@ -10,6 +10,7 @@
 #include "db/TDataSet.h"
 
 #include <QFile>
+#include <QStandardPaths>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -81,24 +82,29 @@ private slots:
     }
 
     // The desktop sender starts the client and does not wait for it: a client that cannot
-    // start fails at once, one that ends badly is reported when it ends.
+    // start fails at once, one that ends badly is reported when it ends. xdg-email's "no way
+    // to open it" (3) and "the desktop's opener failed" (4) mean no mail program is set up.
     void desktopSender_data()
     {
         QTest::addColumn<QString>("ending");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<bool>("started");
-        QTest::addColumn<bool>("failed");
-        QTest::newRow("exit 0") << "exit 0" << true << true << false;
-        QTest::newRow("exit 3") << "exit 3" << true << true << true;
-        QTest::newRow("killed") << "kill -9 $$" << true << true << true;
-        QTest::newRow("no such program") << "exit 0" << false << false << true;
+        QTest::addColumn<QString>("message");
+        const QString noProgram =
+            QStringLiteral("Не вышло\nНа рабочем столе не настроена программа для электронной почты.");
+        QTest::newRow("exit 0") << "exit 0" << true << true << QString();
+        QTest::newRow("exit 1") << "exit 1" << true << true << "Не вышло";
+        QTest::newRow("exit 3") << "exit 3" << true << true << noProgram;
+        QTest::newRow("exit 4") << "exit 4" << true << true << noProgram;
+        QTest::newRow("killed") << "kill -9 $$" << true << true << "Не вышло";
+        QTest::newRow("no such program") << "exit 0" << false << false << "Не вышло";
     }
     void desktopSender()
     {
         QFETCH(QString, ending);
         QFETCH(bool, exists);
         QFETCH(bool, started);
-        QFETCH(bool, failed);
+        QFETCH(QString, message);
         QVERIFY(dir.isValid());
         QFile::remove(dir.filePath(QStringLiteral("args")));
         const QString program = exists ? fakeClient(ending) : dir.filePath(QStringLiteral("nothing-here"));
@@ -112,10 +118,10 @@ private slots:
         QCOMPARE(SendMail(subject, body), started);
         if (exists) {
             QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("args"))));
-            QCOMPARE(passedArguments(), (QStringList{QStringLiteral("--utf8"), QStringLiteral("--subject"),
-                                                     subject, QStringLiteral("--body"), body}));
+            QCOMPARE(passedArguments(),
+                     (QStringList{QStringLiteral("--utf8"), XdgEmailSender::mailtoUrl(subject, body)}));
         }
-        const QStringList expected = failed ? QStringList{QStringLiteral("Не вышло")} : QStringList();
+        const QStringList expected = message.isEmpty() ? QStringList() : QStringList{message};
         QTRY_COMPARE(dialogs.texts(), expected);
         QTest::qWait(100);  // nothing more comes
         QCOMPARE(dialogs.texts(), expected);
@@ -190,13 +196,19 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("done"))));
         QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("args"))));
         const QStringList args = passedArguments();
-        QCOMPARE(args.mid(0, 3), (QStringList{QStringLiteral("--utf8"), QStringLiteral("--subject"), QStringLiteral("Изделия")}));
-        QCOMPARE(args.at(3), QStringLiteral("--body"));
-        QVERIFY(sender.fits(args.at(2), args.at(4)));
-        QVERIFY2(args.at(4).contains(QStringLiteral("строк: 5000")), qPrintable(args.at(4)));
-        QCOMPARE(args.at(5), QStringLiteral("--attach"));
-        const QString attached = args.at(6);
+        QCOMPARE(args.size(), 4);
+        QCOMPARE(args.at(0), QStringLiteral("--utf8"));
+        QCOMPARE(args.at(1), QStringLiteral("--attach"));
+        const QString attached = args.at(2);
+        // In the user's cache folder, not the temporary one: the draft refers to it after
+        // the program has ended.
+        QVERIFY2(attached.startsWith(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QLatin1Char('/')),
+                 qPrintable(attached));
         QVERIFY2(attached.endsWith(QStringLiteral("/Изделия.csv")), qPrintable(args.join(QLatin1Char('|'))));
+        QVERIFY(args.at(3).startsWith(QStringLiteral("mailto:?subject=") + QUrl::toPercentEncoding(QStringLiteral("Изделия")) + '&'));
+        const QString shortBody = QString::fromUtf8(QByteArray::fromPercentEncoding(args.at(3).section(QStringLiteral("&body="), 1).toLatin1()));
+        QVERIFY2(shortBody.contains(QStringLiteral("строк: 5000")), qPrintable(shortBody));
+        QVERIFY(sender.fits(QStringLiteral("Изделия"), shortBody));
         QFile csv(attached);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
@@ -211,8 +223,42 @@ private slots:
         QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("done"))));
         QTest::qWait(200);
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join('\n')));
+        // The program's end leaves it to the client.
         TempFiles::removeAll();
-        QVERIFY(!QFile::exists(attached));
+        QVERIFY(QFile::exists(attached));
+    }
+
+    // A mail's attachment stays a week after anything in its folder last changed, and goes
+    // at the first start after that; other copies' fresh attachments stay.
+    void oldMailGoes_data()
+    {
+        QTest::addColumn<int>("daysLater");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("the same day") << 0 << true;
+        QTest::newRow("six days later") << 6 << true;
+        QTest::newRow("eight days later") << 8 << false;
+    }
+    void oldMailGoes()
+    {
+        QFETCH(int, daysLater);
+        QFETCH(bool, kept);
+        const QString folder = TempFiles::makeMailFolder();
+        const QString file = QDir(folder).filePath(QStringLiteral("Пользователи системы.csv"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("1;admin;secret\r\n");
+        }
+        // Only its user may read it.
+        QCOMPARE(int(QFileInfo(folder).permissions() & 0x0077), 0);
+        QCOMPARE(int(QFileInfo(QFileInfo(folder).path()).permissions() & 0x0077), 0);
+        TempFiles::removeAll();
+        QVERIFY(QFile::exists(file));
+
+        TempFiles::removeOldMail(QDateTime::currentDateTime().addDays(daysLater).addSecs(60));
+        QCOMPARE(QFile::exists(file), kept);
+        QCOMPARE(QFileInfo::exists(folder), kept);
+        QDir(folder).removeRecursively();
     }
 
     // A list that fits goes in the body, as ever; one that does not, as an attachment.
@@ -259,6 +305,39 @@ private slots:
         const QString text = Cp1251::decode(f.readAll());
         QVERIFY(text.startsWith(QStringLiteral("№ п.п.;Код;Название\r\n1;101;")));
         QCOMPARE(text.count(QStringLiteral("\r\n")), 3);
+    }
+    // The attached file keeps Windows-1251: a character outside it is one "?" (one beyond
+    // the 16-bit range too), and the user is told how many, in which file and column.
+    void attachmentCharactersOutsideTheCodePage_data() { TestDb::addBackendRows(); }
+    void attachmentCharactersOutsideTheCodePage()
+    {
+        TAVRELL_TEST_DB(db);
+        db.query(QStringLiteral("update izdel set Name = 'Принтер 中😀' where id = 103"));
+        TDataSet list;
+        list.setSQL(QStringLiteral("select id, Name from izdel where id in (101, 103) order by id"));
+        list.addField(QStringLiteral("id"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
+        list.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
+        list.Open();
+        TDataSource source(nullptr, &list);
+        TDBGrid grid;
+        grid.setDataSource(&source);
+        grid.addColumn(QStringLiteral("id"));
+        grid.addColumn(QStringLiteral("Name"));
+        ScriptedDialogs dialogs;
+        RecordingMailSender sender;
+        sender.limit = 20;
+        MailSender::setCurrent(&sender);
+        QVERIFY(GridToMail(QStringLiteral("Изделия"), &grid, &list, true));
+        QCOMPARE(sender.messages.size(), 1);
+        QCOMPARE(sender.messages.at(0).attachments.size(), 1);
+        QFile f(sender.messages.at(0).attachments.at(0));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(Cp1251::decode(f.readAll()).endsWith(QStringLiteral("\r\n2;103;Принтер ??\r\n")));
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("Список приложен к письму файлом Изделия.csv.\r"
+                                            "Символов, которых нет в кодировке Windows-1251, не удалось записать: 2. "
+                                            "Вместо каждого из них в файле стоит знак \"?\".\r"
+                                            "файл Изделия.csv, столбец Название: 2")});
     }
 };
 

@@ -1,5 +1,6 @@
 // The item editor and the main window's add, edit and delete on both backends.
 #include "RegisterTest.h"
+#include "core/DayTime.h"
 #include "db/DBEditors.h"
 #include "register/editu.h"
 
@@ -313,14 +314,14 @@ void TestItemEdit::badDateIsRefused()
         e.BtnOK->click();
         stayedOpen = e.result() != QDialog::Accepted;
         e.EditD_vup->selectAll();
-        typeText(e.EditD_vup, DateText::format(QDateTime(QDate(2004, 2, 29), QTime())));
+        typeText(e.EditD_vup, DateText::format(DayTime::of(QDate(2004, 2, 29), QTime())));
         return pressOk(e);
     }));
     w.ActEdit->trigger();
     QVERIFY(stayedOpen);
     QVERIFY2(dialogs.messages.size() == 1, qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     QCOMPARE(db.module()->backend().dateTimeFromDb(db.scalar(QStringLiteral("select D_vup from izdel where id = 105"))),
-             QDateTime(QDate(2004, 2, 29), QTime()));
+             DayTime::of(QDate(2004, 2, 29), QTime()));
 }
 
 void TestItemEdit::tabLeavesTheNotes()

@@ -1,6 +1,7 @@
 // The main window: the list, rights by type letter, the second rights check, hints,
 // menus and toolbar, the highlight of found items, and closing.
 #include "RegisterTest.h"
+#include "core/DayTime.h"
 #include "core/Errors.h"
 #include "core/Guard.h"
 #include "db/DBEditors.h"
@@ -366,7 +367,7 @@ void TestMainWindow::closingSavesThenLogs()
 {
     TAVRELL_TEST_DB(db);
     TAVRELL_PROGRAM(dialogs, db);
-    FixedClock clock(QDateTime(QDate(2024, 3, 5), QTime(9, 30, 0)));
+    FixedClock clock(DayTime::of(QDate(2024, 3, 5), QTime(9, 30, 0)));
     logIn(2, QStringLiteral("R"));
     const int before = db.scalar(QStringLiteral("select count(*) from UserLog")).toInt();
     {
@@ -420,7 +421,7 @@ void TestMainWindow::failedSetupKeepsRightsAndClosing()
 {
     TAVRELL_TEST_DB(db);
     TAVRELL_PROGRAM(dialogs, db);
-    FixedClock clock(QDateTime(QDate(2024, 3, 6), QTime(10, 15, 0)));
+    FixedClock clock(DayTime::of(QDate(2024, 3, 6), QTime(10, 15, 0)));
     IniFile &ini = *dm->SettingsFile();
     ini.writeString(QStringLiteral("3"), QStringLiteral("SortField"), QStringLiteral("Seria"));
     ini.writeInteger(QStringLiteral("3"), QStringLiteral("width"), 910);

@@ -5,6 +5,7 @@
 #include "MainWindowFixture.h"
 #include "RepairsTest.h"
 #include "core/Cp1251.h"
+#include "core/DayTime.h"
 #include "export/MSWord.h"
 #include "export/MailSender.h"
 #include "export/RecordingMailSender.h"
@@ -62,7 +63,7 @@ void find(TFrmOper &frm, int choice, const QString &text)
 
 QString day(int y, int m, int d)
 {
-    return DateText::format(QDateTime(QDate(y, m, d), QTime(0, 0)));
+    return DateText::format(DayTime::of(QDate(y, m, d), QTime(0, 0)));
 }
 
 } // namespace
@@ -145,7 +146,7 @@ void TestOper::emptyHistoryAndNewRepair()
     db.query(QStringLiteral("delete from remont"));
     const auto user = loggedInAs("R");
     ScriptedDialogs dialogs;
-    FixedClock clock(QDateTime(QDate(2026, 3, 15), QTime(10, 20, 30)));
+    FixedClock clock(DayTime::of(QDate(2026, 3, 15), QTime(10, 20, 30)));
     TFrmOper frm;
     QVERIFY(frm.TblRem->IsEmpty());
     QVERIFY(!frm.BtnItems->isEnabled());
@@ -157,7 +158,7 @@ void TestOper::emptyHistoryAndNewRepair()
     QVERIFY(frm.BtnOper->isEnabled());
     QCOMPARE(currentId(frm), lastKey + 1);
     QCOMPARE(frm.TblRem->FieldByName(QStringLiteral("Nach_rem"))->AsDateTime(),
-             QDateTime(QDate(2026, 3, 15), QTime(0, 0)));
+             DayTime::of(QDate(2026, 3, 15), QTime(0, 0)));
     QCOMPARE(rowTexts(frm), (QStringList{day(2026, 3, 15), "", "", "", "", "", "", ""}));
     frm.DBNavigator1->BtnClick(DBNavigator::Post);
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join('|')));

@@ -78,6 +78,8 @@ private slots:
     void newRepairPostedFirst();
     void refusedRowStaysInEditing_data();
     void refusedRowStaysInEditing();
+    void operationsInDateOrder_data() { TestDb::addBackendRows(); }
+    void operationsInDateOrder();
 };
 
 // Each window shows the repair above and only its rows; a row inserted carries its key.
@@ -111,16 +113,13 @@ void TestOperItem::windowsOfOneRepair()
     seen.clear();
     QCOMPARE(openedBy(history.BtnOper, dialogs,
                       [&](TFrmRepairPart &w) {
-                          seen << w.windowTitle() << titles(w).join('|');
-                          QStringList rows = gridRows(w);
-                          rows.sort();
-                          seen << rows;
+                          seen << w.windowTitle() << titles(w).join('|') << gridRows(w);
                       }),
              QStringLiteral("FrmOperAct"));
-    QStringList operationsOf200{"|Замена картриджа|Выполнено",
-                                DateText::format(QDateTime(QDate(2005, 5, 18), QTime(10, 53, 28))) +
-                                    "|Заправка картриджа|Выполняется"};
-    operationsOf200.sort();
+    // In the list's own order, the same on every backend: the one without a date first.
+    const QStringList operationsOf200{"|Замена картриджа|Выполнено",
+                                      DateText::format(QDateTime(QDate(2005, 5, 18), QTime(10, 53, 28))) +
+                                          "|Заправка картриджа|Выполняется"};
     QCOMPARE(seen, QStringList({"Операции по ремонту", "Дата|Операция|Состояние"}) + operationsOf200);
 
     // Repair 301: a new operation carries its key and the moment, to the second.
@@ -256,6 +255,43 @@ void TestOperItem::refusedRowStaysInEditing()
              qPrintable(typed.last()));
     const QString table = operations ? QStringLiteral("rem_op") : QStringLiteral("rem_res");
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from %1 where rem_id = 200").arg(table)).toInt(), 3);
+}
+
+// The operations of a repair by date, those without one first, equal dates by the
+// operation's key: one order on both backends, also after a row changed (the shared server
+// then keeps it elsewhere).
+void TestOperItem::operationsInDateOrder()
+{
+    TAVRELL_TEST_DB(db);
+    addRepairs(db);
+    for (int op = 3; op <= 5; ++op)
+        db.query(QStringLiteral("insert into Operations values (%1, 'Операция %1')").arg(op));
+    db.query(QStringLiteral("insert into rem_op values (301, 3, Null, 1)"));
+    db.query(QStringLiteral("insert into rem_op values (301, 1, '2024-03-02 00:00:00', 1)"));
+    db.query(QStringLiteral("insert into rem_op values (301, 4, Null, 1)"));
+    db.query(QStringLiteral("insert into rem_op values (301, 5, '2024-03-01 00:00:00', 1)"));
+    db.query(QStringLiteral("insert into rem_op values (301, 2, '2024-03-01 00:00:00', 1)"));
+    const auto user = loggedInAs("R");
+    ScriptedDialogs dialogs;
+    TFrmOper history;
+    QVERIFY(history.TblRem->Locate(QStringLiteral("id"), 301));
+    const QString first = DateText::format(QDateTime(QDate(2024, 3, 1), QTime(0, 0)));
+    const QString second = DateText::format(QDateTime(QDate(2024, 3, 2), QTime(0, 0)));
+    const QStringList expected{"|Операция 3", "|Операция 4", first + "|Заправка картриджа", first + "|Операция 5",
+                               second + "|Замена картриджа"};
+    auto operations = [&] {
+        QStringList rows;
+        openedBy(history.BtnOper, dialogs, [&](TFrmRepairPart &w) {
+            for (const QString &r : gridRows(w))
+                rows << r.section(QLatin1Char('|'), 0, 1);
+        });
+        return rows;
+    };
+    QCOMPARE(operations(), expected);
+    db.query(QStringLiteral("update rem_op set State = 2 where rem_id = 301 and op_id = 3"));
+    db.query(QStringLiteral("update rem_op set State = 2 where rem_id = 301 and op_id = 2"));
+    QCOMPARE(operations(), expected);
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join('|')));
 }
 
 QTEST_MAIN(TestOperItem)

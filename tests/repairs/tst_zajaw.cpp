@@ -114,6 +114,8 @@ private slots:
     void opening();
     void mainWindowOpensIt_data();
     void mainWindowOpensIt();
+    void multiLineNotes_data() { TestDb::addBackendRows(); }
+    void multiLineNotes();
 };
 
 // Tool bar, grid columns with their drop-downs, tabs with bound editors, splitter, status bar.
@@ -527,6 +529,27 @@ void TestZajaw::mainWindowOpensIt()
     w.ObrZajaw->trigger();
     QCOMPARE(dialogs.execLog, QStringList{"FrmZajaw"});
     QCOMPARE(seen, QStringLiteral("Изделие|1"));
+}
+
+void TestZajaw::multiLineNotes()
+{
+    // A line typed into notes that already break lines with CR LF: stored with CR LF too.
+    TAVRELL_TEST_DB(db);
+    db.query(QStringLiteral("update zajav set Prim = 'первая' || char(13) || char(10) || 'вторая' where id = 4")
+                 .replace(QLatin1String("char("), db.isPostgres() ? QStringLiteral("chr(") : QStringLiteral("char(")));
+    ScriptedDialogs dialogs;
+    TFrmZajaw frm;
+    frm.show();
+    QVERIFY(dm->Tblzajav->Locate(QStringLiteral("id"), 4));
+    QCOMPARE(frm.MemoPrim->toPlainText(), QStringLiteral("первая\nвторая"));
+    frm.MemoPrim->moveCursor(QTextCursor::End);
+    QTest::keyClick(frm.MemoPrim, Qt::Key_Return);
+    type(frm.MemoPrim, QStringLiteral("третья"));
+    QVERIFY(frm.MemoPrim->commit());
+    frm.DBNavigator1->BtnClick(DBNavigator::Post);
+    QCOMPARE(db.scalar(QStringLiteral("select Prim from zajav where id = 4")).toString(),
+             QStringLiteral("первая\r\nвторая\r\nтретья"));
+    QVERIFY(dialogs.messages.isEmpty());
 }
 
 QTEST_MAIN(TestZajaw)

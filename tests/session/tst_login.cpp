@@ -1,6 +1,7 @@
 // The login dialog on a real database: the login list, the last login, LOGIN and the
 // session state, wrong passwords, an empty user table and database errors.
 #include "TestSupport.h"
+#include "core/DayTime.h"
 #include "core/Session.h"
 #include "session/Splash.h"
 #include "session/login.h"
@@ -98,7 +99,7 @@ private slots:
         QFETCH(QString, text);
         const QLocale old;
         QLocale::setDefault(locale);
-        const QString shown = TFrmLogin::lastLoginText(QDateTime(QDate(2005, 5, 18), QTime(13, 33, 38)));
+        const QString shown = TFrmLogin::lastLoginText(DayTime::of(QDate(2005, 5, 18), QTime(13, 33, 38)));
         QLocale::setDefault(old);
         QCOMPARE(shown.simplified(), text.simplified());
     }
@@ -128,7 +129,7 @@ private slots:
         QFETCH(QString, password);
         QFETCH(int, userId);
         QFETCH(QString, type);
-        const QDateTime at(QDate(2024, 3, 5), QTime(9, 15, 42));
+        const QDateTime at = DayTime::of(QDate(2024, 3, 5), QTime(9, 15, 42));
         FixedClock clock(at);
         ScriptedDialogs d;
         TFrmLogin dlg(nullptr);
@@ -170,7 +171,7 @@ private slots:
     void wrongThenRight()
     {
         TAVRELL_TEST_DB(db);
-        FixedClock clock(QDateTime(QDate(2024, 3, 5), QTime(10, 0, 0)));
+        FixedClock clock(DayTime::of(QDate(2024, 3, 5), QTime(10, 0, 0)));
         ScriptedDialogs d;
         TFrmLogin dlg(nullptr);
         pick(dlg, QStringLiteral("P"));
@@ -233,7 +234,7 @@ private slots:
         QCOMPARE(session().CurrentUserId, 0);
         QCOMPARE(db.module()->backend().dateTimeFromDb(
                      db.scalar(QStringLiteral("SELECT LastEnter FROM users WHERE ID = 1"))),
-                 QDateTime(QDate(2005, 5, 18), QTime(13, 33, 38)));
+                 DayTime::of(QDate(2005, 5, 18), QTime(13, 33, 38)));
     }
 
     void databaseErrorOnCreation_data() { TestDb::addBackendRows(); }

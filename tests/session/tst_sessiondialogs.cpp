@@ -1,5 +1,6 @@
 // The change-password dialog, the user settings action on a real database, and the about box.
 #include "TestSupport.h"
+#include "core/DayTime.h"
 #include "session/ChPassw.h"
 #include "core/Session.h"
 #include "session/UserSett.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-const QDateTime LoginTime(QDate(2024, 4, 1), QTime(8, 0, 0));
+const QDateTime LoginTime = DayTime::of(QDate(2024, 4, 1), QTime(8, 0, 0));
 
 // The seeded administrator, logged in.
 void logInAsAdmin()

@@ -3,6 +3,7 @@
 // is repaired once on opening, and the program's Russian order and comparisons come from
 // its queries, on both backends.
 #include "TestSupport.h"
+#include "core/DayTime.h"
 #include "core/Errors.h"
 #include "storage/SqliteBackend.h"
 
@@ -183,11 +184,11 @@ void TestCollation::programComparesRussianText()
     int second = 0;
     for (const Case &c : cases) {
         QVariant tp;
-        const QDateTime dt(QDate(2005, 5, 20), QTime(8, 15, second++));
+        const QDateTime dt = DayTime::of(QDate(2005, 5, 20), QTime(8, 15, second++));
         QCOMPARE(dm->backend().login(QString::fromUtf8(c.login), QString::fromUtf8(c.passw), dt, tp), c.res);
     }
     QCOMPARE(dm->backend().getLastLogin(QStringLiteral("иВАНОВ")).toDateTime(),
-             QDateTime(QDate(2005, 5, 20), QTime(8, 15, 1)));
+             DayTime::of(QDate(2005, 5, 20), QTime(8, 15, 1)));
 
     // Ordering as the program asks for it.
     db.query(QStringLiteral("INSERT INTO otdel (id, Name) VALUES (30, 'Ёмкостный'), (31, 'бухгалтерия'), "

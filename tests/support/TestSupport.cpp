@@ -7,6 +7,7 @@
 #include "storage/PgBackend.h"
 #include "core/Errors.h"
 #include <atomic>
+#include <ctime>
 #include <QFile>
 #if defined(Q_OS_LINUX)
 #include <sys/fsuid.h>
@@ -14,15 +15,18 @@
 #endif
 
 namespace {
-// The program looks for an existing copy's files in the user's data folder too: every test
-// program gets a fresh one of its own (closed to others), so that the tester's own files are
-// neither read nor written.
+// The program looks for an existing copy's files in the user's data folder too, and keeps
+// mail attachments in his cache folder: every test program gets fresh ones of its own (closed
+// to others), so that the tester's own files are neither read nor written.
 struct FreshUserDataFolder {
     QTemporaryDir dir;
+    QTemporaryDir cache;
     FreshUserDataFolder()
     {
         if (dir.isValid())
             qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+        if (cache.isValid())
+            qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
     }
 };
 FreshUserDataFolder g_freshUserDataFolder;
@@ -87,6 +91,21 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &title, const QSt
 
 FixedClock::FixedClock(const QDateTime &t) : current(t) { Seams::setClock(this); }
 FixedClock::~FixedClock() { Seams::setClock(nullptr); }
+
+LocalTimeZone::LocalTimeZone(const char *tz) : m_old(qgetenv("TZ")), m_wasSet(qEnvironmentVariableIsSet("TZ"))
+{
+    qputenv("TZ", tz);
+    tzset();
+}
+
+LocalTimeZone::~LocalTimeZone()
+{
+    if (m_wasSet)
+        qputenv("TZ", m_old);
+    else
+        qunsetenv("TZ");
+    tzset();
+}
 
 QString testPgServer() { return qEnvironmentVariable(PgServerVariable); }
 

@@ -4,6 +4,7 @@
 #include "core/Seams.h"
 #include "data/Tdm.h"
 
+#include <QByteArray>
 #include <QDialog>
 #include <QList>
 #include <QQueue>
@@ -51,6 +52,17 @@ public:
     ~FixedClock();
     QDateTime now() const override { return current; }
     QDateTime current;
+};
+
+// The process's local time zone (an IANA name, as TZ takes it) while the object lives.
+class LocalTimeZone {
+public:
+    explicit LocalTimeZone(const char *tz);
+    ~LocalTimeZone();
+
+private:
+    QByteArray m_old;
+    bool m_wasSet;
 };
 
 // File permissions do not bind the superuser, and the tests run as root in CI. While an
