@@ -35,11 +35,13 @@ QString tr(const char *text) { return QCoreApplication::translate("SqliteBackend
 
 // The program's text order and comparison, named in its queries (never in the file's schema,
 // so that any SQLite tool reads the file): every letter without regard to case, Cyrillic
-// included, alphabetically, as the shared server's collation does.
+// included, alphabetically, as the shared server's collation does. That one is ICU's root
+// order (Latin before Cyrillic, digits first), which English has untailored; the Russian
+// tailoring would put Cyrillic first and list mixed names otherwise than the server.
 int compareRussianCi(void *, int len1, const void *s1, int len2, const void *s2)
 {
     static QCollator collator = [] {
-        QCollator c{QLocale(QLocale::Russian, QLocale::Russia)};
+        QCollator c{QLocale(QLocale::English, QLocale::UnitedStates)};
         c.setCaseSensitivity(Qt::CaseInsensitive);
         return c;
     }();

@@ -200,6 +200,19 @@ void TestCollation::programComparesRussianText()
         order << q.value(0).toString();
     QCOMPARE(order, QStringList({"Административный", "бухгалтерия", "ель", "Ёмкостный", "Издательский", "Плановый",
                                  "Технический", "Экономический"}));
+
+    // Names in both alphabets and with digits: the shared server's order (digits, then Latin,
+    // then Cyrillic), on both backends alike.
+    db.query(QStringLiteral("INSERT INTO otdel (id, Name) VALUES (101, 'яблоко'), (102, 'Xerox'), (103, 'Ёж'), "
+                            "(104, 'canon'), (105, '3D-печать'), (106, 'Амур'), (107, 'Brother'), "
+                            "(108, 'HP LaserJet'), (109, 'epson')"));
+    q = db.query(QStringLiteral("SELECT Name FROM otdel WHERE id > 100 ORDER BY %1, id")
+                     .arg(dm->backend().russianCi(QStringLiteral("Name"))));
+    order.clear();
+    while (q.next())
+        order << q.value(0).toString();
+    QCOMPARE(order, QStringList({"3D-печать", "Brother", "canon", "epson", "HP LaserJet", "Xerox", "Амур", "Ёж",
+                                 "яблоко"}));
 }
 
 QTEST_MAIN(TestCollation)
