@@ -16,6 +16,23 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+// Items 101 and 103 in a grid of two columns, "Код" and "Название".
+struct ItemsGrid {
+    ItemsGrid()
+    {
+        list.setSQL(QStringLiteral("select id, Name from izdel where id in (101, 103) order by id"));
+        list.addField(QStringLiteral("id"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
+        list.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
+        list.Open();
+        grid.setDataSource(&source);
+        grid.addColumn(QStringLiteral("id"));
+        grid.addColumn(QStringLiteral("Name"));
+    }
+    TDataSet list;
+    TDataSource source{nullptr, &list};
+    TDBGrid grid;
+};
+
 class TestMail : public QObject {
     Q_OBJECT
 
@@ -275,16 +292,9 @@ private slots:
         QFETCH(bool, attached);
         TestDb db;
         QVERIFY2(db.ok(), qPrintable(db.error()));
-        TDataSet list;
-        list.setSQL(QStringLiteral("select id, Name from izdel where id in (101, 103) order by id"));
-        list.addField(QStringLiteral("id"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
-        list.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
-        list.Open();
-        TDataSource source(nullptr, &list);
-        TDBGrid grid;
-        grid.setDataSource(&source);
-        grid.addColumn(QStringLiteral("id"));
-        grid.addColumn(QStringLiteral("Name"));
+        ItemsGrid items;
+        TDataSet &list = items.list;
+        TDBGrid &grid = items.grid;
         ScriptedDialogs dialogs;
         RecordingMailSender sender;
         sender.limit = limit;
@@ -313,16 +323,9 @@ private slots:
     {
         TAVRELL_TEST_DB(db);
         db.query(QStringLiteral("update izdel set Name = 'Принтер 中😀' where id = 103"));
-        TDataSet list;
-        list.setSQL(QStringLiteral("select id, Name from izdel where id in (101, 103) order by id"));
-        list.addField(QStringLiteral("id"), FieldType::Integer).setDisplayLabel(QStringLiteral("Код"));
-        list.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
-        list.Open();
-        TDataSource source(nullptr, &list);
-        TDBGrid grid;
-        grid.setDataSource(&source);
-        grid.addColumn(QStringLiteral("id"));
-        grid.addColumn(QStringLiteral("Name"));
+        ItemsGrid items;
+        TDataSet &list = items.list;
+        TDBGrid &grid = items.grid;
         ScriptedDialogs dialogs;
         RecordingMailSender sender;
         sender.limit = 20;
