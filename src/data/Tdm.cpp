@@ -125,33 +125,25 @@ Tdm::Outcome Tdm::startUp()
         return Outcome::Exit;
     }
 
-    // 6. Into the program's database. Only one that does not exist is created: one that is
-    // there but cannot be opened is reported and left as it is.
+    // 6. Into the program's database. Only one that does not exist, or one that is there
+    // without a single table, is created: one that cannot be opened is reported and left
+    // as it is.
+    bool missing = false, intoExisting = false;
     try {
         m_backend->execBatch(QStringLiteral("use [org_tech]"));
+    } catch (const DatabaseEmptyError &) {
+        missing = intoExisting = true;
     } catch (const DatabaseMissingError &) {
-        if (!localCreation) {
-            ErrorBox(tr("Не удалось подключится"));
-            m_exitCode = 0;
-            return Outcome::Exit;
-        }
-        try {
-            CreateDatabase();
-        } catch (const TavrellError &e) {
-            ErrorBox(tr("Не удалось создать базу данных [org_tech].\r\n%1").arg(e.message()));
-            m_exitCode = 1;
-            return Outcome::Exit;
-        }
-        if (firstRun && !rememberServer(server))
-            return Outcome::Exit;
-        InfoBox(tr("Создана локальная база данных [org_tech]. Запустите программу заново"));
-        m_exitCode = 0;
-        return Outcome::Exit;
+        missing = true;
     } catch (const TavrellError &e) {
         ErrorBox(e.message());
         m_exitCode = 1;
         return Outcome::Exit;
     }
+    // The embedded database is made without asking, as the first run's choice or the
+    // settings say; a server's only when the user agrees.
+    if (missing)
+        return createProgramDatabase(server, firstRun, !localCreation || !m_backend->isEmbedded(), intoExisting);
 
     addMissingIndexes();
     upgradeTables();
@@ -160,6 +152,42 @@ Tdm::Outcome Tdm::startUp()
     if (firstRun && !rememberServer(server))
         return Outcome::Exit;
     return Outcome::Ready;
+}
+
+Tdm::Outcome Tdm::createProgramDatabase(const QString &server, bool firstRun, bool ask, bool intoExisting)
+{
+    const QString shownServer = server.trimmed();
+    if (ask) {
+        const QString question =
+            intoExisting ? tr("База данных [org_tech] на сервере %1 пуста.\r\nСоздать в ней таблицы программы?")
+                         : tr("На сервере %1 нет базы данных [org_tech].\r\nСоздать ее?");
+        if (!ConfirmBox(question.arg(shownServer))) {
+            ErrorBox(tr("Не удалось подключится"));
+            m_exitCode = 0;
+            return Outcome::Exit;
+        }
+    }
+    try {
+        m_backend->setIntoExisting(intoExisting);
+        CreateDatabase();
+        m_backend->setIntoExisting(false);
+    } catch (const TavrellError &e) {
+        m_backend->setIntoExisting(false);
+        ErrorBox(tr("Не удалось создать базу данных [org_tech].\r\n%1").arg(e.message()));
+        m_exitCode = 1;
+        return Outcome::Exit;
+    }
+    if (firstRun && !rememberServer(server))
+        return Outcome::Exit;
+    if (m_backend->isEmbedded())
+        InfoBox(tr("Создана локальная база данных [org_tech]. Запустите программу заново"));
+    else if (intoExisting)
+        InfoBox(tr("В базе данных [org_tech] на сервере %1 созданы таблицы программы. Запустите программу заново")
+                    .arg(shownServer));
+    else
+        InfoBox(tr("Создана база данных [org_tech] на сервере %1. Запустите программу заново").arg(shownServer));
+    m_exitCode = 0;
+    return Outcome::Exit;
 }
 
 bool Tdm::rememberServer(const QString &server)

@@ -84,6 +84,10 @@ private:
     Outcome startUp();
     // Writes [main] server; on failure tells the user and sets the exit code.
     bool rememberServer(const QString &server);
+    // The program's database is not on the server, or is there without tables: made (after
+    // the user's yes, when `ask`), the server remembered on the first run, and the program
+    // ends to be started again.
+    Outcome createProgramDatabase(const QString &server, bool firstRun, bool ask, bool intoExisting);
     // Adds to a database made by an earlier version the indexes its creation script now makes.
     void addMissingIndexes();
     // ... and widens the columns it now declares wider; a failure leaves them as they are.

@@ -147,7 +147,11 @@ void Backend::execBatch(const QString &batch)
 
     QRegularExpressionMatch m = createDb().match(batch);
     if (m.hasMatch()) {
-        createDatabase(mappedName(bareName(m.captured(1))));
+        const QString name = mappedName(bareName(m.captured(1)));
+        if (m_intoExisting)
+            prepareDatabase(name);
+        else
+            createDatabase(name);
         return;
     }
     m = useDb().match(batch);
@@ -161,4 +165,5 @@ void Backend::execBatch(const QString &batch)
 }
 
 void Backend::beginScript() {}
+void Backend::prepareDatabase(const QString &) {}
 void Backend::endScript() {}

@@ -20,6 +20,13 @@ public:
     using DbError::DbError;
 };
 
+// "use" found the database, and it holds no table at all: made for the program by an
+// administrator who kept the right to create databases, the creation script may fill it.
+class DatabaseEmptyError : public DbError {
+public:
+    using DbError::DbError;
+};
+
 class Backend {
 public:
     // The program's one connection to its database.
@@ -53,6 +60,9 @@ public:
     // Around a whole creation script (the embedded database checks its keys at the end).
     virtual void beginScript();
     virtual void endScript();
+    // The script's "CREATE DATABASE" finds the (empty) database there already and only
+    // prepares it, so the rest of the script fills it.
+    void setIntoExisting(bool intoExisting) { m_intoExisting = intoExisting; }
 
     QSqlDatabase connection() const;
     const QString &connectionName() const { return m_connectionName; }
@@ -117,6 +127,9 @@ public:
 protected:
     explicit Backend(const QString &connectionName) : m_connectionName(connectionName) {}
     virtual void createDatabase(const QString &name) = 0;
+    // What a database needs before its tables can be made (a new one gets it from
+    // createDatabase).
+    virtual void prepareDatabase(const QString &name);
     virtual void useDatabase(const QString &name) = 0;
     virtual void execStatement(const QString &sql) = 0;
 
@@ -127,7 +140,7 @@ public:
     static QString userText(const class QSqlError &e);
 
 protected:
-
     QString m_connectionName;
+    bool m_intoExisting = false;
 };
 

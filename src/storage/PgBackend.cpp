@@ -109,11 +109,18 @@ void PgBackend::useDatabase(const QString &name)
         // Within the creation script the tables are yet to come.
         if (!m_inScript) {
             QSqlQuery q(connection());
-            exec(q, QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema() "
-                                   "AND tablename IN ('ids', 'users', 'izdel', 'states')"));
-            if (!q.next() || q.value(0).toInt() != 4)
+            exec(q, QStringLiteral("SELECT count(*) FILTER (WHERE schemaname = current_schema() "
+                                   "AND tablename IN ('ids', 'users', 'izdel', 'states')), count(*) "
+                                   "FROM pg_tables WHERE schemaname NOT IN ('pg_catalog', 'information_schema')"));
+            if (q.next() && q.value(1).toInt() == 0) {
+                openOn(QString());
+                throw DatabaseEmptyError(tr("База данных \"%1\" пуста").arg(lower));
+            }
+            if (!q.isValid() || q.value(0).toInt() != 4)
                 throw DbError(tr("это не база данных этой программы (в ней нет ее таблиц)"));
         }
+    } catch (const DatabaseEmptyError &) {
+        throw;
     } catch (const DbError &e) {
         // Stay connected to the server, as a failed "use" leaves the session where it was.
         try {
@@ -128,6 +135,12 @@ void PgBackend::createDatabase(const QString &name)
 {
     const QString lower = name.toLower();
     execStatement(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(quoteIdent(lower)));
+    prepareDatabase(lower);
+}
+
+void PgBackend::prepareDatabase(const QString &name)
+{
+    const QString lower = name.toLower();
     // The database's character columns compare without regard to case (but not accents).
     const QString tmpName = m_connectionName + QStringLiteral("_create");
     {
@@ -138,9 +151,18 @@ void PgBackend::createDatabase(const QString &name)
             error = userText(db.lastError());
         } else {
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("CREATE COLLATION IF NOT EXISTS ci "
-                                       "(provider = icu, locale = 'und-u-ks-level2', deterministic = false)")))
+            // A database made by an administrator for the user, but not given to him: no
+            // table can be made in it, and the script would fail at every one.
+            if (q.exec(QStringLiteral("SELECT has_schema_privilege(current_schema(), 'CREATE'), current_user"))
+                && q.next() && !q.value(0).toBool()) {
+                error = tr("у пользователя %1 нет права создавать таблицы в базе данных \"%2\"; "
+                           "ее владельцем его может сделать администратор сервера "
+                           "(ALTER DATABASE %2 OWNER TO %1)")
+                            .arg(q.value(1).toString(), lower);
+            } else if (!q.exec(QStringLiteral("CREATE COLLATION IF NOT EXISTS ci "
+                                              "(provider = icu, locale = 'und-u-ks-level2', deterministic = false)"))) {
                 error = userText(q.lastError());
+            }
         }
         db.close();
         db = QSqlDatabase();

@@ -43,6 +43,7 @@ public:
 
 protected:
     void createDatabase(const QString &name) override;
+    void prepareDatabase(const QString &name) override;
     void useDatabase(const QString &name) override;
     void execStatement(const QString &sql) override;
 

@@ -324,9 +324,12 @@ void TestCommandLine::serverForOneRun()
     Startup::setServer(testPgServer());
     {
         ScriptedDialogs dialogs;
-        QCOMPARE(Startup::run(), 0);  // makes the database on that server
+        QCOMPARE(Startup::run(), 0);  // makes the database on that server, after a yes
         QCOMPARE(dialogs.execLog, QStringList());
-        QCOMPARE(dialogs.texts(), QStringList({"Создана локальная база данных [org_tech]. Запустите программу заново"}));
+        QCOMPARE(dialogs.texts(),
+                 QStringList({QStringLiteral("На сервере %1 нет базы данных [org_tech].\r\nСоздать ее?").arg(testPgServer()),
+                              QStringLiteral("Создана база данных [org_tech] на сервере %1. Запустите программу заново")
+                                  .arg(testPgServer())}));
     }
     QString driver;
     {

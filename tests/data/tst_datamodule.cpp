@@ -78,11 +78,11 @@ QString uniqueDbName()
         .arg(n++);
 }
 
-void adminExec(const QString &sql)
+void adminExec(const QString &sql, const QString &database = QStringLiteral("postgres"))
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-        db.setConnectOptions(PgBackend::connectionString(testPgServer(), QStringLiteral("postgres")));
+        db.setConnectOptions(PgBackend::connectionString(testPgServer(), database));
         if (!db.open())
             qWarning("admin connection failed");
         else if (QSqlQuery q(db); !q.exec(sql))
@@ -121,6 +121,15 @@ QStringList folderListing(const QString &folder)
 }
 
 const QString Created = QStringLiteral("Создана локальная база данных [org_tech]. Запустите программу заново");
+
+QString askCreate(const QString &server)
+{
+    return QStringLiteral("На сервере %1 нет базы данных [org_tech].\r\nСоздать ее?").arg(server);
+}
+QString createdOn(const QString &server)
+{
+    return QStringLiteral("Создана база данных [org_tech] на сервере %1. Запустите программу заново").arg(server);
+}
 
 }  // namespace
 
@@ -241,15 +250,19 @@ private slots:
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("remont.ini"));
         {
-            // Remote choice, no database there: refused, nothing written, asked again next time.
+            // Remote choice, no database there, and the user does not want it made: nothing
+            // made or written, asked again next time.
             Start s(dir.path());
             s.dialogs.dialogs.enqueue(answerConnect(false, server));
+            s.dialogs.answers.enqueue(Dialogs::No);
             QCOMPARE(s.run(), Tdm::Outcome::Exit);
-            QCOMPARE(s.dialogs.texts(), QStringList{QStringLiteral("Не удалось подключится")});
+            QCOMPARE(s.dialogs.texts(), (QStringList{askCreate(server), QStringLiteral("Не удалось подключится")}));
+            QCOMPARE(s.module->exitCode(), 0);
             QVERIFY(!QFile::exists(ini));
         }
         {
-            // A settings file naming the server without the database: created there.
+            // A settings file naming the server without the database: made there after the
+            // question, the settings file as it was.
             QFile f(ini);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QStringLiteral("[main]\r\nserver=%1\r\n").arg(server).toUtf8());
@@ -259,8 +272,8 @@ private slots:
             Start s(dir.path());
             QCOMPARE(s.run(), Tdm::Outcome::Exit);
             QVERIFY(s.dialogs.execLog.isEmpty());
-            QCOMPARE(s.dialogs.texts(),
-                     QStringList{QStringLiteral("Создана локальная база данных [org_tech]. Запустите программу заново")});
+            QCOMPARE(s.dialogs.texts(), (QStringList{askCreate(server), createdOn(server)}));
+            QCOMPARE(s.module->exitCode(), 0);
             QCOMPARE(fileBytes(ini), named);
         }
         QVERIFY(QFile::remove(ini));
@@ -276,6 +289,97 @@ private slots:
             Start s(dir.path());
             QCOMPARE(s.run(), Tdm::Outcome::Ready);
             QVERIFY(s.dialogs.execLog.isEmpty());
+        }
+        dropPgDatabase(name);
+    }
+
+    // The first run's remote choice on a server without the database: made there after a
+    // yes, the server remembered, and the next start goes straight to work.
+    void firstRunCreatesOnServer()
+    {
+        if (testPgServer().isEmpty())
+            TAVRELL_NO_PG_SERVER();
+        const QString server = testPgServer();
+        const QString name = uniqueDbName();
+        Backend::setDatabaseName(name);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("remont.ini"));
+        {
+            Start s(dir.path());
+            s.dialogs.dialogs.enqueue(answerConnect(false, server));
+            s.dialogs.answers.enqueue(Dialogs::Yes);
+            QCOMPARE(s.run(), Tdm::Outcome::Exit);
+            QCOMPARE(s.dialogs.texts(), (QStringList{askCreate(server), createdOn(server)}));
+            QCOMPARE(s.dialogs.messages.first().caption, QStringLiteral("Подтвердите"));
+            QCOMPARE(s.module->exitCode(), 0);
+            QCOMPARE(IniFile(ini).readString(QStringLiteral("main"), QStringLiteral("server"), QString()), server);
+        }
+        {
+            Start s(dir.path());
+            QCOMPARE(s.run(), Tdm::Outcome::Ready);
+            QVERIFY(s.dialogs.execLog.isEmpty());
+            QVERIFY(s.dialogs.messages.isEmpty());
+            QSqlQuery q(s.module->connection());
+            QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM users")) && q.next());
+            QVERIFY(q.value(0).toInt() > 0);
+        }
+        dropPgDatabase(name);
+    }
+
+    // A database an administrator made for a user without the right to create databases:
+    // empty and his own, it gets the program's tables; empty and not his, one message says
+    // what is missing and nothing is made.
+    void emptyDatabaseOnServer_data()
+    {
+        QTest::addColumn<bool>("owned");
+        QTest::newRow("owned by the user") << true;
+        QTest::newRow("owned by another") << false;
+    }
+
+    void emptyDatabaseOnServer()
+    {
+        QFETCH(bool, owned);
+        if (testPgServer().isEmpty())
+            TAVRELL_NO_PG_SERVER();
+        const QString name = uniqueDbName();
+        Backend::setDatabaseName(name);
+        PlainRole role;
+        adminExec(owned ? QStringLiteral("CREATE DATABASE %1 OWNER %2").arg(name, role.name)
+                        : QStringLiteral("CREATE DATABASE %1").arg(name));
+        if (!owned)
+            adminExec(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(name, role.name));
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("remont.ini"));
+        writeBytes(ini, QStringLiteral("[main]\r\nserver=%1\r\n").arg(role.server()).toUtf8());
+        const QString question =
+            QStringLiteral("База данных [org_tech] на сервере %1 пуста.\r\nСоздать в ней таблицы программы?")
+                .arg(role.server());
+        {
+            Start s(dir.path());
+            QCOMPARE(s.run(), Tdm::Outcome::Exit);
+            QCOMPARE(s.dialogs.messages.size(), 2);
+            QCOMPARE(s.dialogs.messages.at(0).text, question);
+            const QString said = s.dialogs.messages.at(1).text;
+            if (owned) {
+                QCOMPARE(said, QStringLiteral("В базе данных [org_tech] на сервере %1 созданы таблицы программы. "
+                                              "Запустите программу заново")
+                                   .arg(role.server()));
+                QCOMPARE(s.module->exitCode(), 0);
+            } else {
+                QVERIFY2(said.startsWith(QStringLiteral("Не удалось создать базу данных [org_tech].")), qPrintable(said));
+                QVERIFY2(said.contains(QStringLiteral("нет права создавать таблицы")), qPrintable(said));
+                QVERIFY(s.module->exitCode() != 0);
+            }
+        }
+        {
+            // Owned: the next start works; not owned: still empty, asked again.
+            Start s(dir.path());
+            QCOMPARE(s.run(), owned ? Tdm::Outcome::Ready : Tdm::Outcome::Exit);
+            if (owned) {
+                QVERIFY(s.dialogs.messages.isEmpty());
+            } else {
+                QCOMPARE(s.dialogs.messages.first().text, question);
+            }
         }
         dropPgDatabase(name);
     }
@@ -316,12 +420,14 @@ private slots:
         }
         if (pg && kind == QLatin1String("foreign")) {
             adminExec(QStringLiteral("CREATE DATABASE %1").arg(name));
+            adminExec(QStringLiteral("CREATE TABLE notes (a text)"), name);
         } else if (kind == QLatin1String("truncated") || kind == QLatin1String("read-only folder") || pg) {
             // The program's own database, made by a first start.
             writeBytes(ini, QStringLiteral("[main]\r\nserver=%1\r\n").arg(pg ? testPgServer() : server).toUtf8());
             Start s(dir.path());
             QCOMPARE(s.run(), Tdm::Outcome::Exit);
-            QCOMPARE(s.dialogs.texts(), QStringList{Created});
+            QCOMPARE(s.dialogs.texts(), pg ? (QStringList{askCreate(testPgServer()), createdOn(testPgServer())})
+                                           : QStringList{Created});
         }
         if (kind == QLatin1String("empty"))
             writeBytes(file, QByteArray());
@@ -419,8 +525,11 @@ private slots:
                 s.dialogs.dialogs.enqueue(answerConnect(true));
             QCOMPARE(s.run(), Tdm::Outcome::Exit);
             QVERIFY(s.module->exitCode() != 0);
-            QCOMPARE(s.dialogs.messages.size(), 1);
-            const QString text = s.dialogs.messages.first().text;
+            // A server's database is made only after the question (answered yes).
+            QCOMPARE(s.dialogs.messages.size(), pg ? 2 : 1);
+            if (pg)
+                QCOMPARE(s.dialogs.messages.first().text, askCreate(role->server()));
+            const QString text = s.dialogs.messages.last().text;
             QVERIFY2(text.startsWith(QStringLiteral("Не удалось создать базу данных [org_tech].")), qPrintable(text));
             // A folder that cannot be written sends a new copy's files to the user's data
             // folder (the test's own, closed to the ordinary user too): that file is named.
