@@ -80,19 +80,15 @@ void TDataSet::resolveKeyColumns()
 void TDataSet::readRows(QSqlQuery &q)
 {
     const QSqlRecord rec = q.record();
-    QVector<int> src;
-    for (const QString &c : m_columnNames)
-        src.append(rec.indexOf(c));
-    const int n = src.size();
+    QVector<Backend::ReadColumn> src;
+    for (int c = 0; c < m_columnNames.size(); ++c)
+        src.append({rec.indexOf(m_columnNames.at(c)), m_columnTypes.value(c) == FieldType::DateTime});
     m_rows.clear();
-    while (q.next()) {
-        QVector<QVariant> row(n);
-        for (int c = 0; c < n; ++c)
-            row[c] = q.value(src[c]);
-        m_rows.push_back(std::move(row));
-    }
-    // Release the statement at once: an open grid holds no lock.
-    q.finish();
+    // Released at the end either way: an open grid holds no lock.
+    if (const Backend *b = backend())
+        b->readRows(q, src, m_rows);
+    else
+        Backend::readRowsByDriver(q, src, m_rows);
 }
 
 void TDataSet::execWrite(QSqlQuery &q, const QVariantList &binds, const QString &sql) const

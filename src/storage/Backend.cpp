@@ -164,6 +164,29 @@ void Backend::execBatch(const QString &batch)
     execStatement(batch);
 }
 
+void Backend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::vector<QVector<QVariant>> &rows) const
+{
+    readRowsByDriver(q, columns, rows);
+}
+
+void Backend::readRowsByDriver(QSqlQuery &q, const QVector<ReadColumn> &columns,
+                               std::vector<QVector<QVariant>> &rows)
+{
+    const int n = columns.size();
+    while (q.next()) {
+        QVector<QVariant> row(n);
+        for (int c = 0; c < n; ++c)
+            if (columns[c].source >= 0)
+                row[c] = q.value(columns[c].source);
+        rows.push_back(std::move(row));
+    }
+    const QSqlError error = q.lastError();
+    q.finish();
+    // A read that stops before its end is no shorter list.
+    if (error.isValid())
+        throw DbError(userText(error));
+}
+
 void Backend::beginScript() {}
 void Backend::prepareDatabase(const QString &) {}
 void Backend::endScript() {}

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <vector>
 
 // "use" found no database of that name: the one case in which the creation script runs.
 class DatabaseMissingError : public DbError {
@@ -107,6 +108,21 @@ public:
     // the creation script, such as "char(3)" or "text"), where the driver does not tell it
     // by the column's value type. `table`: the table the rows come from, if known.
     virtual QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const;
+    // One column a read keeps: its position in the result (-1: none), and whether it holds
+    // date-times (a backend that keeps them as text may hand its own form over as the
+    // date-time dateTimeFromDb gives, which the dataset would make of it on first reading).
+    struct ReadColumn {
+        int source = -1;
+        bool dateTime = false;
+    };
+    // Reads every row of an executed select into `rows`: of each, the values of `columns`,
+    // as the driver's own loop gives them. The statement is finished afterwards; a failure
+    // raises DbError.
+    virtual void readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
+                          std::vector<QVector<QVariant>> &rows) const;
+    // The same through the driver's loop, for a connection without a backend of ours.
+    static void readRowsByDriver(QSqlQuery &q, const QVector<ReadColumn> &columns,
+                                 std::vector<QVector<QVariant>> &rows);
     // The characters a text column holds, as the database declares it (0: not known).
     int columnSize(const QString &table, const QString &column) const;
 
