@@ -370,6 +370,7 @@ private slots:
             QVERIFY(ReportPages::paint(doc(), pdf) > 1);
         }
         const QStringList pages = pdfPages(path);
+        qInfo("the program's pages: %d", int(pages.size()));
         QVERIFY(pages.size() > 1);
         checkWordsWhole(firstTable(doc()), pages);
         if (QTest::currentTestFailed())
