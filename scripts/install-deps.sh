@@ -10,6 +10,7 @@ packages=(
   postgresql
   xdg-utils
   poppler-utils unzip
+  libreoffice-writer-nogui
   xvfb xauth imagemagick xdotool
   adwaita-icon-theme
 )

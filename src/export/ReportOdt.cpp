@@ -5,10 +5,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFontInfo>
 #include <QRegularExpression>
 #include <QXmlStreamWriter>
 
 #include <array>
+#include <numeric>
 
 namespace {
 
@@ -17,6 +19,7 @@ const QString NsStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:st
 const QString NsText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
 const QString NsTable = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
 const QString NsFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
+const QString NsSvg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
 
 // A length in points as the package writes it ("50pt", "37.5pt").
 QString pt(double points) { return QString::number(points, 'f', 2).remove(QRegularExpression(QStringLiteral("\\.?0+$"))) + QStringLiteral("pt"); }
@@ -30,6 +33,25 @@ void namespaces(QXmlStreamWriter &w)
     w.writeNamespace(NsText, QStringLiteral("text"));
     w.writeNamespace(NsTable, QStringLiteral("table"));
     w.writeNamespace(NsFo, QStringLiteral("fo"));
+    w.writeNamespace(NsSvg, QStringLiteral("svg"));
+}
+
+// The family the pages are painted in, as the system resolved it (a generic name such as
+// "Sans Serif" could become another font in the word processor).
+QString family(const QFont &font) { return QFontInfo(font).family(); }
+
+// The fonts the document uses: "FP" for paragraphs, "FT" for tables.
+void fontFaces(QXmlStreamWriter &w)
+{
+    w.writeStartElement(NsOffice, QStringLiteral("font-face-decls"));
+    const std::pair<QString, QFont> faces[] = {{QStringLiteral("FP"), ReportPages::paragraphFont()},
+                                               {QStringLiteral("FT"), ReportPages::tableFont(false)}};
+    for (const auto &f : faces) {
+        w.writeEmptyElement(NsStyle, QStringLiteral("font-face"));
+        w.writeAttribute(NsStyle, QStringLiteral("name"), f.first);
+        w.writeAttribute(NsSvg, QStringLiteral("font-family"), family(f.second));
+    }
+    w.writeEndElement();
 }
 
 void style(QXmlStreamWriter &w, const QString &name, const QString &family)
@@ -48,6 +70,7 @@ void paragraphStyle(QXmlStreamWriter &w, const QString &name, const QString &ali
     w.writeAttribute(NsFo, QStringLiteral("text-align"), align);
     if (!size.isEmpty()) {
         w.writeEmptyElement(NsStyle, QStringLiteral("text-properties"));
+        w.writeAttribute(NsStyle, QStringLiteral("font-name"), QStringLiteral("FT"));
         w.writeAttribute(NsFo, QStringLiteral("font-size"), size);
         if (bold)
             w.writeAttribute(NsFo, QStringLiteral("font-weight"), QStringLiteral("bold"));
@@ -107,10 +130,43 @@ void paragraph(QXmlStreamWriter &w, const QString &styleName, const std::vector<
     w.writeEndElement();
 }
 
-void cell(QXmlStreamWriter &w, const QString &text, bool bold)
+// A cell's style by its place: every cell draws its right and bottom lines, the first column
+// also its left and the first row its top, so that neighbours share one line. "H" for the
+// header's shading.
+QString cellStyle(bool top, bool left, bool header)
+{
+    return QStringLiteral("TC") + (top ? QStringLiteral("T") : QString()) + (left ? QStringLiteral("L") : QString()) +
+           (header ? QStringLiteral("H") : QString());
+}
+
+void cellStyles(QXmlStreamWriter &w)
+{
+    const QString line = pt(ReportPages::LinePt) + QStringLiteral(" solid #000000");
+    for (int top = 0; top < 2; ++top)
+        for (int left = 0; left < 2; ++left)
+            for (int header = 0; header < 2; ++header) {
+                style(w, cellStyle(top, left, header), QStringLiteral("table-cell"));
+                w.writeEmptyElement(NsStyle, QStringLiteral("table-cell-properties"));
+                // The text as far from the lines as on the pages: a line is drawn inside the cell.
+                w.writeAttribute(NsFo, QStringLiteral("padding-top"), pt(ReportPages::PadYPt));
+                w.writeAttribute(NsFo, QStringLiteral("padding-bottom"), pt(ReportPages::PadYPt));
+                w.writeAttribute(NsFo, QStringLiteral("padding-left"),
+                                 pt(ReportPages::PadXPt - (left ? ReportPages::LinePt : 0)));
+                w.writeAttribute(NsFo, QStringLiteral("padding-right"), pt(ReportPages::PadXPt - ReportPages::LinePt));
+                w.writeAttribute(NsFo, QStringLiteral("border-top"), top ? line : QStringLiteral("none"));
+                w.writeAttribute(NsFo, QStringLiteral("border-left"), left ? line : QStringLiteral("none"));
+                w.writeAttribute(NsFo, QStringLiteral("border-bottom"), line);
+                w.writeAttribute(NsFo, QStringLiteral("border-right"), line);
+                if (header)
+                    w.writeAttribute(NsFo, QStringLiteral("background-color"), QStringLiteral("#ebebeb"));
+                w.writeEndElement();
+            }
+}
+
+void cell(QXmlStreamWriter &w, const QString &text, bool bold, const QString &styleName)
 {
     w.writeStartElement(NsTable, QStringLiteral("table-cell"));
-    w.writeAttribute(NsTable, QStringLiteral("style-name"), QStringLiteral("TC"));
+    w.writeAttribute(NsTable, QStringLiteral("style-name"), styleName);
     w.writeAttribute(NsOffice, QStringLiteral("value-type"), QStringLiteral("string"));
     const QString paragraphStyle = bold ? QStringLiteral("TH") : QStringLiteral("TP");
     if (!text.contains(QLatin1Char('\n'))) {
@@ -129,11 +185,38 @@ void cell(QXmlStreamWriter &w, const QString &text, bool bold)
     w.writeEndElement();
 }
 
-void row(QXmlStreamWriter &w, const QStringList &cells, int columns, bool bold)
+void row(QXmlStreamWriter &w, const QStringList &cells, int columns, bool bold, bool first, bool header)
 {
     w.writeStartElement(NsTable, QStringLiteral("table-row"));
+    w.writeAttribute(NsTable, QStringLiteral("style-name"), QStringLiteral("TR"));
     for (int c = 0; c < columns; ++c)
-        cell(w, cells.value(c), bold);
+        cell(w, cells.value(c), bold, cellStyle(first, c == 0, header));
+    w.writeEndElement();
+}
+
+// The foot of every page as the pages word it, with the page's number and the count of pages
+// as fields.
+void footer(QXmlStreamWriter &w)
+{
+    w.writeStartElement(NsStyle, QStringLiteral("footer"));
+    w.writeStartElement(NsText, QStringLiteral("p"));
+    w.writeAttribute(NsText, QStringLiteral("style-name"), QStringLiteral("PF"));
+    const QString words = ReportPages::footerText();
+    static const QRegularExpression place(QStringLiteral("%([12])"));
+    int at = 0;
+    for (auto it = place.globalMatch(words); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        writeText(w, words.mid(at, m.capturedStart() - at));
+        const bool number = m.captured(1) == QLatin1String("1");
+        w.writeStartElement(NsText, number ? QStringLiteral("page-number") : QStringLiteral("page-count"));
+        if (number)
+            w.writeAttribute(NsText, QStringLiteral("select-page"), QStringLiteral("current"));
+        w.writeCharacters(QStringLiteral("1"));
+        w.writeEndElement();
+        at = int(m.capturedEnd());
+    }
+    writeText(w, words.mid(at));
+    w.writeEndElement();
     w.writeEndElement();
 }
 
@@ -145,11 +228,13 @@ QByteArray stylesXml(const QPageLayout &layout)
     w.writeStartElement(NsOffice, QStringLiteral("document-styles"));
     namespaces(w);
     w.writeAttribute(NsOffice, QStringLiteral("version"), QStringLiteral("1.2"));
+    fontFaces(w);
     w.writeStartElement(NsOffice, QStringLiteral("styles"));
     w.writeStartElement(NsStyle, QStringLiteral("default-style"));
     w.writeAttribute(NsStyle, QStringLiteral("family"), QStringLiteral("paragraph"));
     w.writeEmptyElement(NsStyle, QStringLiteral("text-properties"));
-    w.writeAttribute(NsFo, QStringLiteral("font-size"), QStringLiteral("12pt"));
+    w.writeAttribute(NsStyle, QStringLiteral("font-name"), QStringLiteral("FP"));
+    w.writeAttribute(NsFo, QStringLiteral("font-size"), pt(ReportPages::ParagraphPt));
     w.writeEndElement();
     style(w, QStringLiteral("Standard"), QStringLiteral("paragraph"));
     w.writeAttribute(NsStyle, QStringLiteral("class"), QStringLiteral("text"));
@@ -160,7 +245,7 @@ QByteArray stylesXml(const QPageLayout &layout)
     w.writeStartElement(NsOffice, QStringLiteral("automatic-styles"));
     w.writeStartElement(NsStyle, QStringLiteral("page-layout"));
     w.writeAttribute(NsStyle, QStringLiteral("name"), QStringLiteral("PM"));
-    w.writeEmptyElement(NsStyle, QStringLiteral("page-layout-properties"));
+    w.writeStartElement(NsStyle, QStringLiteral("page-layout-properties"));
     w.writeAttribute(NsFo, QStringLiteral("page-width"), mm(landscape ? 297 : 210));
     w.writeAttribute(NsFo, QStringLiteral("page-height"), mm(landscape ? 210 : 297));
     w.writeAttribute(NsStyle, QStringLiteral("print-orientation"),
@@ -170,13 +255,22 @@ QByteArray stylesXml(const QPageLayout &layout)
     w.writeAttribute(NsFo, QStringLiteral("margin-bottom"), mm(m.bottom()));
     w.writeAttribute(NsFo, QStringLiteral("margin-left"), mm(m.left()));
     w.writeAttribute(NsFo, QStringLiteral("margin-right"), mm(m.right()));
+    w.writeEndElement();
+    // The foot within the bottom margin's line, as on the pages.
+    w.writeStartElement(NsStyle, QStringLiteral("footer-style"));
+    w.writeEmptyElement(NsStyle, QStringLiteral("header-footer-properties"));
+    w.writeAttribute(NsFo, QStringLiteral("min-height"), QStringLiteral("0pt"));
+    w.writeAttribute(NsFo, QStringLiteral("margin-top"), pt(4));
+    w.writeEndElement();
     w.writeEndElement();  // page-layout
+    paragraphStyle(w, QStringLiteral("PF"), QStringLiteral("center"), pt(ReportPages::TablePt));
     w.writeEndElement();  // automatic-styles
 
     w.writeStartElement(NsOffice, QStringLiteral("master-styles"));
-    w.writeEmptyElement(NsStyle, QStringLiteral("master-page"));
+    w.writeStartElement(NsStyle, QStringLiteral("master-page"));
     w.writeAttribute(NsStyle, QStringLiteral("name"), QStringLiteral("Standard"));
     w.writeAttribute(NsStyle, QStringLiteral("page-layout-name"), QStringLiteral("PM"));
+    footer(w);
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndDocument();
@@ -313,43 +407,45 @@ QByteArray ReportOdt::content(const ReportDocument &doc)
     w.writeStartElement(NsOffice, QStringLiteral("document-content"));
     namespaces(w);
     w.writeAttribute(NsOffice, QStringLiteral("version"), QStringLiteral("1.2"));
+    fontFaces(w);
 
     w.writeStartElement(NsOffice, QStringLiteral("automatic-styles"));
     paragraphStyle(w, QStringLiteral("PL"), QStringLiteral("start"));
     paragraphStyle(w, QStringLiteral("PC"), QStringLiteral("center"));
     paragraphStyle(w, QStringLiteral("PR"), QStringLiteral("end"));
     paragraphStyle(w, QStringLiteral("PJ"), QStringLiteral("justify"));
-    paragraphStyle(w, QStringLiteral("TP"), QStringLiteral("start"), QStringLiteral("10pt"));
-    paragraphStyle(w, QStringLiteral("TH"), QStringLiteral("start"), QStringLiteral("10pt"), true);
+    paragraphStyle(w, QStringLiteral("TP"), QStringLiteral("start"), pt(ReportPages::TablePt));
+    paragraphStyle(w, QStringLiteral("TH"), QStringLiteral("start"), pt(ReportPages::TablePt), true);
     style(w, QStringLiteral("TB"), QStringLiteral("text"));
     w.writeEmptyElement(NsStyle, QStringLiteral("text-properties"));
     w.writeAttribute(NsFo, QStringLiteral("font-weight"), QStringLiteral("bold"));
     w.writeAttribute(NsStyle, QStringLiteral("font-weight-asian"), QStringLiteral("bold"));
     w.writeAttribute(NsStyle, QStringLiteral("font-weight-complex"), QStringLiteral("bold"));
     w.writeEndElement();
-    style(w, QStringLiteral("TC"), QStringLiteral("table-cell"));
-    w.writeEmptyElement(NsStyle, QStringLiteral("table-cell-properties"));
-    w.writeAttribute(NsFo, QStringLiteral("padding"), QStringLiteral("1.5pt"));
-    w.writeAttribute(NsFo, QStringLiteral("border"), QStringLiteral("0.5pt solid #000000"));
+    cellStyles(w);
+    // A row is never split between pages, as on the pages.
+    style(w, QStringLiteral("TR"), QStringLiteral("table-row"));
+    w.writeEmptyElement(NsStyle, QStringLiteral("table-row-properties"));
+    w.writeAttribute(NsFo, QStringLiteral("keep-together"), QStringLiteral("always"));
     w.writeEndElement();
-    // Each table its width and its columns' widths, in points; a table wider than the page
-    // is narrowed in proportion, as on the printed page.
+    // Each table its width and its columns' widths, in points, fitted to the page as the
+    // pages fit them.
     int number = 0;
     for (const ReportBlock &b : doc.blocks) {
         if (!b.isTable())
             continue;
         ++number;
         const ReportTable &t = *b.table;
-        const double k = ReportPages::fitFactor(t.totalWidth(), layout);
+        const QVector<double> widths = ReportPages::columnWidths(t, ReportPages::textWidth(layout));
         style(w, QStringLiteral("T%1").arg(number), QStringLiteral("table"));
         w.writeEmptyElement(NsStyle, QStringLiteral("table-properties"));
-        w.writeAttribute(NsStyle, QStringLiteral("width"), pt(t.totalWidth() * k));
+        w.writeAttribute(NsStyle, QStringLiteral("width"), pt(std::accumulate(widths.begin(), widths.end(), 0.0)));
         w.writeAttribute(NsTable, QStringLiteral("align"), QStringLiteral("left"));
         w.writeEndElement();
         for (int c = 0; c < t.columns(); ++c) {
             style(w, QStringLiteral("T%1.C%2").arg(number).arg(c + 1), QStringLiteral("table-column"));
             w.writeEmptyElement(NsStyle, QStringLiteral("table-column-properties"));
-            w.writeAttribute(NsStyle, QStringLiteral("column-width"), pt(t.widths.at(c) * k));
+            w.writeAttribute(NsStyle, QStringLiteral("column-width"), pt(widths.at(c)));
             w.writeEndElement();
         }
     }
@@ -383,12 +479,12 @@ QByteArray ReportOdt::content(const ReportDocument &doc)
         size_t first = 0;
         if (t.rows.size() > 1) {
             w.writeStartElement(NsTable, QStringLiteral("table-header-rows"));
-            row(w, t.rows[0], t.columns(), true);
+            row(w, t.rows[0], t.columns(), true, true, true);
             w.writeEndElement();
             first = 1;
         }
         for (size_t r = first; r < t.rows.size(); ++r)
-            row(w, t.rows[r], t.columns(), t.bold);
+            row(w, t.rows[r], t.columns(), t.bold, r == 0, false);
         w.writeEndElement();  // table
     }
     w.writeEndElement();  // text
@@ -403,7 +499,9 @@ QByteArray ReportOdt::package(const ReportDocument &doc)
     Zip zip;
     zip.add("mimetype", "application/vnd.oasis.opendocument.text", false);
     zip.add("content.xml", content(doc), true);
-    zip.add("styles.xml", stylesXml(ReportPages::pageLayout(doc)), true);
+    zip.add("styles.xml", styles(doc), true);
     zip.add("META-INF/manifest.xml", Manifest, true);
     return zip.finish();
 }
+
+QByteArray ReportOdt::styles(const ReportDocument &doc) { return stylesXml(ReportPages::pageLayout(doc)); }

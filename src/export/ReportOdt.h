@@ -1,8 +1,8 @@
 #pragma once
-// The report as an OpenDocument text (ODT): the same A4 page as the printed one (landscape
-// when the pages are), paragraphs with their alignment and bold, tables with their column
-// widths in points (narrowed in proportion when wider than the page) and the header row
-// repeated on every page.
+// The report as an OpenDocument text (ODT) laid out as the printed pages: the same A4 page
+// (landscape when the pages are), fonts and column widths (fitted as the pages fit them),
+// paragraphs with their alignment and bold, rows kept whole, single grid lines, the header
+// row repeated on every page and "Страница N из M" at the foot.
 #include <QByteArray>
 
 class ReportDocument;
@@ -12,7 +12,8 @@ namespace ReportOdt {
 // The bytes of the .odt file (a zip package).
 QByteArray package(const ReportDocument &doc);
 
-// The package's content.xml alone.
+// The package's content.xml and styles.xml alone.
 QByteArray content(const ReportDocument &doc);
+QByteArray styles(const ReportDocument &doc);
 
 }  // namespace ReportOdt

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
@@ -17,10 +18,10 @@
 
 namespace {
 
-constexpr double ParagraphPt = 12;  // paragraph text, points
-constexpr double TablePt = 9;       // table text
-constexpr double PadXPt = 3, PadYPt = 1.5;
-constexpr double LinePt = 0.5;
+using ReportPages::LinePt;
+using ReportPages::PadXPt;
+using ReportPages::PadYPt;
+using ReportPages::TablePt;
 constexpr int ProgressStep = 250;  // rows between progress calls
 
 QString tr(const char *text) { return QCoreApplication::translate("ReportPages", text); }
@@ -82,9 +83,9 @@ public:
         m_width = paint.width();
         m_footer = 14 * m_unit;
         m_bottom = paint.height() - m_footer;
-        m_paragraph = baseFont(ParagraphPt, false);
-        m_cell = baseFont(TablePt, false);
-        m_cellBold = baseFont(TablePt, true);
+        m_paragraph = ReportPages::paragraphFont();
+        m_cell = ReportPages::tableFont(false);
+        m_cellBold = ReportPages::tableFont(true);
         for (const ReportBlock &b : doc.blocks)
             m_total += b.isTable() ? qint64(b.table->rows.size()) : 1;
         m_total *= 2;  // laid out, then painted
@@ -127,12 +128,11 @@ private:
     void footer()
     {
         m_painter.save();
-        const QFont f = baseFont(TablePt, false);
-        m_painter.setFont(f);
+        m_painter.setFont(m_cell);
         m_painter.setPen(Qt::black);
         const QRectF r(0, m_bottom + m_footer * 0.3, m_width, m_footer * 0.7);
         m_painter.drawText(r, Qt::AlignHCenter | Qt::AlignBottom,
-                           tr("Страница %1 из %2").arg(m_page).arg(m_pages));
+                           ReportPages::footerText().arg(m_page).arg(m_pages));
         m_painter.restore();
     }
 
@@ -255,62 +255,6 @@ private:
         }
     }
 
-    // The columns on the page: as the report gives them when they fit. On a page with room
-    // to spare, columns whose text (in rows sampled over the table) is longer than their
-    // width get what they lack. A table wider than the page first gives up the room its
-    // columns do not use, then is narrowed in proportion.
-    QVector<double> columnWidths(const ReportTable &t)
-    {
-        const int n = t.columns();
-        const double pad = 2 * PadXPt * m_unit + 1;
-        QVector<double> widths(n), longest(n, 0);
-        double total = 0;
-        for (int c = 0; c < n; ++c) {
-            widths[c] = t.widths.at(c) * m_unit;
-            total += widths[c];
-        }
-        const size_t rows = t.rows.size();
-        const size_t sample = std::min<size_t>(rows, 400);
-        for (size_t i = 0; i < sample; ++i) {
-            const size_t r = sample < rows ? i * (rows - 1) / (sample - 1) : i;
-            const QFontMetricsF &fm = metrics(r == 0 || t.bold);
-            const QStringList &row = t.rows[r];
-            for (int c = 0; c < n && c < row.size(); ++c)
-                for (const QString &line : row.at(c).split(QLatin1Char('\n')))
-                    longest[c] = std::max(longest[c], fm.horizontalAdvance(line) * 1.1 + pad);
-        }
-        if (total > m_width) {
-            double spare = 0;
-            QVector<double> room(n, 0);
-            for (int c = 0; c < n; ++c) {
-                room[c] = std::max(0.0, widths[c] - std::max(longest[c], 2 * pad));
-                spare += room[c];
-            }
-            if (spare > 0) {
-                const double share = std::min(1.0, (total - m_width) / spare);
-                total = 0;
-                for (int c = 0; c < n; ++c) {
-                    widths[c] -= room[c] * share;
-                    total += widths[c];
-                }
-            }
-            if (total > m_width)
-                for (double &w : widths)
-                    w *= m_width / total;
-            return widths;
-        }
-        double lacking = 0;
-        for (int c = 0; c < n; ++c)
-            lacking += std::max(0.0, longest[c] - widths[c]);
-        const double room = m_width - total;
-        if (room > 0 && lacking > 0) {
-            const double share = std::min(1.0, room / lacking);
-            for (int c = 0; c < n; ++c)
-                widths[c] += std::max(0.0, longest[c] - widths[c]) * share;
-        }
-        return widths;
-    }
-
     bool table(const ReportTable &t)
     {
         if (t.rows.empty() || t.columns() == 0)
@@ -319,7 +263,10 @@ private:
         m_boldMetrics = QFontMetricsF(m_cellBold, &m_device);
         TableLayout &l = m_layouts[&t];
         if (!m_paint) {
-            l.widths = columnWidths(t);
+            // Fitted on the layout's own width in points, as the ODT is.
+            l.widths = ReportPages::columnWidths(t, ReportPages::textWidth(m_device.pageLayout()));
+            for (double &w : l.widths)
+                w *= m_unit;
             l.heights.resize(t.rows.size());
             l.wrapped.resize(t.rows.size());
         }
@@ -379,6 +326,78 @@ private:
 };
 
 }  // namespace
+
+QFont ReportPages::tableFont(bool bold) { return baseFont(TablePt, bold); }
+
+QFont ReportPages::paragraphFont() { return baseFont(ParagraphPt, false); }
+
+QString ReportPages::footerText() { return tr("Страница %1 из %2"); }
+
+double ReportPages::textWidth(const QPageLayout &layout) { return layout.paintRect(QPageLayout::Point).width(); }
+
+QVector<double> ReportPages::columnWidths(const ReportTable &t, double width)
+{
+    // Text measured at the PDF's resolution on an image, whatever the device: the pages of a
+    // printer, the PDF and the ODT get the same columns.
+    constexpr int Dpi = 600;
+    QImage device(1, 1, QImage::Format_ARGB32);
+    device.setDotsPerMeterX(qRound(Dpi / 0.0254));
+    device.setDotsPerMeterY(qRound(Dpi / 0.0254));
+    const double unit = Dpi / 72.0;
+    const QFontMetricsF plain(tableFont(false), &device), bold(tableFont(true), &device);
+    // The padding on both sides and a line: the ODT draws its lines inside the cell.
+    const double pad = 2 * PadXPt + LinePt;
+    const int n = t.columns();
+    QVector<double> widths(n), longest(n, 0);
+    double total = 0;
+    for (int c = 0; c < n; ++c) {
+        widths[c] = t.widths.at(c);
+        total += widths[c];
+    }
+    const size_t rows = t.rows.size();
+    const size_t sample = std::min<size_t>(rows, 400);
+    for (size_t i = 0; i < sample; ++i) {
+        const size_t r = sample < rows ? i * (rows - 1) / (sample - 1) : i;
+        const QFontMetricsF &fm = r == 0 || t.bold ? bold : plain;
+        const QStringList &row = t.rows[r];
+        for (int c = 0; c < n && c < row.size(); ++c)
+            for (const QString &line : row.at(c).split(QLatin1Char('\n')))
+                longest[c] = std::max(longest[c], fm.horizontalAdvance(line) / unit * 1.1 + pad);
+    }
+    double lacking = 0;
+    for (int c = 0; c < n; ++c)
+        lacking += std::max(0.0, longest[c] - widths[c]);
+    if (total > width) {
+        // Too wide: the columns give up the room they do not use, as much as the page needs
+        // and the columns short of room can take.
+        double spare = 0;
+        QVector<double> room(n, 0);
+        for (int c = 0; c < n; ++c) {
+            room[c] = std::max(0.0, widths[c] - std::max(longest[c], 2 * pad));
+            spare += room[c];
+        }
+        if (spare > 0) {
+            const double share = std::min(1.0, (total - width + lacking) / spare);
+            total = 0;
+            for (int c = 0; c < n; ++c) {
+                widths[c] -= room[c] * share;
+                total += widths[c];
+            }
+        }
+        if (total > width) {
+            for (double &w : widths)
+                w *= width / total;
+            return widths;
+        }
+    }
+    const double room = width - total;
+    if (room > 0 && lacking > 0) {
+        const double share = std::min(1.0, room / lacking);
+        for (int c = 0; c < n; ++c)
+            widths[c] += std::max(0.0, longest[c] - widths[c]) * share;
+    }
+    return widths;
+}
 
 double ReportPages::fitFactor(double tableWidthPoints, const QPageLayout &layout)
 {
