@@ -153,7 +153,7 @@ void FindIndex::invalidate()
 int FindIndex::recordEnd(int rowIndex) const
 {
     const size_t n = size_t(m_fields.size());
-    return n ? m_fieldEnd[size_t(rowIndex) * n + n - 1] + 1 : m_start[size_t(rowIndex)];
+    return n ? ends(rowIndex)[n - 1] + 1 : m_start[size_t(rowIndex)];
 }
 
 void FindIndex::rowChangedAt(int position)
@@ -212,14 +212,22 @@ void FindIndex::appendRow(int rowIndex)
     const size_t n = size_t(m_fields.size());
     if (size_t(rowIndex) >= m_start.size()) {
         m_start.resize(size_t(rowIndex) + 1, -1);
-        m_fieldEnd.resize(m_start.size() * n, 0);
+        m_endsAt.resize(m_start.size(), 0);
+    }
+    // Room for the whole text, guessed from the first rows with a margin (room not written
+    // costs no memory): growing it by copying, at 100,000 rows, stalls one slice.
+    if ((m_segRow.size() == 256 || m_segRow.size() == 4096) && size_t(m_ds->RecordCount()) > 2 * m_segRow.size()) {
+        const qsizetype guess = m_buf.size() / qsizetype(m_segRow.size()) * (m_ds->RecordCount() + 64) * 2;
+        if (guess > m_buf.capacity())
+            m_buf.reserve(guess);
     }
     const bool byLanguage = upperByLanguage();
     TDataSet::ActiveRow active(m_ds, rowIndex);
     const int start = int(m_buf.size());
+    m_endsAt[size_t(rowIndex)] = int(m_fieldEnd.size());
     for (size_t f = 0; f < n; ++f) {
         appendFolded(m_buf, m_fields[int(f)]->AsString(), byLanguage);
-        m_fieldEnd[size_t(rowIndex) * n + f] = int(m_buf.size());
+        m_fieldEnd.push_back(int(m_buf.size()));
         m_buf += '\0';
     }
     m_start[size_t(rowIndex)] = start;
@@ -241,11 +249,20 @@ void FindIndex::startBuild()
         throw TavrellError(tr("Поле «%1» не найдено").arg(QStringLiteral("id")));
     if (m_fields.size() > FindResult::MaxFields)
         throw TavrellError(tr("Слишком много полей для поиска: %1").arg(m_fields.size()));
-    m_buf.clear();
+    // Room for every row at once: growing these by copying, at 100,000 rows, would stall
+    // one slice. The text keeps its room.
+    const size_t rows = size_t(m_ds->Active() ? m_ds->RecordCount() : 0) + 64;
+    m_buf.resize(0);
     m_start.clear();
+    m_start.reserve(rows);
+    m_endsAt.clear();
+    m_endsAt.reserve(rows);
     m_fieldEnd.clear();
+    m_fieldEnd.reserve(rows * size_t(m_fields.size()));
     m_segStart.clear();
+    m_segStart.reserve(rows);
     m_segRow.clear();
+    m_segRow.reserve(rows);
     m_dead = 0;
     m_next = 0;
     m_started = true;
@@ -301,6 +318,8 @@ void FindIndex::compact()
     buf.reserve(m_buf.size() - m_dead);
     const size_t n = size_t(m_fields.size());
     std::vector<int> start(m_start.size(), -1);
+    std::vector<int> fieldEnd;
+    fieldEnd.reserve(m_fieldEnd.size());
     m_segStart.clear();
     m_segRow.clear();
     const int count = m_ds->RecordCount();
@@ -309,17 +328,20 @@ void FindIndex::compact()
         if (row < 0 || size_t(row) >= m_start.size() || m_start[size_t(row)] < 0)
             continue;
         const int from = m_start[size_t(row)];
-        const int to = n ? m_fieldEnd[size_t(row) * n + n - 1] + 1 : from;
+        const int to = recordEnd(row);
         const int shift = int(buf.size()) - from;
         buf.append(m_buf.constData() + from, to - from);
+        const int *e = ends(row);
+        m_endsAt[size_t(row)] = int(fieldEnd.size());
         for (size_t f = 0; f < n; ++f)
-            m_fieldEnd[size_t(row) * n + f] += shift;
+            fieldEnd.push_back(e[f] + shift);
         start[size_t(row)] = from + shift;
         m_segStart.push_back(from + shift);
         m_segRow.push_back(row);
     }
     m_buf = std::move(buf);
     m_start = std::move(start);
+    m_fieldEnd = std::move(fieldEnd);
     m_dead = 0;
 }
 
@@ -327,10 +349,9 @@ QString FindIndex::foldedField(int rowIndex, int field) const
 {
     if (!inBuffer(rowIndex))
         return QString();
-    const size_t n = size_t(m_fields.size());
-    const size_t at = size_t(rowIndex) * n + size_t(field);
-    const int from = field == 0 ? m_start[size_t(rowIndex)] : m_fieldEnd[at - 1] + 1;
-    return QString::fromUtf8(m_buf.constData() + from, m_fieldEnd[at] - from);
+    const int *e = ends(rowIndex);
+    const int from = field == 0 ? m_start[size_t(rowIndex)] : e[field - 1] + 1;
+    return QString::fromUtf8(m_buf.constData() + from, e[field] - from);
 }
 
 void FindIndex::ensureRanks()
@@ -358,7 +379,7 @@ bool FindIndex::matchRow(int rowIndex, const QVector<QByteArray> &words, FindRes
     const size_t n = size_t(m_fields.size());
     if (n == 0)
         return words.isEmpty();
-    const int *ends = &m_fieldEnd[size_t(rowIndex) * n];
+    const int *ends = this->ends(rowIndex);
     const int end = ends[n - 1];
     const char *b = m_buf.constData();
     for (const QByteArray &w : words) {

@@ -123,6 +123,7 @@ private:
         return rowIndex >= 0 && size_t(rowIndex) < m_start.size() && m_start[size_t(rowIndex)] >= 0;
     }
     int recordEnd(int rowIndex) const;
+    const int *ends(int rowIndex) const { return m_fieldEnd.data() + m_endsAt[size_t(rowIndex)]; }
     void ensureRanks();
     void appendRow(int rowIndex);
     void compact();
@@ -138,7 +139,11 @@ private:
     // Each live row: its fields' folded texts, each ended by a zero byte, from m_start[row].
     QByteArray m_buf;
     std::vector<int> m_start;     // by storage row; -1 when the row is not in the buffer
-    std::vector<int> m_fieldEnd;  // by storage row and field: offset of the field's end
+    // The offsets of the fields' ends, each row's after each other as they were written, and
+    // where a storage row's begin. (Kept by row and field, a sorted list's rows, coming in
+    // no order, would clear megabytes at once.)
+    std::vector<int> m_fieldEnd;
+    std::vector<int> m_endsAt;
     // Rows in the order their text was written, for going from an offset to its row.
     std::vector<int> m_segStart, m_segRow;
     qsizetype m_dead = 0;  // bytes of rows written again or gone
