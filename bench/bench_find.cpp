@@ -329,7 +329,8 @@ int main(int argc, char **argv)
                      list->Open();
                  });
              }},
-            {"read again, keys at once", QStringLiteral("<<"), [&] { reading += meter.apart([&] { list->Requery(); }); }},
+            {"read again, keys at once", QStringLiteral("<<"),
+             [&] { reading += meter.apart([&] { list->Requery(); }); }},
             {"a row edited, a key at once", QStringLiteral("р"), [&] {
                  list->setRecNo(list->RecordCount() / 2);
                  list->Edit();
@@ -357,7 +358,8 @@ int main(int argc, char **argv)
             });
             // Until every key is in and the search and the folding in the background are over.
             spin([&] {
-                return acted && keysSeen >= keysBefore + s.keys.size() && !listIndex->searching() && listIndex->isBuilt();
+                return acted && keysSeen >= keysBefore + s.keys.size() && !listIndex->searching()
+                       && listIndex->isBuilt();
             });
             printf("  %-28s longest stall %6.1f ms, all done in %6.0f ms, %d listed\n", s.name, meter.stepLongest,
                    t.nsecsElapsed() / 1e6, w->ListItems->rowCount());

@@ -457,7 +457,8 @@ void TestFind::typedBeforeTheIndexIsComplete_data()
     };
     for (const char *backend : {"sqlite", "postgres"})
         for (const Case &c : cases)
-            QTest::addRow("%s: %s", backend, c.name) << QString::fromLatin1(backend) << QString::fromUtf8(c.text) << c.current;
+            QTest::addRow("%s: %s", backend, c.name)
+                << QString::fromLatin1(backend) << QString::fromUtf8(c.text) << c.current;
 }
 
 void TestFind::typedBeforeTheIndexIsComplete()
@@ -532,7 +533,8 @@ void TestFind::listChangedWhileSearching_data()
     for (const char *backend : {"sqlite", "postgres"})
         for (const Case &c : cases)
             QTest::addRow("%s: %s", backend, c.name) << QString::fromLatin1(backend) << QString::fromUtf8(c.before)
-                                                     << QString::fromUtf8(c.text) << QString::fromUtf8(c.change) << c.ids;
+                                                     << QString::fromUtf8(c.text) << QString::fromUtf8(c.change)
+                                                     << c.ids;
 }
 
 namespace {
@@ -622,7 +624,8 @@ void TestFind::listChangedWhileFolding_data()
     };
     for (const char *backend : {"sqlite", "postgres"})
         for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.change) << QString::fromLatin1(backend) << QString::fromUtf8(c.change) << c.ids;
+            QTest::addRow("%s: %s", backend, c.change)
+                << QString::fromLatin1(backend) << QString::fromUtf8(c.change) << c.ids;
 }
 
 void TestFind::listChangedWhileFolding()
