@@ -25,6 +25,16 @@ void FindResultList::setResults(QVector<FindResult> results, FindIndex *index)
     endResetModel();
 }
 
+void FindResultList::appendResults(const QVector<FindResult> &results)
+{
+    if (results.size() <= m_results.size())
+        return;
+    beginInsertRows(QModelIndex(), int(m_results.size()), int(results.size()) - 1);
+    m_results += results.mid(m_results.size());
+    m_keysSorted = false;
+    endInsertRows();
+}
+
 int FindResultList::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_results.size()); }
 
 QVariant FindResultList::data(const QModelIndex &index, int role) const
@@ -105,7 +115,25 @@ TFrmFind::TFrmFind(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStays
     FormCreate();
 }
 
-void TFrmFind::setDataSet(TDataSet *dataSet) { m_ds = dataSet; }
+void TFrmFind::setDataSet(TDataSet *dataSet)
+{
+    m_ds = dataSet;
+    // Its text is folded from now on while the program waits, ready for the first keystroke.
+    if (dataSet)
+        follow(FindIndex::of(dataSet));
+}
+
+void TFrmFind::follow(FindIndex *index)
+{
+    if (m_index == index)
+        return;
+    if (m_index)
+        m_index->stopSearch();
+    disconnect(m_progress);
+    m_index = index;
+    m_progress = connect(index, &FindIndex::searchProgressed, this,
+                         [this] { Guard::run([this] { searchProgressed(); }); });
+}
 
 bool TFrmFind::highlights(int id) const { return isVisible() && ListItems->hasKey(id); }
 
@@ -158,33 +186,64 @@ void TFrmFind::Edit1Change()
 {
     List->clearSelection();
     ListItems->setResults({}, nullptr);
+    if (m_index)
+        m_index->stopSearch();
     TDataSet *ds = m_ds && m_ds->Active() ? m_ds.data() : nullptr;
     const QString text = Edit1->text();
     if (text.isEmpty()) {
+        m_moved = true;
         if (ds)
             ds->First();
         btn->setText(QString());
         highlightChanged();
         return;
     }
-    QVector<FindResult> results;
-    FindIndex *index = nullptr;
+    m_moved = false;
     if (ds) {
-        index = FindIndex::of(ds);
-        results = index->search(FindIndex::words(text));
+        // The first slice at once; the rest come from the event loop (searchProgressed).
+        FindIndex *index = FindIndex::of(ds);
+        follow(index);
+        index->startSearch(FindIndex::words(text));
+        m_epoch = index->runEpoch();
+        ListItems->setResults(index->runResults(), index);
     }
-    const int count = int(results.size());
-    const int first = count ? results.first().id : 0;
-    const int firstPosition = count ? results.first().position : -1;
-    ListItems->setResults(std::move(results), index);
+    showResults(true);
+}
+
+void TFrmFind::searchProgressed()
+{
+    FindIndex *index = m_index;
+    if (!index || Edit1->text().isEmpty())
+        return;
+    if (index->runEpoch() != m_epoch) {
+        m_epoch = index->runEpoch();
+        ListItems->setResults(index->runResults(), index);
+    } else {
+        ListItems->appendResults(index->runResults());
+    }
+    showResults(false);
+}
+
+void TFrmFind::showResults(bool atKeystroke)
+{
+    TDataSet *ds = m_ds && m_ds->Active() ? m_ds.data() : nullptr;
+    const int count = ListItems->rowCount();
     btn->setEnabled(count > 0);
     btn->setText(QString::number(count));
     // A large count would not fit the button's 20 pixels.
     btn->setFixedWidth(qMax(20, btn->fontMetrics().horizontalAdvance(btn->text()) + 8));
     FormResize();
     highlightChanged();
-    // The main window ends on the first match, or on its last item when there is none.
-    if (ds) {
+    // The main window ends on the first match, or on its last item when there is none: the
+    // first result found is the first one, none is known only at the end.
+    const bool complete = !m_index || !m_index->searching();
+    if (m_moved || (!count && !complete))
+        return;
+    m_moved = true;
+    // A row the user began writing since the keystroke is not taken from him.
+    if (ds && (atKeystroke || !ds->isEditing())) {
+        const int first = count ? ListItems->results().first().id : 0;
+        const int firstPosition = count ? ListItems->results().first().position : -1;
         // Where the search found it, which a locate by key would find at the cost of a walk.
         const TField *id = ds->FindField(QStringLiteral("id"));
         if (!count)

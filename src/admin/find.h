@@ -24,6 +24,8 @@ public:
     static constexpr int KeyRole = Qt::UserRole;
     using QAbstractListModel::QAbstractListModel;
     void setResults(QVector<FindResult> results, FindIndex *index);
+    // Adds those of `results` beyond the ones listed (a search going on).
+    void appendResults(const QVector<FindResult> &results);
     const QVector<FindResult> &results() const { return m_results; }
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -72,7 +74,16 @@ protected:
 
 private:
     void highlightChanged();
+    void follow(FindIndex *index);
+    // More results of the running search, or its results changed.
+    void searchProgressed();
+    // Counts the results and, once a keystroke, moves the main window to the first match.
+    void showResults(bool atKeystroke);
     QPointer<TDataSet> m_ds;
+    QPointer<FindIndex> m_index;
+    QMetaObject::Connection m_progress;
+    quint64 m_epoch = 0;
+    bool m_moved = true;  // the main window has been moved for the current text
     bool m_centred = false;
 };
 

@@ -1,5 +1,6 @@
 #include "admin/findindex.h"
 
+#include "core/Guard.h"
 #include "export/StrTools.h"
 
 #include <QElapsedTimer>
@@ -26,6 +27,18 @@ const char *findBytes(const char *hay, qsizetype n, const QByteArray &needle)
 
 bool isIdField(const TField *f) { return f->FieldName().compare(QLatin1String("id"), Qt::CaseInsensitive) == 0; }
 
+// A slice short enough not to be felt between two keystrokes.
+constexpr qint64 SliceMs = 8;
+int s_sliceRows = 0;
+
+// Whether a slice that has done `done` rows since `slice` started is over.
+bool sliceOver(int done, const QElapsedTimer &slice)
+{
+    if (s_sliceRows > 0)
+        return done >= s_sliceRows;
+    return (done & 15) == 0 && slice.elapsed() >= SliceMs;
+}
+
 }  // namespace
 
 FindIndex::FindIndex(TDataSet *dataSet) : QObject(dataSet), m_ds(dataSet)
@@ -42,7 +55,12 @@ FindIndex::FindIndex(TDataSet *dataSet) : QObject(dataSet), m_ds(dataSet)
     m_idle.setInterval(0);
     connect(&m_idle, &QTimer::timeout, this, [this] { buildMore(false); });
     m_idle.start();
+    m_runTimer.setSingleShot(true);
+    m_runTimer.setInterval(0);
+    connect(&m_runTimer, &QTimer::timeout, this, &FindIndex::runSlices);
 }
+
+void FindIndex::setSliceRows(int rows) { s_sliceRows = qMax(0, rows); }
 
 FindIndex *FindIndex::of(TDataSet *dataSet)
 {
@@ -129,12 +147,13 @@ void FindIndex::invalidate()
     m_ranksCurrent = false;
     ++m_version;
     m_idle.start();
+    restartRun();
 }
 
 int FindIndex::recordEnd(int rowIndex) const
 {
     const size_t n = size_t(m_fields.size());
-    return n ? m_fieldEnd[size_t(rowIndex) * n + n - 1] + 1 : m_start[size_t(rowIndex)];
+    return n ? ends(rowIndex)[n - 1] + 1 : m_start[size_t(rowIndex)];
 }
 
 void FindIndex::rowChangedAt(int position)
@@ -144,11 +163,12 @@ void FindIndex::rowChangedAt(int position)
         return;
     const int row = m_ds->rowIndexAt(position);
     if (!inBuffer(row))
-        return;  // not folded yet: the build comes to it
+        return;  // not folded yet: the build (and a running search) comes to it
     m_dead += recordEnd(row) - m_start[size_t(row)];
     appendRow(row);
     if (m_built && m_dead > 1024 * 1024 && m_dead > m_buf.size() / 2)
         compact();
+    runRowChanged(position, row);
 }
 
 void FindIndex::rowInsertedAt(int position)
@@ -157,14 +177,15 @@ void FindIndex::rowInsertedAt(int position)
     m_ranksCurrent = false;
     if (!m_started || !m_ds)
         return;
-    if (!m_built) {
-        // The positions the build walks have moved.
-        invalidate();
-        return;
-    }
     const int row = m_ds->rowIndexAt(position);
-    if (row >= 0)
+    if (row < 0)
+        return;
+    // The rows before the build's position are folded; it comes to the others.
+    if (m_built || position < m_next) {
         appendRow(row);
+        ++m_next;
+    }
+    runRowInserted(position, row);
 }
 
 void FindIndex::rowAboutToGo(int position)
@@ -174,12 +195,13 @@ void FindIndex::rowAboutToGo(int position)
     if (!m_started || !m_ds)
         return;
     const int row = m_ds->rowIndexAt(position);
+    runRowGoing(position, row);
     if (inBuffer(row)) {
         m_dead += recordEnd(row) - m_start[size_t(row)];
         m_start[size_t(row)] = -1;
     }
-    if (!m_built)
-        invalidate();
+    if (position < m_next)
+        --m_next;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -190,14 +212,22 @@ void FindIndex::appendRow(int rowIndex)
     const size_t n = size_t(m_fields.size());
     if (size_t(rowIndex) >= m_start.size()) {
         m_start.resize(size_t(rowIndex) + 1, -1);
-        m_fieldEnd.resize(m_start.size() * n, 0);
+        m_endsAt.resize(m_start.size(), 0);
+    }
+    // Room for the whole text, guessed from the first rows with a margin (room not written
+    // costs no memory): growing it by copying, at 100,000 rows, stalls one slice.
+    if ((m_segRow.size() == 256 || m_segRow.size() == 4096) && size_t(m_ds->RecordCount()) > 2 * m_segRow.size()) {
+        const qsizetype guess = m_buf.size() / qsizetype(m_segRow.size()) * (m_ds->RecordCount() + 64) * 2;
+        if (guess > m_buf.capacity())
+            m_buf.reserve(guess);
     }
     const bool byLanguage = upperByLanguage();
     TDataSet::ActiveRow active(m_ds, rowIndex);
     const int start = int(m_buf.size());
+    m_endsAt[size_t(rowIndex)] = int(m_fieldEnd.size());
     for (size_t f = 0; f < n; ++f) {
         appendFolded(m_buf, m_fields[int(f)]->AsString(), byLanguage);
-        m_fieldEnd[size_t(rowIndex) * n + f] = int(m_buf.size());
+        m_fieldEnd.push_back(int(m_buf.size()));
         m_buf += '\0';
     }
     m_start[size_t(rowIndex)] = start;
@@ -219,11 +249,20 @@ void FindIndex::startBuild()
         throw TavrellError(tr("Поле «%1» не найдено").arg(QStringLiteral("id")));
     if (m_fields.size() > FindResult::MaxFields)
         throw TavrellError(tr("Слишком много полей для поиска: %1").arg(m_fields.size()));
-    m_buf.clear();
+    // Room for every row at once: growing these by copying, at 100,000 rows, would stall
+    // one slice. The text keeps its room.
+    const size_t rows = size_t(m_ds->Active() ? m_ds->RecordCount() : 0) + 64;
+    m_buf.resize(0);
     m_start.clear();
+    m_start.reserve(rows);
+    m_endsAt.clear();
+    m_endsAt.reserve(rows);
     m_fieldEnd.clear();
+    m_fieldEnd.reserve(rows * size_t(m_fields.size()));
     m_segStart.clear();
+    m_segStart.reserve(rows);
     m_segRow.clear();
+    m_segRow.reserve(rows);
     m_dead = 0;
     m_next = 0;
     m_started = true;
@@ -252,10 +291,10 @@ void FindIndex::buildMore(bool all)
     const int count = m_ds->Active() ? m_ds->RecordCount() : 0;
     QElapsedTimer slice;
     slice.start();
+    int done = 0;
     while (m_next < count) {
         appendRow(m_ds->rowIndexAt(m_next++));
-        // A slice short enough not to be felt between two keystrokes.
-        if (!all && (m_next & 15) == 0 && slice.elapsed() >= 8) {
+        if (!all && m_next < count && sliceOver(++done, slice)) {
             m_idle.start();
             return;
         }
@@ -279,6 +318,8 @@ void FindIndex::compact()
     buf.reserve(m_buf.size() - m_dead);
     const size_t n = size_t(m_fields.size());
     std::vector<int> start(m_start.size(), -1);
+    std::vector<int> fieldEnd;
+    fieldEnd.reserve(m_fieldEnd.size());
     m_segStart.clear();
     m_segRow.clear();
     const int count = m_ds->RecordCount();
@@ -287,17 +328,20 @@ void FindIndex::compact()
         if (row < 0 || size_t(row) >= m_start.size() || m_start[size_t(row)] < 0)
             continue;
         const int from = m_start[size_t(row)];
-        const int to = n ? m_fieldEnd[size_t(row) * n + n - 1] + 1 : from;
+        const int to = recordEnd(row);
         const int shift = int(buf.size()) - from;
         buf.append(m_buf.constData() + from, to - from);
+        const int *e = ends(row);
+        m_endsAt[size_t(row)] = int(fieldEnd.size());
         for (size_t f = 0; f < n; ++f)
-            m_fieldEnd[size_t(row) * n + f] += shift;
+            fieldEnd.push_back(e[f] + shift);
         start[size_t(row)] = from + shift;
         m_segStart.push_back(from + shift);
         m_segRow.push_back(row);
     }
     m_buf = std::move(buf);
     m_start = std::move(start);
+    m_fieldEnd = std::move(fieldEnd);
     m_dead = 0;
 }
 
@@ -305,10 +349,9 @@ QString FindIndex::foldedField(int rowIndex, int field) const
 {
     if (!inBuffer(rowIndex))
         return QString();
-    const size_t n = size_t(m_fields.size());
-    const size_t at = size_t(rowIndex) * n + size_t(field);
-    const int from = field == 0 ? m_start[size_t(rowIndex)] : m_fieldEnd[at - 1] + 1;
-    return QString::fromUtf8(m_buf.constData() + from, m_fieldEnd[at] - from);
+    const int *e = ends(rowIndex);
+    const int from = field == 0 ? m_start[size_t(rowIndex)] : e[field - 1] + 1;
+    return QString::fromUtf8(m_buf.constData() + from, e[field] - from);
 }
 
 void FindIndex::ensureRanks()
@@ -336,7 +379,7 @@ bool FindIndex::matchRow(int rowIndex, const QVector<QByteArray> &words, FindRes
     const size_t n = size_t(m_fields.size());
     if (n == 0)
         return words.isEmpty();
-    const int *ends = &m_fieldEnd[size_t(rowIndex) * n];
+    const int *ends = this->ends(rowIndex);
     const int end = ends[n - 1];
     const char *b = m_buf.constData();
     for (const QByteArray &w : words) {
@@ -499,4 +542,202 @@ QVector<FindResult> FindIndex::searchByWalking(TDataSet &dataSet, const QStringL
         out << r;
     }
     return out;
+}
+
+// ---------------------------------------------------------------------------------------
+// Searching in slices
+
+void FindIndex::startSearch(const QStringList &words)
+{
+    stopSearch();
+    m_run.results.clear();
+    m_run.rows.clear();
+    m_run.candidate.clear();
+    m_run.pos = 0;
+    ++m_run.epoch;
+    m_run.words = words;
+    m_run.utf8.clear();
+    for (const QString &w : words)
+        m_run.utf8 << w.toUtf8();
+    m_lastScan = Scan::None;
+    if (!m_ds || !m_ds->Active()) {
+        m_lastRows.clear();
+        m_lastVersion = ~quint64(0);
+        return;
+    }
+    if (!m_started)
+        startBuild();
+    // As search() narrows: only the last results may match, as long as no row changed since.
+    bool narrows = m_built && m_lastVersion == m_version && !m_lastWords.isEmpty();
+    for (int i = 0; narrows && i < m_lastWords.size(); ++i)
+        narrows = std::any_of(words.begin(), words.end(), [&](const QString &w) { return w.contains(m_lastWords[i]); });
+    if (narrows) {
+        m_run.candidate.assign(m_start.size(), 0);
+        for (int row : m_lastRows)
+            m_run.candidate[size_t(row)] = 1;
+        m_lastScan = Scan::Narrowed;
+    } else {
+        m_lastScan = words.isEmpty() ? Scan::All : Scan::Whole;
+    }
+    m_run.active = true;
+    if (!searchSlice())
+        m_runTimer.start();
+}
+
+void FindIndex::stopSearch()
+{
+    m_run.active = false;
+    m_runTimer.stop();
+}
+
+bool FindIndex::searchSlice()
+{
+    if (!m_run.active)
+        return true;
+    if (!m_ds || !m_ds->Active()) {
+        // Closed since: nothing to find in it.
+        stopSearch();
+        return true;
+    }
+    if (!m_started)
+        startBuild();  // read again since the search started
+    const int count = m_ds->RecordCount();
+    const bool narrowing = !m_run.candidate.empty();
+    QElapsedTimer slice;
+    slice.start();
+    int done = 0;
+    while (m_run.pos < count) {
+        const int pos = m_run.pos++;
+        const int row = m_ds->rowIndexAt(pos);
+        if (!narrowing || size_t(row) >= m_run.candidate.size() || m_run.candidate[size_t(row)]) {
+            // The search walks the list in its order: the build's position is never behind it.
+            while (!m_built && m_next <= pos)
+                appendRow(m_ds->rowIndexAt(m_next++));
+            FindResult r;
+            if (inBuffer(row) && matchRow(row, m_run.utf8, r)) {
+                r.id = m_id->valueAt(row).toInt();
+                r.position = pos;
+                m_run.results << r;
+                m_run.rows.push_back(row);
+            }
+        }
+        if (m_run.pos < count && sliceOver(++done, slice))
+            return false;
+    }
+    if (!m_built && m_next >= count) {
+        m_built = true;
+        ++m_version;
+    }
+    // Complete: the next keystroke may narrow it.
+    stopSearch();
+    m_lastWords = m_run.words;
+    m_lastRows = m_run.rows;
+    m_lastVersion = m_version;
+    return true;
+}
+
+void FindIndex::runSlices()
+{
+    bool done = true;
+    if (!Guard::run([&] { done = searchSlice(); }))
+        stopSearch();
+    else if (!done)
+        m_runTimer.start();
+    emit searchProgressed();
+}
+
+void FindIndex::restartRun()
+{
+    if (!m_run.active)
+        return;
+    // Every row may have moved: searched again from the start, the whole list.
+    m_run.pos = 0;
+    m_run.candidate.clear();
+    m_run.results.clear();
+    m_run.rows.clear();
+    ++m_run.epoch;
+    m_lastScan = m_run.utf8.isEmpty() ? Scan::All : Scan::Whole;
+    m_runTimer.start();
+}
+
+int FindIndex::runResultAt(int position) const
+{
+    const auto &r = m_run.results;
+    return int(std::lower_bound(r.begin(), r.end(), position,
+                                [](const FindResult &a, int p) { return a.position < p; })
+               - r.begin());
+}
+
+void FindIndex::runRowChanged(int position, int row)
+{
+    if (!m_run.active)
+        return;
+    if (position >= m_run.pos) {
+        // Not searched yet; when narrowing, it may match now.
+        if (size_t(row) < m_run.candidate.size())
+            m_run.candidate[size_t(row)] = 1;
+        return;
+    }
+    const int at = runResultAt(position);
+    const bool had = at < m_run.results.size() && m_run.results[at].position == position;
+    FindResult r;
+    const bool matches = matchRow(row, m_run.utf8, r);
+    if (matches) {
+        r.id = m_id->valueAt(row).toInt();
+        r.position = position;
+    }
+    if (had && matches) {
+        const FindResult &old = m_run.results[at];
+        if (old.id == r.id && old.fields == r.fields)
+            return;
+        m_run.results[at] = r;
+    } else if (had) {
+        m_run.results.remove(at);
+        m_run.rows.erase(m_run.rows.begin() + at);
+    } else if (matches) {
+        m_run.results.insert(at, r);
+        m_run.rows.insert(m_run.rows.begin() + at, row);
+    } else {
+        return;
+    }
+    ++m_run.epoch;
+}
+
+void FindIndex::runRowInserted(int position, int row)
+{
+    if (!m_run.active)
+        return;
+    if (position >= m_run.pos) {
+        if (size_t(row) < m_run.candidate.size())
+            m_run.candidate[size_t(row)] = 1;
+        return;
+    }
+    // Among the rows searched: those after it move down by one.
+    const int at = runResultAt(position);
+    for (int i = at; i < m_run.results.size(); ++i)
+        ++m_run.results[i].position;
+    ++m_run.pos;
+    FindResult r;
+    if (inBuffer(row) && matchRow(row, m_run.utf8, r)) {
+        r.id = m_id->valueAt(row).toInt();
+        r.position = position;
+        m_run.results.insert(at, r);
+        m_run.rows.insert(m_run.rows.begin() + at, row);
+    }
+    ++m_run.epoch;
+}
+
+void FindIndex::runRowGoing(int position, int row)
+{
+    if (!m_run.active || position >= m_run.pos)
+        return;
+    const int at = runResultAt(position);
+    if (at < m_run.results.size() && m_run.rows[size_t(at)] == row) {
+        m_run.results.remove(at);
+        m_run.rows.erase(m_run.rows.begin() + at);
+    }
+    for (int i = at; i < m_run.results.size(); ++i)
+        --m_run.results[i].position;
+    --m_run.pos;
+    ++m_run.epoch;
 }

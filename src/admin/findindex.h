@@ -8,9 +8,14 @@
 // each row's fields upper-cased once, as UTF-8 in one buffer, and follows the dataset's
 // changes row by row (an edit, an insertion, a deletion) or wholly (opening, sorting,
 // filtering, a lookup's directory changed). The text is folded a slice at a time while the
-// program waits for the user, and at once when a search needs it. A keystroke scans that buffer for one word and
-// checks the other words only in the rows it found; a keystroke that only narrows the last
-// search checks only the last results.
+// program waits for the user. A search at once (search()) folds what is left first, scans
+// that buffer for one word and checks the other words only in the rows it found; a search
+// that only narrows the last one checks only the last results.
+//
+// The search window searches in slices instead (startSearch()): it walks the list in its
+// order, folding the rows it comes to, so that no keystroke waits for the whole list; its
+// results come in the list's order, the earlier ones never change place, and the list's
+// changes meanwhile reach the rows already searched.
 #include "db/TDataSet.h"
 
 #include <QByteArray>
@@ -61,6 +66,24 @@ public:
     // searched again. The yardstick of the index.
     static QVector<FindResult> searchByWalking(TDataSet &dataSet, const QStringList &words);
 
+    // A search run a slice at a time from the event loop (the search window's): the first
+    // slice at once, the others as the program waits; searchProgressed() after each. Another
+    // call drops the running one. Raises TavrellError as search() does.
+    void startSearch(const QStringList &words);
+    // Stops the running search, if any.
+    void stopSearch();
+    // Runs one slice of the running search; returns true when it is complete.
+    bool searchSlice();
+    bool searching() const { return m_run.active; }
+    // The running (or last run) search's results so far, in the list's order.
+    const QVector<FindResult> &runResults() const { return m_run.results; }
+    // Grows when those results changed other than by adding to their end (a row edited,
+    // added or deleted among the rows already searched, the list read again).
+    quint64 runEpoch() const { return m_run.epoch; }
+    // At most this many rows in one slice (tests, to see the slices at a small scale); 0:
+    // as many as fit in a few milliseconds.
+    static void setSliceRows(int rows);
+
     // How the last search ran (for the tests and the benchmark).
     enum class Scan { None, All, Narrowed, Whole };
     Scan lastScan() const { return m_lastScan; }
@@ -74,12 +97,23 @@ public:
     // The folded text of the field of a storage row, as the index holds it now.
     QString foldedField(int rowIndex, int field) const;
 
+signals:
+    void searchProgressed();
+
 private:
     void invalidate();
     void rowChangedAt(int position);
     void rowInsertedAt(int position);
     void rowAboutToGo(int position);
     void ensureBuilt();
+    void runSlices();
+    void restartRun();
+    // The running search's results after the row at `position` changed, came or is going.
+    void runRowChanged(int position, int row);
+    void runRowInserted(int position, int row);
+    void runRowGoing(int position, int row);
+    // Where the result of a position stands, or would stand, among the results.
+    int runResultAt(int position) const;
     // Starts the text afresh, empty.
     void startBuild();
     // Folds rows from where the build stands: all of them, or for a slice of time.
@@ -89,6 +123,7 @@ private:
         return rowIndex >= 0 && size_t(rowIndex) < m_start.size() && m_start[size_t(rowIndex)] >= 0;
     }
     int recordEnd(int rowIndex) const;
+    const int *ends(int rowIndex) const { return m_fieldEnd.data() + m_endsAt[size_t(rowIndex)]; }
     void ensureRanks();
     void appendRow(int rowIndex);
     void compact();
@@ -104,7 +139,11 @@ private:
     // Each live row: its fields' folded texts, each ended by a zero byte, from m_start[row].
     QByteArray m_buf;
     std::vector<int> m_start;     // by storage row; -1 when the row is not in the buffer
-    std::vector<int> m_fieldEnd;  // by storage row and field: offset of the field's end
+    // The offsets of the fields' ends, each row's after each other as they were written, and
+    // where a storage row's begin. (Kept by row and field, a sorted list's rows, coming in
+    // no order, would clear megabytes at once.)
+    std::vector<int> m_fieldEnd;
+    std::vector<int> m_endsAt;
     // Rows in the order their text was written, for going from an offset to its row.
     std::vector<int> m_segStart, m_segRow;
     qsizetype m_dead = 0;  // bytes of rows written again or gone
@@ -122,4 +161,17 @@ private:
     QStringList m_lastWords;
     std::vector<int> m_lastRows;
     Scan m_lastScan = Scan::None;
+
+    // The search run in slices.
+    struct Run {
+        bool active = false;
+        QStringList words;
+        QVector<QByteArray> utf8;
+        int pos = 0;                   // positions before it are searched
+        std::vector<char> candidate;   // narrowing: by storage row, whether it may match
+        QVector<FindResult> results;
+        std::vector<int> rows;         // the storage rows of the results
+        quint64 epoch = 0;
+    } m_run;
+    QTimer m_runTimer;
 };

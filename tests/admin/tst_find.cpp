@@ -21,7 +21,11 @@ class TestFind : public QObject {
 private slots:
     // Dates are shown in the short date format of the users' locale.
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
-    void cleanup() { DestroyFindWindow(); }
+    void cleanup()
+    {
+        DestroyFindWindow();
+        FindIndex::setSliceRows(0);
+    }
 
     void wordsOfAText_data();
     void wordsOfAText();
@@ -40,6 +44,12 @@ private slots:
     void followsADepartmentRenamed();
     void followsItemsAddedAndDeleted();
     void indexEqualsTheWalk();
+    void typedBeforeTheIndexIsComplete_data();
+    void typedBeforeTheIndexIsComplete();
+    void listChangedWhileSearching_data();
+    void listChangedWhileSearching();
+    void listChangedWhileFolding_data();
+    void listChangedWhileFolding();
 };
 
 namespace {
@@ -63,6 +73,32 @@ QStringList listed(const TFrmFind *f)
 }
 
 int currentId(TDataSet *ds) { return ds->IsEmpty() ? -1 : ds->FieldByName(QStringLiteral("id"))->AsInteger(); }
+
+// The search done the plain way over the list as it stands, as the window lists it.
+QStringList walked(TDataSet *ds, const QString &text)
+{
+    FindIndex *index = FindIndex::of(ds);
+    QStringList out;
+    for (const FindResult &r : FindIndex::searchByWalking(*ds, FindIndex::words(text)))
+        out << index->resultText(r);
+    return out;
+}
+
+QStringList ids(const QStringList &listed)
+{
+    QStringList out;
+    for (const QString &l : listed)
+        out << l.section(' ', 0, 0);
+    return out;
+}
+
+void setName(TDataSet *ds, int id, const QString &name)
+{
+    QVERIFY(ds->Locate(QStringLiteral("id"), id));
+    ds->Edit();
+    ds->FieldByName(QStringLiteral("Name"))->setValue(name);
+    ds->Post();
+}
 
 // A modal run of the item editor answered by `fn`.
 std::function<int(QDialog &)> editor(std::function<void(TFrmEdit &)> fn)
@@ -400,6 +436,226 @@ void TestFind::indexEqualsTheWalk()
     check(QStringLiteral("edited"));
     w.GridTitleClick(w.columnOfField(QStringLiteral("Seria")));
     check(QStringLiteral("sorted"));
+}
+
+// Two rows a slice: the seeded list of seven takes four, the first one at the keystroke.
+void TestFind::typedBeforeTheIndexIsComplete_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("current");
+    struct Case {
+        const char *name, *text;
+        int current;
+    };
+    const Case cases[] = {
+        {"found after the first slice", "jet", 101},
+        {"found in the first slice and later", "canon", 103},
+        {"words in two fields", "hp плановый", 101},
+        {"blanks only: everything", "  ", 103},
+        {"nothing: the last item at the end", "zzz", 106},
+    };
+    for (const char *backend : {"sqlite", "postgres"})
+        for (const Case &c : cases)
+            QTest::addRow("%s: %s", backend, c.name)
+                << QString::fromLatin1(backend) << QString::fromUtf8(c.text) << c.current;
+}
+
+void TestFind::typedBeforeTheIndexIsComplete()
+{
+    QFETCH(QString, text);
+    QFETCH(int, current);
+    TAVRELL_TEST_DB(db);
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("D"));
+    FindIndex::setSliceRows(2);
+    TFrmFind *f = search(w, text);
+    FindIndex *index = FindIndex::of(w.Qry);
+    // The keystroke has searched a slice, not folded the whole list.
+    QVERIFY(index->searching());
+    QVERIFY(!index->isBuilt());
+    const QStringList all = walked(w.Qry, text);
+    QStringList before = listed(f);
+    // Each slice from the event loop adds to the end; what is listed never changes place.
+    while (index->searching()) {
+        QVERIFY2(all.mid(0, before.size()) == before, qPrintable(before.join('|') + " / " + all.join('|')));
+        QCOMPARE(f->btn->text(), QString::number(before.size()));
+        QCoreApplication::processEvents();
+        before = listed(f);
+    }
+    QCOMPARE(listed(f), all);
+    QCOMPARE(f->btn->text(), QString::number(all.size()));
+    QCOMPARE(f->btn->isEnabled(), !all.isEmpty());
+    QCOMPARE(currentId(w.Qry), current);
+    QVERIFY(index->isBuilt());
+    // The same text once more, as one search at once over the whole text.
+    index->forgetLastSearch();
+    QStringList atOnce;
+    for (const FindResult &r : index->search(FindIndex::words(text)))
+        atOnce << index->resultText(r);
+    QCOMPARE(atOnce, all);
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+// A search in slices (two rows each) and a change of the list after its first slice: items
+// 103 and 107 are searched, the rest not yet. The order: 103 Canon 5530 D, 107 Canon FC 336,
+// 104 Epson Perfection 1270, 101 HP deskjet 1220, 102 HP LaserJet 5100, 105 HP ScanJet
+// 3690C, 106 Xerox 5915.
+void TestFind::listChangedWhileSearching_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("before");  // searched to the end first (the next one narrows it)
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("ids");  // listed at the end; "new": the item added
+    struct Case {
+        const char *name, *before, *text, *change;
+        QStringList ids;
+    };
+    const Case cases[] = {
+        {"a searched item comes to match", "", "hp", "107 HP Canon", {"107", "101", "102", "105"}},
+        {"a searched match no longer matches", "", "canon", "103 Xerox 1", {"107"}},
+        {"a searched match matches in another field", "", "canon 336", "107 Lexmark 336", {}},
+        {"an item not searched yet comes to match", "", "hp", "104 HP Epson", {"104", "101", "102", "105"}},
+        {"an item not searched yet no longer matches", "", "hp", "102 Laser 5100", {"101", "105"}},
+        {"narrowing: an item left out comes to match", "hp", "hp jet", "104 HP Jet", {"104", "101", "102", "105"}},
+        {"narrowing: a searched item comes to match", "hp", "hp jet", "107 HP Jet", {"107", "101", "102", "105"}},
+        {"narrowing: a match no longer matches", "hp", "hp jet", "105 HP Scan", {"101", "102"}},
+        {"added among the searched", "", "hp", "insert before 107", {"new", "101", "102", "105"}},
+        {"added at the end", "", "hp", "append", {"101", "102", "105", "new"}},
+        {"narrowing: added among the searched", "hp", "hp x", "insert before 107", {"new"}},
+        {"a searched match deleted", "", "canon", "delete 107", {"103"}},
+        {"a searched item deleted", "", "1270", "delete 107", {"104"}},
+        {"an item not searched yet deleted", "", "hp", "delete 102", {"101", "105"}},
+        {"sorted by department", "", "hp", "sort", {"105", "102", "101"}},
+        {"narrowing: sorted by department", "hp", "hp jet", "sort", {"105", "102", "101"}},
+        {"read again", "", "hp", "requery", {"101", "102", "105"}},
+    };
+    for (const char *backend : {"sqlite", "postgres"})
+        for (const Case &c : cases)
+            QTest::addRow("%s: %s", backend, c.name) << QString::fromLatin1(backend) << QString::fromUtf8(c.before)
+                                                     << QString::fromUtf8(c.text) << QString::fromUtf8(c.change)
+                                                     << c.ids;
+}
+
+namespace {
+
+// Applies a change named in a table: "<id> <new name>", "insert before <id>", "append",
+// "delete <id>", "sort" (by department), "requery". Returns the key of an item added.
+int applyChange(TFrmmain &w, const QString &change)
+{
+    TDataSet *ds = w.Qry;
+    const QString rest = change.section(' ', 1);
+    int added = 0;
+    if (change.startsWith(QLatin1String("insert before ")) || change == QLatin1String("append")) {
+        if (change != QLatin1String("append"))
+            ds->Locate(QStringLiteral("id"), change.section(' ', 2).toInt());
+        change == QLatin1String("append") ? ds->Append() : ds->Insert();
+        ds->FieldByName(QStringLiteral("Name"))->setValue(QStringLiteral("HP Xerox новый"));
+        ds->Post();
+        added = currentId(ds);
+    } else if (change.startsWith(QLatin1String("delete "))) {
+        ds->Locate(QStringLiteral("id"), rest.toInt());
+        ds->Delete();
+    } else if (change == QLatin1String("sort")) {
+        w.GridTitleClick(w.columnOfField(QStringLiteral("Отдел")));
+    } else if (change == QLatin1String("requery")) {
+        ds->Requery();
+    } else {
+        setName(ds, change.section(' ', 0, 0).toInt(), rest);
+    }
+    return added;
+}
+
+}  // namespace
+
+void TestFind::listChangedWhileSearching()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, text);
+    QFETCH(QString, change);
+    QFETCH(QStringList, ids);
+    TAVRELL_TEST_DB(db);
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
+    FindIndex::setSliceRows(2);
+    TFrmFind *f = search(w, before);
+    FindIndex *index = FindIndex::of(w.Qry);
+    QTRY_VERIFY(!index->searching() && index->isBuilt());
+    f->Edit1->setText(text);
+    QVERIFY(index->searching());
+    if (!before.isEmpty())
+        QCOMPARE(index->lastScan(), FindIndex::Scan::Narrowed);
+    const int added = applyChange(w, change);
+    QVERIFY(dialogs.messages.isEmpty());
+    QTRY_VERIFY(!index->searching());
+    for (QString &id : ids)
+        if (id == QLatin1String("new"))
+            id = QString::number(added);
+    QCOMPARE(::ids(listed(f)), ids);
+    QCOMPARE(listed(f), walked(w.Qry, text));
+    QCOMPARE(f->btn->text(), QString::number(ids.size()));
+    // What the window highlights is what it lists.
+    for (const QString &id : ids)
+        QVERIFY(f->highlights(id.toInt()));
+    // The next keystroke narrows what the search found, and finds the same.
+    f->Edit1->setText(text + QLatin1Char(' '));
+    QCOMPARE(index->lastScan(), FindIndex::Scan::Narrowed);
+    QTRY_VERIFY(!index->searching());
+    QCOMPARE(::ids(listed(f)), ids);
+}
+
+// The text is folded two rows a slice while the program waits; the list changes after the
+// first slices, and the search comes after.
+void TestFind::listChangedWhileFolding_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("ids");
+    const struct {
+        const char *change;
+        QStringList ids;
+    } cases[] = {
+        {"103 HP Canon", {"103", "101", "102", "105"}},
+        {"105 Scan 3690C", {"101", "102"}},
+        {"insert before 107", {"new", "101", "102", "105"}},
+        {"append", {"101", "102", "105", "new"}},
+        {"delete 107", {"101", "102", "105"}},
+        {"delete 102", {"101", "105"}},
+        {"sort", {"105", "102", "101"}},
+    };
+    for (const char *backend : {"sqlite", "postgres"})
+        for (const auto &c : cases)
+            QTest::addRow("%s: %s", backend, c.change)
+                << QString::fromLatin1(backend) << QString::fromUtf8(c.change) << c.ids;
+}
+
+void TestFind::listChangedWhileFolding()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, ids);
+    TAVRELL_TEST_DB(db);
+    TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
+    FindIndex::setSliceRows(2);
+    TFrmFind *f = search(w, QString());
+    FindIndex *index = FindIndex::of(w.Qry);
+    // Two slices: four rows folded.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(!index->isBuilt());
+    const int added = applyChange(w, change);
+    QVERIFY(dialogs.messages.isEmpty());
+    for (QString &id : ids)
+        if (id == QLatin1String("new"))
+            id = QString::number(added);
+    f->Edit1->setText(QStringLiteral("hp"));
+    QTRY_VERIFY(!index->searching());
+    QCOMPARE(::ids(listed(f)), ids);
+    QCOMPARE(listed(f), walked(w.Qry, QStringLiteral("hp")));
+    // And the search at once over the whole text.
+    index->forgetLastSearch();
+    QStringList atOnce;
+    for (const FindResult &r : index->search(FindIndex::words(QStringLiteral("hp"))))
+        atOnce << index->resultText(r);
+    QCOMPARE(::ids(atOnce), ids);
 }
 
 QTEST_MAIN(TestFind)
