@@ -20,6 +20,8 @@
 #include <QThread>
 #include <algorithm>
 #include <iterator>
+#include <string>
+#include <unordered_map>
 #include <sqlite3.h>
 
 #if defined(Q_OS_UNIX)
@@ -627,6 +629,44 @@ void SqliteBackend::upgradeTables()
     });
 }
 
+namespace {
+
+// Texts that recur in a column (a maker, a format, a cause, an engineer) share one copy: a
+// long list would otherwise hold each as a text of its own. A column whose texts mostly
+// differ (names, numbers) soon stops being pooled.
+class TextPool {
+public:
+    template <typename Make>
+    QString get(const char *utf8, int size, Make make)
+    {
+        if (m_off || size > MaxBytes)
+            return make();
+        ++m_lookups;
+        std::string key(utf8, size_t(size));
+        const auto it = m_seen.find(key);
+        if (it != m_seen.end())
+            return it->second;
+        QString text = make();
+        if (++m_misses * 2 > m_lookups && m_lookups >= Trial) {
+            m_off = true;
+            m_seen.clear();
+        } else if (m_seen.size() < MaxTexts) {
+            m_seen.emplace(std::move(key), text);
+        }
+        return text;
+    }
+
+private:
+    static constexpr int MaxBytes = 64;
+    static constexpr size_t MaxTexts = 4096;
+    static constexpr int Trial = 2048;
+    std::unordered_map<std::string, QString> m_seen;
+    int m_lookups = 0, m_misses = 0;
+    bool m_off = false;
+};
+
+}  // namespace
+
 void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
                              std::vector<QVector<QVariant>> &rows) const
 {
@@ -645,6 +685,7 @@ void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
             if (const QDateTime dt = readStoredDate(*s); dt.isValid())
                 v = QVariant(dt);
     };
+    std::vector<TextPool> pools(size_t(std::max(n, 0)));
     // The driver has read the first row already: taken from it, the rest straight from
     // the statement, each value as the driver makes it.
     if (!q.next()) {
@@ -706,8 +747,13 @@ void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
                         break;
                     }
                 }
-                const auto *t = static_cast<const QChar *>(sqlite3_column_text16(st, i));
-                row[c] = QVariant(QString(t, sqlite3_column_bytes16(st, i) / int(sizeof(QChar))));
+                // The same bytes make the same text: the pool is asked by them.
+                const char *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
+                const int size = sqlite3_column_bytes(st, i);
+                row[c] = QVariant(pools[size_t(c)].get(utf8, size, [&] {
+                    const auto *t = static_cast<const QChar *>(sqlite3_column_text16(st, i));
+                    return QString(t, sqlite3_column_bytes16(st, i) / int(sizeof(QChar)));
+                }));
                 break;
             }
             }

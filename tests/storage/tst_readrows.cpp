@@ -38,6 +38,29 @@ QString describe(const QVariant &v)
 
 }  // namespace
 
+// The backend's read of `sql` gives exactly what the driver's loop gives.
+void compareWithDriver(const TestDb &db, const QString &sql, const QVector<int> &columns)
+{
+    const std::vector<QVector<QVariant>> expected = driverRows(db.module()->connection(), sql, columns);
+    QSqlQuery q(db.module()->connection());
+    q.setForwardOnly(true);
+    QVERIFY(q.exec(sql));
+    QVector<Backend::ReadColumn> read;
+    for (int c : columns)
+        read.append({c, false});
+    std::vector<QVector<QVariant>> got;
+    db.module()->backend().readRows(q, read, got);
+    QVERIFY(!q.isActive());
+    QCOMPARE(got.size(), expected.size());
+    for (size_t r = 0; r < got.size(); ++r)
+        for (int c = 0; c < columns.size(); ++c) {
+            const QVariant &a = got[r][c], &e = expected[r][c];
+            const bool same = a.metaType() == e.metaType() && a.isNull() == e.isNull() && a == e;
+            QVERIFY2(same, qPrintable(QStringLiteral("row %1 column %2: %3, the driver: %4")
+                                          .arg(r).arg(columns[c]).arg(describe(a), describe(e))));
+        }
+}
+
 class TestReadRows : public QObject {
     Q_OBJECT
 private slots:
@@ -79,25 +102,32 @@ private slots:
         }
         const QString sql = QStringLiteral("select * from kinds %1 order by id").arg(where);
         const QVector<int> columns = {5, 0, 3, 1, 2, 4, 3};
-        const std::vector<QVector<QVariant>> expected = driverRows(db.module()->connection(), sql, columns);
+        compareWithDriver(db, sql, columns);
+    }
 
-        QSqlQuery q(db.module()->connection());
-        q.setForwardOnly(true);
-        QVERIFY(q.exec(sql));
-        QVector<Backend::ReadColumn> read;
-        for (int c : columns)
-            read.append({c, false});
-        std::vector<QVector<QVariant>> got;
-        db.module()->backend().readRows(q, read, got);
-        QVERIFY(!q.isActive());
-        QCOMPARE(got.size(), expected.size());
-        for (size_t r = 0; r < got.size(); ++r)
-            for (int c = 0; c < columns.size(); ++c) {
-                const QVariant &a = got[r][c], &e = expected[r][c];
-                const bool same = a.metaType() == e.metaType() && a.isNull() == e.isNull() && a == e;
-                QVERIFY2(same, qPrintable(QStringLiteral("row %1 column %2: %3, the driver: %4")
-                                              .arg(r).arg(columns[c]).arg(describe(a), describe(e))));
-            }
+    // Thousands of rows: texts that recur in a column and texts that mostly differ, long
+    // and short, in the same read.
+    void manyRowsSameAsTheDriver_data() { TestDb::addBackendRows(); }
+
+    void manyRowsSameAsTheDriver()
+    {
+        TAVRELL_TEST_DB(db);
+        db.query(QStringLiteral("create table texts (id integer primary key, few varchar(70), most varchar(70), "
+                                "halves varchar(70))"));
+        QSqlDatabase c = db.module()->connection();
+        c.transaction();
+        QSqlQuery ins(c);
+        ins.prepare(QStringLiteral("insert into texts values (?, ?, ?, ?)"));
+        const QString longText = QStringLiteral("Очень длинная причина ремонта, которая не помещается в короткий текст");
+        for (int i = 0; i < 6000; ++i) {
+            ins.bindValue(0, i);
+            ins.bindValue(1, i % 7 == 6 ? QVariant() : QVariant(QStringLiteral("Принтер %1").arg(i % 7)));
+            ins.bindValue(2, i % 11 == 0 ? longText : QStringLiteral("Серия %1").arg(i));
+            ins.bindValue(3, i % 2 ? QStringLiteral("Отдел %1").arg(i % 3) : QStringLiteral("№%1").arg(i));
+            QVERIFY(ins.exec());
+        }
+        c.commit();
+        compareWithDriver(db, QStringLiteral("select * from texts order by id"), {1, 2, 3, 0});
     }
 
     // A column of date-times on the embedded database: the program's own form comes as the
