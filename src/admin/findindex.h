@@ -19,6 +19,7 @@
 #include "db/TDataSet.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -101,6 +102,8 @@ signals:
     void searchProgressed();
 
 private:
+    // Whether a slice that has done `done` rows since `slice` started is over.
+    static bool sliceOver(int done, const QElapsedTimer &slice);
     void invalidate();
     void rowChangedAt(int position);
     void rowInsertedAt(int position);
