@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QVector>
+#include <cmath>
+#include <cstring>
 
 QList<GridColumn> gridColumns(const TDBGrid &grid, bool numbered)
 {
@@ -28,12 +30,30 @@ PlainText::PlainText()
     m_locale.setNumberOptions(m_locale.numberOptions() | QLocale::OmitGroupSeparator);
 }
 
+QString PlainText::number(double value) const
+{
+    // Amounts repeat in a list (one, two, a half): each is formatted once, by its bits, so
+    // that 0 and -0 stay apart.
+    qint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (const auto known = m_numbers.constFind(bits); known != m_numbers.cend())
+        return *known;
+    // A whole number as the integer it is: the same text as the general form, which costs
+    // microseconds. From 1e15 on the general form is an exponent; -0 keeps its sign there.
+    const QString text = value == std::trunc(value) && std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))
+                             ? m_locale.toString(qlonglong(value))
+                             : m_locale.toString(value, 'g', 15);
+    if (m_numbers.size() < MaxNumbers)
+        m_numbers.insert(bits, text);
+    return text;
+}
+
 QString PlainText::operator()(const TField &field) const
 {
     switch (field.DataType()) {
     case FieldType::Float: {
         const QVariant v = field.value();
-        return v.isValid() ? m_locale.toString(v.toDouble(), 'g', 15) : QString();
+        return v.isValid() ? number(v.toDouble()) : QString();
     }
     case FieldType::DateTime: {
         if (field.isLookup())

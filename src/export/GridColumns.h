@@ -39,12 +39,17 @@ class PlainText {
 public:
     PlainText();
     QString operator()(const TField &field) const;
+    // A number with a fraction in this plain form: the locale's decimal separator, no
+    // grouping, up to 15 significant digits.
+    QString number(double value) const;
 
 private:
     QLocale m_locale;
     // Dates repeat in a list: each one is formatted once, and one the embedded database
     // keeps as text is not even converted again (by its stored text).
     mutable QHash<qint64, QString> m_dates;
+    static constexpr qsizetype MaxNumbers = 4096;
+    mutable QHash<qint64, QString> m_numbers;
     mutable QHash<QString, QString> m_storedDates;
 };
 

@@ -5,6 +5,7 @@
 #include "core/Cp1251.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
+#include "export/GridColumns.h"
 #include "export/MSWord.h"
 #include "export/MailSender.h"
 #include "export/RecordingMailSender.h"
@@ -25,6 +26,34 @@ private slots:
         QLocale::setDefault(QLocale::c());
         MailSender::setCurrent(nullptr);
         TMSWord::setSinkFactory({});
+    }
+
+    // Whole numbers take a short way to their text, and every number is formatted once: the
+    // text must be the general form's, in every locale, at the edges of the short way too.
+    void wholeNumbersAsTheGeneralForm_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("C") << QLocale::c();
+        QTest::newRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia);
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+        QTest::newRow("Arabic") << QLocale(QLocale::Arabic, QLocale::Egypt);
+    }
+    void wholeNumbersAsTheGeneralForm()
+    {
+        QFETCH(QLocale, locale);
+        QLocale::setDefault(locale);
+        const PlainText plain;
+        QLocale general;
+        general.setNumberOptions(general.numberOptions() | QLocale::OmitGroupSeparator);
+        const double values[] = {0.0, -0.0, 1, -1, 5, 12345, -1234567, 999999999999999.0, -999999999999999.0,
+                                 1e15, -1e15, 1e16, 123456789012345678.0, 0.5, -2.25, 1e-7, 12345.5, 4503599627370496.0};
+        // Twice: the second time from what the first one kept (0 and -0 apart).
+        for (int pass = 0; pass < 2; ++pass)
+            for (double v : values)
+                QVERIFY2(plain.number(v) == general.toString(v, 'g', 15),
+                         qPrintable(QStringLiteral("%1: %2, the general form %3")
+                                        .arg(v, 0, 'g', 17)
+                                        .arg(plain.number(v), general.toString(v, 'g', 15))));
     }
 
     void everyExport_data()
