@@ -1,4 +1,5 @@
 #include "storage/SqliteBackend.h"
+#include "storage/TextPool.h"
 
 #include "core/DayTime.h"
 #include "core/Errors.h"
@@ -20,8 +21,6 @@
 #include <QThread>
 #include <algorithm>
 #include <iterator>
-#include <string>
-#include <unordered_map>
 #include <sqlite3.h>
 
 #if defined(Q_OS_UNIX)
@@ -628,44 +627,6 @@ void SqliteBackend::upgradeTables()
         exec(q, QStringLiteral("DROP TABLE exp_data_old"));
     });
 }
-
-namespace {
-
-// Texts that recur in a column (a maker, a format, a cause, an engineer) share one copy: a
-// long list would otherwise hold each as a text of its own. A column whose texts mostly
-// differ (names, numbers) soon stops being pooled.
-class TextPool {
-public:
-    template <typename Make>
-    QString get(const char *utf8, int size, Make make)
-    {
-        if (m_off || size > MaxBytes)
-            return make();
-        ++m_lookups;
-        std::string key(utf8, size_t(size));
-        const auto it = m_seen.find(key);
-        if (it != m_seen.end())
-            return it->second;
-        QString text = make();
-        if (++m_misses * 2 > m_lookups && m_lookups >= Trial) {
-            m_off = true;
-            m_seen.clear();
-        } else if (m_seen.size() < MaxTexts) {
-            m_seen.emplace(std::move(key), text);
-        }
-        return text;
-    }
-
-private:
-    static constexpr int MaxBytes = 64;
-    static constexpr size_t MaxTexts = 4096;
-    static constexpr int Trial = 2048;
-    std::unordered_map<std::string, QString> m_seen;
-    int m_lookups = 0, m_misses = 0;
-    bool m_off = false;
-};
-
-}  // namespace
 
 void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
                              std::vector<QVector<QVariant>> &rows) const
