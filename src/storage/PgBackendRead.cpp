@@ -14,7 +14,8 @@
 #include <atomic>
 #include <libpq-fe.h>
 
-namespace {
+namespace
+{
 
 std::atomic<qint64> directRowCount{0};
 
@@ -44,23 +45,33 @@ enum class Kind { Unknown, Bool, Int, Int8, Double, Text, Bytes, Date, Timestamp
 Kind kindOf(Oid type)
 {
     switch (type) {
-    case BoolOid: return Kind::Bool;
-    case ByteaOid: return Kind::Bytes;
+    case BoolOid:
+        return Kind::Bool;
+    case ByteaOid:
+        return Kind::Bytes;
     case CharOid:
     case NameOid:
     case TextOid:
     case BpcharOid:
-    case VarcharOid: return Kind::Text;
-    case Int8Oid: return Kind::Int8;
+    case VarcharOid:
+        return Kind::Text;
+    case Int8Oid:
+        return Kind::Int8;
     case Int2Oid:
-    case Int4Oid: return Kind::Int;
+    case Int4Oid:
+        return Kind::Int;
     case Float4Oid:
     case Float8Oid:
-    case NumericOid: return Kind::Double;
-    case DateOid: return Kind::Date;
-    case TimestampOid: return Kind::Timestamp;
-    case TimestamptzOid: return Kind::TimestampTz;
-    default: return Kind::Unknown;
+    case NumericOid:
+        return Kind::Double;
+    case DateOid:
+        return Kind::Date;
+    case TimestampOid:
+        return Kind::Timestamp;
+    case TimestamptzOid:
+        return Kind::TimestampTz;
+    default:
+        return Kind::Unknown;
     }
 }
 
@@ -68,19 +79,30 @@ Kind kindOf(Oid type)
 QMetaType nullType(Kind kind)
 {
     switch (kind) {
-    case Kind::Bool: return QMetaType::fromType<bool>();
-    case Kind::Int: return QMetaType::fromType<int>();
-    case Kind::Int8: return QMetaType::fromType<qlonglong>();
-    case Kind::Double: return QMetaType::fromType<double>();
-    case Kind::Bytes: return QMetaType::fromType<QByteArray>();
-    case Kind::Date: return QMetaType::fromType<QDate>();
+    case Kind::Bool:
+        return QMetaType::fromType<bool>();
+    case Kind::Int:
+        return QMetaType::fromType<int>();
+    case Kind::Int8:
+        return QMetaType::fromType<qlonglong>();
+    case Kind::Double:
+        return QMetaType::fromType<double>();
+    case Kind::Bytes:
+        return QMetaType::fromType<QByteArray>();
+    case Kind::Date:
+        return QMetaType::fromType<QDate>();
     case Kind::Timestamp:
-    case Kind::TimestampTz: return QMetaType::fromType<QDateTime>();
-    default: return QMetaType::fromType<QString>();
+    case Kind::TimestampTz:
+        return QMetaType::fromType<QDateTime>();
+    default:
+        return QMetaType::fromType<QString>();
     }
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 int digits(const char *s, int n)
 {
@@ -117,7 +139,8 @@ QVariant dateValue(const char *s, int len)
 
 // Local time, as the driver reads a timestamp. Making it asks the C library for the
 // zone's offset: the same moment read again is taken from the ones read before.
-class TimestampReader {
+class TimestampReader
+{
 public:
     QVariant operator()(const char *s, int len, bool withZone)
     {
@@ -235,17 +258,19 @@ QSqlError fetchError(PGconn *conn, const PGresult *r)
                      text, QSqlError::StatementError, code);
 }
 
-template <typename T>
-T *handleOf(const QVariant &h, const char *name, const char *alias)
+template <typename T> T *handleOf(const QVariant &h, const char *name, const char *alias)
 {
     if (!h.isValid() || (qstrcmp(h.typeName(), name) != 0 && qstrcmp(h.typeName(), alias) != 0))
         return nullptr;
     return *static_cast<T *const *>(h.data());
 }
 
-}  // namespace
+} // namespace
 
-qint64 PgBackend::directRows() { return directRowCount.load(); }
+qint64 PgBackend::directRows()
+{
+    return directRowCount.load();
+}
 
 void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::vector<QVector<QVariant>> &rows) const
 {
@@ -265,12 +290,12 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
         rows.push_back(std::move(row));
     }
     PGconn *conn = handleOf<PGconn>(q.driver() ? q.driver()->handle() : QVariant(), "pg_conn*", "PGconn*");
-    const PGresult *current = handleOf<const PGresult>(q.result() ? q.result()->handle() : QVariant(), "pg_result*",
-                                                       "PGresult*");
+    const PGresult *current =
+        handleOf<const PGresult>(q.result() ? q.result()->handle() : QVariant(), "pg_result*", "PGresult*");
     // The driver reads the rows one by one only in a forward-only statement; a scrollable
     // one, a precision other than the driver's default, a type not known here: its own loop.
-    bool direct = conn && current && PQresultStatus(current) == PGRES_SINGLE_TUPLE
-                  && q.numericalPrecisionPolicy() == QSql::LowPrecisionDouble;
+    bool direct = conn && current && PQresultStatus(current) == PGRES_SINGLE_TUPLE &&
+                  q.numericalPrecisionPolicy() == QSql::LowPrecisionDouble;
     QVector<Kind> kinds(n, Kind::Unknown);
     for (int c = 0; direct && c < n; ++c) {
         const int i = columns[c].source;
@@ -314,15 +339,33 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
                 }
                 const char *s = PQgetvalue(r, t, i);
                 switch (kinds[c]) {
-                case Kind::Bool: row[c] = QVariant(s[0] == 't'); break;
-                case Kind::Int: row[c] = intValue(s); break;
-                case Kind::Int8: row[c] = int8Value(s); break;
-                case Kind::Double: row[c] = doubleValue(s, PQgetlength(r, t, i)); break;
-                case Kind::Bytes: row[c] = bytesValue(s); break;
-                case Kind::Date: row[c] = dateValue(s, PQgetlength(r, t, i)); break;
-                case Kind::Timestamp: row[c] = timestamp(s, PQgetlength(r, t, i), false); break;
-                case Kind::TimestampTz: row[c] = timestamp(s, PQgetlength(r, t, i), true); break;
-                default: row[c] = QVariant(QString::fromUtf8(s, PQgetlength(r, t, i))); break;
+                case Kind::Bool:
+                    row[c] = QVariant(s[0] == 't');
+                    break;
+                case Kind::Int:
+                    row[c] = intValue(s);
+                    break;
+                case Kind::Int8:
+                    row[c] = int8Value(s);
+                    break;
+                case Kind::Double:
+                    row[c] = doubleValue(s, PQgetlength(r, t, i));
+                    break;
+                case Kind::Bytes:
+                    row[c] = bytesValue(s);
+                    break;
+                case Kind::Date:
+                    row[c] = dateValue(s, PQgetlength(r, t, i));
+                    break;
+                case Kind::Timestamp:
+                    row[c] = timestamp(s, PQgetlength(r, t, i), false);
+                    break;
+                case Kind::TimestampTz:
+                    row[c] = timestamp(s, PQgetlength(r, t, i), true);
+                    break;
+                default:
+                    row[c] = QVariant(QString::fromUtf8(s, PQgetlength(r, t, i)));
+                    break;
                 }
             }
             rows.push_back(std::move(row));
