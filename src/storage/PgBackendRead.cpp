@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
-#include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -137,63 +136,45 @@ QVariant dateValue(const char *s, int len)
     return QVariant(QDate::fromString(QString::fromLatin1(s, len), Qt::ISODate));
 }
 
-// Local time, as the driver reads a timestamp. Making it asks the C library for the
-// zone's offset: the same moment read again is taken from the ones read before.
-class TimestampReader
+// "yyyy-mm-dd hh:mm:ss" with none to three digits of a second: milliseconds exactly.
+bool fastTimestamp(const char *s, int len, QDate &day, QTime &time)
 {
-public:
-    QVariant operator()(const char *s, int len, bool withZone)
-    {
-        quint64 key = 0;
-        QDate day;
-        QTime time;
-        if (!withZone && fastForm(s, len, day, time, key)) {
-            const auto it = m_seen.constFind(key);
-            if (it != m_seen.constEnd())
-                return QVariant(*it);
-            if (m_seen.size() > 100000)
-                m_seen.clear();
-            const QDateTime dt(day, time);
-            m_seen.insert(key, dt);
-            return QVariant(dt);
-        }
-        QDateTime dt = QDateTime::fromString(QString::fromLatin1(s, len), Qt::ISODate);
-        if (withZone && dt.isValid())
-            dt = dt.toLocalTime();
-        return QVariant(dt);
-    }
-
-private:
-    // "yyyy-mm-dd hh:mm:ss" with none to three digits of a second: milliseconds exactly.
-    static bool fastForm(const char *s, int len, QDate &day, QTime &time, quint64 &key)
-    {
-        if (len != 19 && (len < 21 || len > 23))
+    if (len != 19 && (len < 21 || len > 23))
+        return false;
+    if (s[10] != ' ' || s[13] != ':' || s[16] != ':' || !allDigits(s, {11, 12, 14, 15, 17, 18}))
+        return false;
+    int ms = 0;
+    if (len > 19) {
+        if (s[19] != '.')
             return false;
-        if (s[10] != ' ' || s[13] != ':' || s[16] != ':' || !allDigits(s, {11, 12, 14, 15, 17, 18}))
-            return false;
-        int ms = 0;
-        if (len > 19) {
-            if (s[19] != '.')
-                return false;
-            for (int i = 20, scale = 100; i < 23; ++i, scale /= 10) {
-                if (i < len) {
-                    if (!isDigit(s[i]))
-                        return false;
-                    ms += (s[i] - '0') * scale;
-                }
+        for (int i = 20, scale = 100; i < 23; ++i, scale /= 10) {
+            if (i < len) {
+                if (!isDigit(s[i]))
+                    return false;
+                ms += (s[i] - '0') * scale;
             }
         }
-        if (!readDay(s, 10, day))
-            return false;
-        time = QTime(digits(s + 11, 2), digits(s + 14, 2), digits(s + 17, 2), ms);
-        if (!time.isValid())
-            return false;
-        key = (quint64(day.toJulianDay()) << 27) | quint64(time.msecsSinceStartOfDay());
-        return true;
     }
+    if (!readDay(s, 10, day))
+        return false;
+    time = QTime(digits(s + 11, 2), digits(s + 14, 2), digits(s + 17, 2), ms);
+    return time.isValid();
+}
 
-    QHash<quint64, QDateTime> m_seen;
-};
+// Local time, as the driver reads a timestamp (in a gap of the local clock invalid, but
+// with the date and time read). No cache of the moments read: its table, grown amid the
+// rows, keeps the allocator from reusing a closed list's memory for the next one.
+QVariant timestampValue(const char *s, int len, bool withZone)
+{
+    QDate day;
+    QTime time;
+    if (!withZone && fastTimestamp(s, len, day, time))
+        return QVariant(QDateTime(day, time));
+    QDateTime dt = QDateTime::fromString(QString::fromLatin1(s, len), Qt::ISODate);
+    if (withZone && dt.isValid())
+        dt = dt.toLocalTime();
+    return QVariant(dt);
+}
 
 QVariant intValue(const char *s)
 {
@@ -314,7 +295,6 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
     QVector<QMetaType> nulls(n);
     for (int c = 0; c < n; ++c)
         nulls[c] = nullType(kinds[c]);
-    TimestampReader timestamp;
     QSqlError error;
     qint64 read = 0;
     while (PGresult *r = PQgetResult(conn)) {
@@ -358,10 +338,10 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
                     row[c] = dateValue(s, PQgetlength(r, t, i));
                     break;
                 case Kind::Timestamp:
-                    row[c] = timestamp(s, PQgetlength(r, t, i), false);
+                    row[c] = timestampValue(s, PQgetlength(r, t, i), false);
                     break;
                 case Kind::TimestampTz:
-                    row[c] = timestamp(s, PQgetlength(r, t, i), true);
+                    row[c] = timestampValue(s, PQgetlength(r, t, i), true);
                     break;
                 default:
                     row[c] = QVariant(QString::fromUtf8(s, PQgetlength(r, t, i)));
