@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
   qt6-translations-l10n
   libsqlite3-dev sqlite3
-  postgresql
+  postgresql libpq-dev
   xdg-utils
   poppler-utils unzip
   libreoffice-writer-nogui
