@@ -1,6 +1,7 @@
 // The shared server's rows read straight through libpq from the driver's own pending result,
 // each value made as the QPSQL driver makes it: its own loop costs a couple of microseconds a row.
 #include "storage/PgBackend.h"
+#include "storage/TextPool.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -12,6 +13,7 @@
 #include <QTime>
 #include <atomic>
 #include <libpq-fe.h>
+#include <vector>
 
 namespace
 {
@@ -295,6 +297,7 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
     QVector<QMetaType> nulls(n);
     for (int c = 0; c < n; ++c)
         nulls[c] = nullType(kinds[c]);
+    std::vector<TextPool> pools(static_cast<size_t>(n));
     QSqlError error;
     qint64 read = 0;
     while (PGresult *r = PQgetResult(conn)) {
@@ -343,9 +346,11 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
                 case Kind::TimestampTz:
                     row[c] = timestampValue(s, PQgetlength(r, t, i), true);
                     break;
-                default:
-                    row[c] = QVariant(QString::fromUtf8(s, PQgetlength(r, t, i)));
+                default: {
+                    const int size = PQgetlength(r, t, i);
+                    row[c] = QVariant(pools[size_t(c)].get(s, size, [&] { return QString::fromUtf8(s, size); }));
                     break;
+                }
                 }
             }
             rows.push_back(std::move(row));
