@@ -200,6 +200,12 @@ private slots:
             // The embedded file keeps whatever a column is given: text in a number column,
             // a number in a text one, a blob.
             db.query(QStringLiteral("insert into kinds values (5, 'не число', 7, 12, 3.25, x'00ff10')"));
+            // Text that is not valid UTF-8 (another tool's bytes), an overlong form, a lone
+            // surrogate, a NUL inside: each as the driver reads it.
+            for (const char *bytes : {"41c328ff42", "c0af", "eda080", "610062", "d0"})
+                db.query(QStringLiteral("insert into kinds (id, t) values ((select max(id) + 1 from kinds), "
+                                        "CAST(x'%1' AS TEXT))")
+                             .arg(QLatin1String(bytes)));
         }
         const QString sql = QStringLiteral("select * from kinds %1 order by id").arg(where);
         const QVector<int> columns = {5, 0, 3, 1, 2, 4, 3};
