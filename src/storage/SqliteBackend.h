@@ -50,6 +50,11 @@ public:
     // SQLite's own collations is re-indexed (once: the file records it).
     static void openFile(QSqlDatabase &db, const QString &file, bool enforceKeys);
 
+    // A date in the form this program stores it (also its date alone, or without the
+    // milliseconds), read by hand: the general parser costs microseconds a date. Anything
+    // else gives an invalid date-time.
+    static QDateTime readStoredDate(QStringView text);
+
     // The name of the program's collation.
     static constexpr const char *RussianCi = "RU_CI";
 
