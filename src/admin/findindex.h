@@ -112,6 +112,10 @@ private:
     void runSlices();
     void restartRun();
     // The running search's results after the row at `position` changed, came or is going.
+    // A row at a position the running search has not reached: marked for it; true when so.
+    bool runNotReached(int position, int row);
+    // Whether the row matches the running search, with its result at that position.
+    bool runMatch(int row, int position, FindResult &r) const;
     void runRowChanged(int position, int row);
     void runRowInserted(int position, int row);
     void runRowGoing(int position, int row);

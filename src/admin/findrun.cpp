@@ -127,24 +127,33 @@ int FindIndex::runResultAt(int position) const
                - r.begin());
 }
 
+bool FindIndex::runNotReached(int position, int row)
+{
+    if (position < m_run.pos)
+        return false;
+    // When narrowing, it may match now.
+    if (size_t(row) < m_run.candidate.size())
+        m_run.candidate[size_t(row)] = 1;
+    return true;
+}
+
+bool FindIndex::runMatch(int row, int position, FindResult &r) const
+{
+    if (!matchRow(row, m_run.utf8, r))
+        return false;
+    r.id = m_id->valueAt(row).toInt();
+    r.position = position;
+    return true;
+}
+
 void FindIndex::runRowChanged(int position, int row)
 {
-    if (!m_run.active)
+    if (!m_run.active || runNotReached(position, row))
         return;
-    if (position >= m_run.pos) {
-        // Not searched yet; when narrowing, it may match now.
-        if (size_t(row) < m_run.candidate.size())
-            m_run.candidate[size_t(row)] = 1;
-        return;
-    }
     const int at = runResultAt(position);
     const bool had = at < m_run.results.size() && m_run.results[at].position == position;
     FindResult r;
-    const bool matches = matchRow(row, m_run.utf8, r);
-    if (matches) {
-        r.id = m_id->valueAt(row).toInt();
-        r.position = position;
-    }
+    const bool matches = runMatch(row, position, r);
     if (had && matches) {
         const FindResult &old = m_run.results[at];
         if (old.id == r.id && old.fields == r.fields)
@@ -164,22 +173,15 @@ void FindIndex::runRowChanged(int position, int row)
 
 void FindIndex::runRowInserted(int position, int row)
 {
-    if (!m_run.active)
+    if (!m_run.active || runNotReached(position, row))
         return;
-    if (position >= m_run.pos) {
-        if (size_t(row) < m_run.candidate.size())
-            m_run.candidate[size_t(row)] = 1;
-        return;
-    }
     // Among the rows searched: those after it move down by one.
     const int at = runResultAt(position);
     for (int i = at; i < m_run.results.size(); ++i)
         ++m_run.results[i].position;
     ++m_run.pos;
     FindResult r;
-    if (inBuffer(row) && matchRow(row, m_run.utf8, r)) {
-        r.id = m_id->valueAt(row).toInt();
-        r.position = position;
+    if (inBuffer(row) && runMatch(row, position, r)) {
         m_run.results.insert(at, r);
         m_run.rows.insert(m_run.rows.begin() + at, row);
     }
