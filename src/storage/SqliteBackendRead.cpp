@@ -9,6 +9,39 @@
 #include <sqlite3.h>
 #include <vector>
 
+namespace
+{
+
+// The text of a value's UTF-8 bytes when they hold only ASCII and well-formed two-byte
+// sequences (Latin and Cyrillic texts): decoded here in one pass into `buffer`, the text
+// made with one allocation. Anything else (three- and four-byte sequences, bytes that are not
+// UTF-8) gives a null text, and the caller asks SQLite's own conversion, which the driver
+// uses: a text read either way is the same.
+QString decodeSimpleUtf8(const unsigned char *b, int size, std::vector<char16_t> &buffer)
+{
+    if (buffer.size() < size_t(size))
+        buffer.resize(size_t(size));
+    char16_t *out = buffer.data();
+    int n = 0;
+    for (int i = 0; i < size;) {
+        const unsigned char c = b[i];
+        if (c < 0x80) {
+            out[n++] = c;
+            ++i;
+            continue;
+        }
+        // A lead of two bytes and its continuation; a continuation byte after it comes next
+        // as a lead and gives up (SQLite would fold it into the same character).
+        if (c < 0xC2 || c > 0xDF || i + 1 >= size || (b[i + 1] & 0xC0) != 0x80)
+            return QString();
+        out[n++] = char16_t(((c & 0x1F) << 6) | (b[i + 1] & 0x3F));
+        i += 2;
+    }
+    return n ? QString(reinterpret_cast<const QChar *>(out), n) : QStringLiteral("");
+}
+
+} // namespace
+
 void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
                              std::vector<QVector<QVariant>> &rows) const
 {
@@ -28,6 +61,8 @@ void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
                 v = QVariant(dt);
     };
     std::vector<TextPool> pools(size_t(std::max(n, 0)));
+    std::vector<char16_t> wide;
+    const QVariant nullText{QMetaType::fromType<QString>()};
     // The driver has read the first row already: taken from it, the rest straight from
     // the statement, each value as the driver makes it.
     if (!q.next()) {
@@ -56,45 +91,55 @@ void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
             q.finish();
             throw DbError(userText(QSqlError(text, text, QSqlError::StatementError, QString::number(rc))));
         }
-        QVector<QVariant> row(n);
+        // Each value made in its place in the row.
+        QVector<QVariant> row;
+        row.reserve(n);
         for (int c = 0; c < n; ++c) {
             const int i = columns[c].source;
-            if (i < 0)
+            if (i < 0) {
+                row.emplaceBack();
                 continue;
-            switch (sqlite3_column_type(st, i)) {
+            }
+            // The value itself, asked once: each sqlite3_column_* call would take the
+            // connection's lock again (the statement is this thread's alone).
+            sqlite3_value *v = sqlite3_column_value(st, i);
+            switch (sqlite3_value_type(v)) {
             case SQLITE_INTEGER:
-                row[c] = QVariant(qlonglong(sqlite3_column_int64(st, i)));
+                row.emplaceBack(qlonglong(sqlite3_value_int64(v)));
                 break;
             case SQLITE_FLOAT:
-                row[c] = QVariant(sqlite3_column_double(st, i));
+                row.emplaceBack(sqlite3_value_double(v));
                 break;
             case SQLITE_NULL:
-                row[c] = QVariant(QMetaType::fromType<QString>());
+                row.append(nullText);
                 break;
             case SQLITE_BLOB: {
-                const char *b = static_cast<const char *>(sqlite3_column_blob(st, i));
-                row[c] = QVariant(QByteArray(b, sqlite3_column_bytes(st, i)));
+                const char *b = static_cast<const char *>(sqlite3_value_blob(v));
+                row.emplaceBack(QByteArray(b, sqlite3_value_bytes(v)));
                 break;
             }
             default: {
-                if (columns[c].dateTime && sqlite3_column_bytes(st, i) == 23) {
+                const char *utf8 = reinterpret_cast<const char *>(sqlite3_value_text(v));
+                const int size = sqlite3_value_bytes(v);
+                if (columns[c].dateTime && size == 23) {
                     // Its own form, in ASCII: read without making the text first.
-                    const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
-                    char16_t wide[23];
+                    char16_t date16[23];
                     for (int k = 0; k < 23; ++k)
-                        wide[k] = char16_t(static_cast<unsigned char>(t[k]));
-                    const QDateTime dt = readStoredDate(QStringView(wide, 23));
+                        date16[k] = char16_t(static_cast<unsigned char>(utf8[k]));
+                    const QDateTime dt = readStoredDate(QStringView(date16, 23));
                     if (dt.isValid()) {
-                        row[c] = QVariant(dt);
+                        row.emplaceBack(dt);
                         break;
                     }
                 }
                 // The same bytes make the same text: the pool is asked by them.
-                const char *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
-                const int size = sqlite3_column_bytes(st, i);
-                row[c] = QVariant(pools[size_t(c)].get(utf8, size, [&] {
-                    const auto *t = static_cast<const QChar *>(sqlite3_column_text16(st, i));
-                    return QString(t, sqlite3_column_bytes16(st, i) / int(sizeof(QChar)));
+                row.emplaceBack(pools[size_t(c)].get(utf8, size, [&] {
+                    QString text = decodeSimpleUtf8(reinterpret_cast<const unsigned char *>(utf8), size, wide);
+                    if (text.isNull()) {
+                        const auto *t = static_cast<const QChar *>(sqlite3_value_text16(v));
+                        text = QString(t, sqlite3_value_bytes16(v) / int(sizeof(QChar)));
+                    }
+                    return text;
                 }));
                 break;
             }

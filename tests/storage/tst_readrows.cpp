@@ -201,8 +201,11 @@ private slots:
             // a number in a text one, a blob.
             db.query(QStringLiteral("insert into kinds values (5, 'не число', 7, 12, 3.25, x'00ff10')"));
             // Text that is not valid UTF-8 (another tool's bytes), an overlong form, a lone
-            // surrogate, a NUL inside: each as the driver reads it.
-            for (const char *bytes : {"41c328ff42", "c0af", "eda080", "610062", "d0"})
+            // surrogate, a NUL inside, a two-byte letter with a stray continuation after it or
+            // ASCII in its place, a lone continuation; and valid two-, three- and four-byte
+            // letters at the edges of their forms: each as the driver reads it.
+            for (const char *bytes : {"41c328ff42", "c0af", "eda080", "610062", "d0", "d09f80", "d041", "80", "c1bf",
+                                      "d09fd180d0b8", "c280dfbf", "e282ac41", "f09f9880", "efbfbe"})
                 db.query(QStringLiteral("insert into kinds (id, t) values ((select max(id) + 1 from kinds), "
                                         "CAST(x'%1' AS TEXT))")
                              .arg(QLatin1String(bytes)));
