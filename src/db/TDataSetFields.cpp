@@ -59,6 +59,10 @@ QVariant TField::normalize(const QVariant &raw) const
         return QVariant();
     switch (m_type) {
     case FieldType::Integer:
+        // A whole number as a database reads it, cut to an int as QVariant::toInt cuts it,
+        // without the general conversion.
+        if (raw.metaType().id() == QMetaType::LongLong)
+            return QVariant(int(*static_cast<const qlonglong *>(raw.constData())));
         return raw.metaType().id() == QMetaType::Int ? raw : QVariant(raw.toInt());
     case FieldType::Float:
         return raw.metaType().id() == QMetaType::Double ? raw : QVariant(raw.toDouble());
@@ -140,7 +144,13 @@ QString TField::textOf(const QVariant &v) const
     case FieldType::DateTime: return DateText::format(v.toDateTime());
     case FieldType::Float: return QLocale().toString(v.toDouble(), 'g', 15);
     case FieldType::Boolean: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    default: return v.toString();
+    default:
+        // The two a list holds most, without the general conversion.
+        if (v.metaType().id() == QMetaType::QString)
+            return *static_cast<const QString *>(v.constData());
+        if (v.metaType().id() == QMetaType::Int)
+            return QString::number(*static_cast<const int *>(v.constData()));
+        return v.toString();
     }
 }
 
