@@ -16,6 +16,11 @@ inline QDateTime of(const QDate &date, const QTime &time = QTime(0, 0))
 // local time (in a gap it is invalid but keeps its date and time).
 inline QDateTime of(const QDateTime &dt) { return of(dt.date(), dt.time()); }
 
+// A day and time of day given by their parts, as `of` makes them, counted straight to the
+// instant (a list reads thousands of them); invalid when the parts name no such moment or
+// the year is outside 1 to 9999.
+QDateTime ofParts(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int msec = 0);
+
 // Reads a text in a QDateTime format (in the locale's month names when one is given) as UTC.
 inline QDateTime utcFromString(const QString &text, const QString &format, const QLocale *locale = nullptr)
 {

@@ -1,6 +1,7 @@
 // The shared server's rows read straight through libpq from the driver's own pending result,
 // each value made as the QPSQL driver makes it: its own loop costs a couple of microseconds a row.
 #include "storage/PgBackend.h"
+#include "core/DayTime.h"
 #include "storage/TextPool.h"
 
 #include <QCoreApplication>
@@ -139,13 +140,18 @@ QVariant dateValue(const char *s, int len)
 }
 
 // "yyyy-mm-dd hh:mm:ss" with none to three digits of a second: milliseconds exactly.
-bool fastTimestamp(const char *s, int len, QDate &day, QTime &time)
+struct Moment {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+};
+
+bool readMoment(const char *s, int len, Moment &m)
 {
     if (len != 19 && (len < 21 || len > 23))
         return false;
-    if (s[10] != ' ' || s[13] != ':' || s[16] != ':' || !allDigits(s, {11, 12, 14, 15, 17, 18}))
+    if (s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':'
+        || !allDigits(s, {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18}))
         return false;
-    int ms = 0;
+    m.msec = 0;
     if (len > 19) {
         if (s[19] != '.')
             return false;
@@ -153,14 +159,27 @@ bool fastTimestamp(const char *s, int len, QDate &day, QTime &time)
             if (i < len) {
                 if (!isDigit(s[i]))
                     return false;
-                ms += (s[i] - '0') * scale;
+                m.msec += (s[i] - '0') * scale;
             }
         }
     }
-    if (!readDay(s, 10, day))
+    m.year = digits(s, 4);
+    m.month = digits(s + 5, 2);
+    m.day = digits(s + 8, 2);
+    m.hour = digits(s + 11, 2);
+    m.minute = digits(s + 14, 2);
+    m.second = digits(s + 17, 2);
+    return true;
+}
+
+bool fastTimestamp(const char *s, int len, QDate &day, QTime &time)
+{
+    Moment m;
+    if (!readMoment(s, len, m))
         return false;
-    time = QTime(digits(s + 11, 2), digits(s + 14, 2), digits(s + 17, 2), ms);
-    return time.isValid();
+    day = QDate(m.year, m.month, m.day);
+    time = QTime(m.hour, m.minute, m.second, m.msec);
+    return day.isValid() && time.isValid();
 }
 
 // Local time, as the driver reads a timestamp (in a gap of the local clock invalid, but
@@ -176,6 +195,19 @@ QVariant timestampValue(const char *s, int len, bool withZone)
     if (withZone && dt.isValid())
         dt = dt.toLocalTime();
     return QVariant(dt);
+}
+
+// A timestamp of a date-time column as the dataset reads it on first reading: the day and
+// time read, in no zone (DayTime). Counted straight from its parts; it never meets the local
+// clock, whose conversions cost more than all the rest of a row.
+QVariant dayTimeValue(const char *s, int len)
+{
+    Moment m;
+    if (readMoment(s, len, m))
+        if (const QDateTime dt = DayTime::ofParts(m.year, m.month, m.day, m.hour, m.minute, m.second, m.msec);
+            dt.isValid())
+            return QVariant(dt);
+    return timestampValue(s, len, false);
 }
 
 QVariant intValue(const char *s)
@@ -294,9 +326,9 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
         readRowsByDriver(q, columns, rows);
         return;
     }
-    QVector<QMetaType> nulls(n);
+    QVector<QVariant> nulls(n);
     for (int c = 0; c < n; ++c)
-        nulls[c] = nullType(kinds[c]);
+        nulls[c] = QVariant(nullType(kinds[c]));
     std::vector<TextPool> pools(static_cast<size_t>(n));
     QSqlError error;
     qint64 read = 0;
@@ -311,44 +343,49 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
         }
         const int count = PQntuples(r);
         for (int t = 0; t < count && !error.isValid(); ++t) {
-            QVector<QVariant> row(n);
+            // Each value made in its place in the row.
+            QVector<QVariant> row;
+            row.reserve(n);
             for (int c = 0; c < n; ++c) {
                 const int i = columns[c].source;
-                if (i < 0)
+                if (i < 0) {
+                    row.emplaceBack();
                     continue;
+                }
                 if (PQgetisnull(r, t, i)) {
-                    row[c] = QVariant(nulls[c]);
+                    row.append(nulls[c]);
                     continue;
                 }
                 const char *s = PQgetvalue(r, t, i);
                 switch (kinds[c]) {
                 case Kind::Bool:
-                    row[c] = QVariant(s[0] == 't');
+                    row.emplaceBack(s[0] == 't');
                     break;
                 case Kind::Int:
-                    row[c] = intValue(s);
+                    row.append(intValue(s));
                     break;
                 case Kind::Int8:
-                    row[c] = int8Value(s);
+                    row.append(int8Value(s));
                     break;
                 case Kind::Double:
-                    row[c] = doubleValue(s, PQgetlength(r, t, i));
+                    row.append(doubleValue(s, PQgetlength(r, t, i)));
                     break;
                 case Kind::Bytes:
-                    row[c] = bytesValue(s);
+                    row.append(bytesValue(s));
                     break;
                 case Kind::Date:
-                    row[c] = dateValue(s, PQgetlength(r, t, i));
+                    row.append(dateValue(s, PQgetlength(r, t, i)));
                     break;
                 case Kind::Timestamp:
-                    row[c] = timestampValue(s, PQgetlength(r, t, i), false);
+                    row.append(columns[c].dateTime ? dayTimeValue(s, PQgetlength(r, t, i))
+                                                   : timestampValue(s, PQgetlength(r, t, i), false));
                     break;
                 case Kind::TimestampTz:
-                    row[c] = timestampValue(s, PQgetlength(r, t, i), true);
+                    row.append(timestampValue(s, PQgetlength(r, t, i), true));
                     break;
                 default: {
                     const int size = PQgetlength(r, t, i);
-                    row[c] = QVariant(pools[size_t(c)].get(s, size, [&] { return QString::fromUtf8(s, size); }));
+                    row.emplaceBack(pools[size_t(c)].get(s, size, [&] { return QString::fromUtf8(s, size); }));
                     break;
                 }
                 }

@@ -512,20 +512,9 @@ QDateTime SqliteBackend::readStoredDate(QStringView s)
         is(19, u'.');
         msec = number(20, 3);
     }
-    if (!ok || year < 1 || month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
+    if (!ok)
         return QDateTime();
-    static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    if (day > monthDays[month - 1] + (month == 2 && leap))
-        return QDateTime();
-    // The instant in UTC counted here (days from the civil date): the same value as
-    // DayTime::of(QDate, QTime), without the date and time classes' own conversions.
-    const int y = year - (month <= 2);
-    const int era = y / 400, yoe = y - era * 400;
-    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const qint64 days = qint64(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-    const qint64 ms = days * 86400000 + ((hour * 60 + minute) * 60 + second) * 1000 + msec;
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+    return DayTime::ofParts(year, month, day, hour, minute, second, msec);
 }
 
 namespace {
