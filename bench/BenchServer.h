@@ -124,6 +124,8 @@ public:
         db.exec(QStringLiteral("delete from izdel"));
     }
     ~Database() { drop(); }
+    // libpq's connection string of the server's database, as psql takes it.
+    QString connectionString() const { return PgBackend::connectionString(m_target.name, m_name); }
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
