@@ -26,6 +26,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariantMap>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,6 +100,19 @@ inline void dropServerDatabase(const QString &server, const QString &name)
     QSqlDatabase::removeDatabase(connection);
 }
 
+// What a benchmark that ends early must still do: drop the server's database.
+inline std::function<void()> &atEarlyEnd()
+{
+    static std::function<void()> f;
+    return f;
+}
+[[noreturn]] inline void endEarly(int code)
+{
+    if (atEarlyEnd())
+        atEarlyEnd()();
+    exit(code);
+}
+
 // A fresh database with the seeded directories and no items or requests, its data module made
 // the program's one; a server's is dropped when this goes.
 class Database {
@@ -109,6 +123,8 @@ public:
         m_name = t.server ? QStringLiteral("tavrell_bench_%1").arg(QCoreApplication::applicationPid())
                           : QStringLiteral("org_tech");
         Backend::setDatabaseName(m_name);
+        if (t.server)
+            atEarlyEnd() = [server = t.name, name = m_name] { dropServerDatabase(server, name); };
         m_module = std::make_unique<Tdm>();
         dm = m_module.get();
         try {
@@ -132,6 +148,7 @@ public:
 private:
     void drop()
     {
+        atEarlyEnd() = nullptr;
         m_module.reset();
         dm = nullptr;
         if (m_target.server)
@@ -161,7 +178,8 @@ inline void analyze(QSqlDatabase db, const Target &t)
 
 // Rows into one table, bound as a prepared insert binds them. The embedded database takes
 // them one statement a row; the server through COPY in parts (a statement a row there costs a
-// round trip each: minutes for a million lines). Call finish() before the commit.
+// round trip each: minutes for a million lines). Call finish() before the commit; make the
+// insert of a table before those of the tables that refer to it.
 class Insert {
 public:
     Insert(QSqlDatabase db, const char *table, const QStringList &columns)
@@ -176,8 +194,13 @@ public:
                                 .arg(QLatin1String(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
         }
         m_row.resize(m_columns);
+        live().push_back(this);
     }
-    ~Insert() { finish(); }
+    ~Insert()
+    {
+        finish();
+        live().erase(std::find(live().begin(), live().end(), this));
+    }
     void bindValue(int i, const QVariant &v) { m_row[i] = v; }
     void addBindValue(const QVariant &v) { m_row[m_next++] = v; }
     void exec()
@@ -199,7 +222,24 @@ public:
         if (m_text.size() > (4 << 20))
             finish();
     }
+    // The rows of the inserts made before this one go first: their keys may be this one's
+    // references.
     void finish()
+    {
+        for (Insert *i : live()) {
+            i->copy();
+            if (i == this)
+                break;
+        }
+    }
+
+private:
+    static std::vector<Insert *> &live()
+    {
+        static std::vector<Insert *> inserts;
+        return inserts;
+    }
+    void copy()
     {
         if (m_text.isEmpty())
             return;
@@ -217,12 +257,10 @@ public:
         }
         m_text.clear();
     }
-
-private:
     [[noreturn]] static void fail(const QString &why)
     {
         fprintf(stderr, "insert failed: %s\n", qPrintable(why));
-        exit(1);
+        endEarly(1);
     }
     // COPY's text form: \N for null, a backslash before the characters that mean something.
     void appendText(const QVariant &v)
