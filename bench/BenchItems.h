@@ -1,6 +1,7 @@
 #pragma once
 // What the benchmarks share: a large generated equipment list, and the main window's
 // equipment list declared as the window declares it.
+#include "BenchServer.h"
 #include "core/Errors.h"
 #include "core/Seams.h"
 #include "data/Tdm.h"
@@ -18,27 +19,6 @@
 
 namespace bench {
 
-// A fresh embedded database in `folder` with the seeded directories and no items or requests,
-// its data module made the program's one; ends the benchmark when it cannot be made.
-inline std::unique_ptr<Tdm> freshDatabase(const QString &folder)
-{
-    Seams::setProgramFolder(folder);
-    Backend::setDatabaseName(QStringLiteral("org_tech"));
-    auto module = std::make_unique<Tdm>();
-    dm = module.get();
-    try {
-        dm->connectToServer(QStringLiteral("(local)"));
-        dm->CreateDatabase();
-    } catch (const TavrellError &e) {
-        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
-        exit(1);
-    }
-    QSqlDatabase db = dm->connection();
-    db.exec(QStringLiteral("delete from zajav"));
-    db.exec(QStringLiteral("delete from izdel"));
-    return module;
-}
-
 // Inserts `items` equipment items with keys from 1000 on (fixed seed: the same list each run).
 inline void generate(QSqlDatabase db, int items)
 {
@@ -48,9 +28,10 @@ inline void generate(QSqlDatabase db, int items)
     static const char *const forms[] = {"A4", "A3", "A2", "A1", "A0", "др."};
     QRandomGenerator rng(42);
     db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into izdel (id, Name, Proizvod, D_vup, Seria, Nomer, CurState, otdel, form, Info, Resurs) "
-                             "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    Insert q(db, "izdel",
+             {QStringLiteral("id"), QStringLiteral("Name"), QStringLiteral("Proizvod"), QStringLiteral("D_vup"),
+              QStringLiteral("Seria"), QStringLiteral("Nomer"), QStringLiteral("CurState"), QStringLiteral("otdel"),
+              QStringLiteral("form"), QStringLiteral("Info"), QStringLiteral("Resurs")});
     const QDateTime base(QDate(1995, 1, 1), QTime(0, 0));
     for (int i = 0; i < items; ++i) {
         q.bindValue(0, 1000 + i);
@@ -64,11 +45,9 @@ inline void generate(QSqlDatabase db, int items)
         q.bindValue(8, QString::fromUtf8(forms[rng.bounded(6)]));
         q.bindValue(9, i % 5 ? QVariant() : QVariant(QStringLiteral("заправлен %1 раз").arg(rng.bounded(20))));
         q.bindValue(10, i % 3 ? QVariant(QString::number(rng.bounded(50000))) : QVariant());
-        if (!q.exec()) {
-            fprintf(stderr, "insert failed: %s\n", qPrintable(q.lastError().text()));
-            exit(1);
-        }
+        q.exec();
     }
+    q.finish();
     db.commit();
 }
 

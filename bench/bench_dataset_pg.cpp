@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 #include <ctime>
 #include <functional>
-#include <libpq-fe.h>
 
 namespace
 {
@@ -62,18 +61,6 @@ void print(const char *what, const Figure &f)
     printf("%-34s %7.1f ms (%6.1f ms)\n", what, f.ms, f.cpuMs);
 }
 
-void dropDatabase(const QString &server, const QString &name)
-{
-    const QString connection = QStringLiteral("bench_drop");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        db.setConnectOptions(PgBackend::connectionString(server, QStringLiteral("postgres")));
-        if (db.open())
-            QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name));
-    }
-    QSqlDatabase::removeDatabase(connection);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -81,31 +68,18 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     Process::prepare();
     QApplication app(argc, argv);
-    const QString server = qEnvironmentVariable("TAVRELL_TEST_PGSERVER");
-    if (server.isEmpty()) {
-        printf("TAVRELL_TEST_PGSERVER is not set: no server to measure\n");
+    bench::Target target;
+    target.server = true;
+    target.name = qEnvironmentVariable("TAVRELL_TEST_PGSERVER");
+    if (!target.usable())
         return 0;
-    }
+    target.heading();
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     QTemporaryDir dir;
-    Seams::setProgramFolder(dir.path());
-    const QString name = QStringLiteral("tavrell_bench_%1").arg(QCoreApplication::applicationPid());
-    Backend::setDatabaseName(name);
-    auto module = std::make_unique<Tdm>();
-    dm = module.get();
-    try {
-        dm->connectToServer(server);
-        dm->CreateDatabase();
-    } catch (const TavrellError &e) {
-        fprintf(stderr, "database: %s\n", qPrintable(e.message()));
-        dropDatabase(server, name);
-        return 1;
-    }
+    auto database = bench::freshDatabase(dir.path(), target);
     QSqlDatabase db = dm->connection();
-    db.exec(QStringLiteral("delete from zajav"));
-    db.exec(QStringLiteral("delete from izdel"));
     bench::generate(db, items);
-    db.exec(QStringLiteral("analyze izdel"));
+    bench::analyze(db, target);
     dm->TblStates->Open();
     dm->TblOtdel->Open();
 
@@ -120,16 +94,7 @@ int main(int argc, char **argv)
                 n += q.value(c).isValid();
     });
 
-    PGconn *conn = *static_cast<PGconn *const *>(db.driver()->handle().data());
-    const QByteArray sql = Sql.toUtf8();
-    const Figure libpq = best([&] {
-        PGresult *r = PQexec(conn, sql.constData());
-        const int rows = PQntuples(r), cols = PQnfields(r);
-        for (int i = 0; i < rows; ++i)
-            for (int c = 0; c < cols; ++c)
-                n += PQgetvalue(r, i, c)[0] != 0;
-        PQclear(r);
-    });
+    const Figure libpq = best([&] { n += bench::libpqRead(db, Sql, {}); });
 
     // The read alone, as a dataset asks for it: every column.
     std::vector<QVector<QVariant>> rows;
@@ -183,8 +148,6 @@ int main(int argc, char **argv)
     qry.reset();
     model.setDataSet(nullptr);
     db = QSqlDatabase();
-    module.reset();
-    dm = nullptr;
-    dropDatabase(server, name);
+    database.reset();
     return read == items && n > 0 ? 0 : 1;
 }

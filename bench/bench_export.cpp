@@ -1,11 +1,14 @@
-// Speed of the list exports over a large equipment list (embedded database), the list
-// open in a shown list window as the user has it:
+// Speed of the list exports over a large equipment list, the list open in a shown list window
+// as the user has it:
 //   - GridToCSV and DataSetToCSV of every item, each as a ratio to the sqlite3 shell's
-//     CSV export of the same table (goal: at most 1.5);
+//     CSV export of the same table (goal: at most 1.5); on the shared server to psql's \copy
+//     of it as CSV and to a libpq loop reading the list's query, every value as text;
 //   - GridToWord of 10,000 items and of every item into the default document until its
 //     report window is shown and scrolled to its end, as a ratio to GridToCSV of the same
 //     items (goal: at most 3), and the PDF of that report (goal for 10,000: under 3 s).
-// Usage: bench_export [items [csv]]   (default 100000; "csv": the CSV exports alone)
+// First on the embedded database, then on the shared server that TAVRELL_TEST_PGSERVER names
+// (bench_export --server: the server alone), with the same goals.
+// Usage: bench_export [--server] [items [csv]]   (default 100000; "csv": the CSV exports alone)
 #include "BenchItems.h"
 #include "lists/klfrm.h"
 #include "core/Process.h"
@@ -45,7 +48,15 @@ namespace {
 class BenchDialogs : public Dialogs {
 public:
     QString fileName;
-    int message(Icon, const QString &, const QString &, int, int) override { return Ok; }
+    int shown = 0;  // other than the note that a CSV export ends with
+    int message(Icon, const QString &, const QString &text, int, int) override
+    {
+        if (!text.startsWith(QStringLiteral("Экспорт завершен"))) {
+            ++shown;
+            fprintf(stderr, "message: %s\n", qPrintable(text));
+        }
+        return Ok;
+    }
     int exec(QDialog &) override { return 0; }
     bool chooseFont(QFont &, QColor &, QWidget *) override { return false; }
     QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override { return fileName; }
@@ -78,30 +89,59 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     Process::prepare();
+    const bench::Target target = bench::Target::of(argc, argv);
     QApplication app(argc, argv);
+    if (!target.usable())
+        return 0;
+    target.heading();
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     const int reportItems = std::min(items, 10000);
     QTemporaryDir dir;
-    auto module = bench::freshDatabase(dir.path());
+    auto module = bench::freshDatabase(dir.path(), target);
     QSqlDatabase db = dm->connection();
     bench::generate(db, items);
-    const QString dbFile = db.databaseName();
+    bench::analyze(db, target);
     BenchDialogs dialogs;
     Seams::setDialogs(&dialogs);
     const QDir out(dir.path());
 
-    // The sqlite3 shell writing the whole table as CSV.
+    // What the exports are put against: the database's own shell writing the whole table as
+    // CSV, and on the server also a libpq loop reading the list's query.
+    struct Floor {
+        const char *name;
+        std::function<bool()> run;
+        qint64 ns = 0;
+    };
     const QString shellFile = out.filePath(QStringLiteral("shell.csv"));
-    bool shellOk = true;
-    const qint64 shell = best(3, [&] {
-        QProcess p;
-        p.setStandardOutputFile(shellFile);
-        p.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), dbFile, QStringLiteral("select * from izdel")});
-        shellOk = p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    });
-    if (!shellOk) {
-        fprintf(stderr, "the sqlite3 shell did not run\n");
-        return 1;
+    auto shellRun = [&](const QString &program, const QStringList &args) {
+        return [=] {
+            QProcess p;
+            p.setStandardOutputFile(shellFile);
+            p.start(program, args);
+            return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+    };
+    QVector<Floor> floors;
+    if (!target.server) {
+        floors.append({"sqlite3 -csv, whole table",
+                       shellRun(QStringLiteral("sqlite3"),
+                                {QStringLiteral("-csv"), db.databaseName(), QStringLiteral("select * from izdel")})});
+    } else {
+        floors.append({"psql \\copy csv, whole table",
+                       shellRun(QStringLiteral("psql"),
+                                {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                                 QStringLiteral("-c"), QStringLiteral("\\copy (select * from izdel) to stdout csv"),
+                                 module->connectionString()})});
+        floors.append({"bare libpq loop (as text), the list's query",
+                       [&, sql = bench::equipmentList(QString())->SQL()] { return bench::libpqRead(db, sql, {}) > 0; }});
+    }
+    for (Floor &f : floors) {
+        bool ran = true;
+        f.ns = best(3, [&] { ran = f.run() && ran; });
+        if (!ran) {
+            fprintf(stderr, "%s did not run\n", f.name);
+            return 1;
+        }
     }
 
     // The whole list in a shown list window.
@@ -206,11 +246,14 @@ int main(int argc, char **argv)
     const ReportFigures whole = csvOnly ? ReportFigures() : measureReport(items);
 
     printf("items: %d (report: %d)\n", items, reportItems);
-    line("sqlite3 -csv, whole table", shell, shellFile);
+    for (const Floor &f : floors)
+        line(f.name, f.ns, f.name == floors.first().name ? shellFile : QString());
     line("GridToCSV, whole list", grid, gridFile);
     line("DataSetToCSV, whole list", dataSet, dataSetFile);
-    printf("GridToCSV / sqlite3 (goal <= 1.5):              %.2f\n", double(grid) / double(shell));
-    printf("DataSetToCSV / sqlite3 (goal <= 1.5):           %.2f\n", double(dataSet) / double(shell));
+    for (const Floor &f : floors) {
+        printf("GridToCSV / %s (goal <= 1.5): %.2f\n", f.name, double(grid) / double(f.ns));
+        printf("DataSetToCSV / %s (goal <= 1.5): %.2f\n", f.name, double(dataSet) / double(f.ns));
+    }
     for (const ReportFigures &f : {small, whole}) {
         if (f.items == 0)
             continue;
@@ -222,7 +265,8 @@ int main(int argc, char **argv)
         printf("%-46s %9.1f ms  (%.1f ms of processor time; %d pages, %lld bytes)\n", "  PDF of the report",
                f.pdf / 1e6, f.pdfCpu / 1e6, f.pages, f.pdfBytes);
     }
+    printf("messages shown: %d\n", dialogs.shown);
     Seams::setDialogs(nullptr);
     db = QSqlDatabase();
-    return 0;
+    return target.thenOnServer(dialogs.shown == 0 ? 0 : 1, argc, argv);
 }

@@ -1,5 +1,4 @@
-// Speed and memory of the repair history over a service with years of history (embedded
-// database): 200,000 repairs over 100,000 items, with 1,000,000 resource lines.
+// Speed and memory of the repair history over a service with years of history: 200,000 repairs over 100,000 items, with 1,000,000 resource lines.
 //   - opening "История работ" (its list with the lookups, into the grid model), as a ratio
 //     to a bare QSqlQuery loop reading the same rows with their lookups (goal: at most 2);
 //   - one search on "Причина", as a ratio to a bare QSqlQuery loop reading the search's own
@@ -8,7 +7,10 @@
 //   - opening the resources of one repair (goal: under 50 ms);
 //   - the peak memory of the program's state: the main list of every item open, then the
 //     history, then one repair's resources (goal: at most 250 MB).
-// Usage: bench_repairs [repairs]   (default 200000; half as many items, five resources each)
+// Then the same on the shared server that TAVRELL_TEST_PGSERVER names, in a process of its
+// own so that its peak memory is its own (bench_repairs --server measures the server alone);
+// there the bare reads are also a libpq loop reading every value as text, with the same goals.
+// Usage: bench_repairs [--server] [repairs]   (default 200000; half as many items, five resources each)
 #include "BenchItems.h"
 #include "core/Process.h"
 #include "core/Seams.h"
@@ -76,31 +78,6 @@ qint64 best(int rounds, const std::function<void()> &run)
     return out;
 }
 
-// Reads every value of every row, as the least a program showing them must do.
-qint64 bareRead(QSqlDatabase db, const QString &sql, const QString &text = QString())
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    if (sql.contains(QLatin1String(":text")))
-        q.bindValue(QStringLiteral(":text"), text);
-    q.exec();
-    const int cols = q.record().count();
-    qint64 n = 0;
-    while (q.next())
-        for (int c = 0; c < cols; ++c)
-            n += q.value(c).isValid();
-    return n;
-}
-
-void exec(QSqlQuery &q)
-{
-    if (!q.exec()) {
-        fprintf(stderr, "insert failed: %s\n", qPrintable(q.lastError().text()));
-        exit(1);
-    }
-}
-
 // Repairs 1000.. over the items 1000.. (two per item), five resources each; the last
 // repair's cause is the one the search looks for.
 void generateRepairs(QSqlDatabase db, int repairs, int items)
@@ -112,18 +89,18 @@ void generateRepairs(QSqlDatabase db, int repairs, int items)
     static const int kinds[] = {11, 12, 13, 21, 22};
     QRandomGenerator rng(7);
     db.transaction();
-    QSqlQuery res(db);
-    res.prepare(QStringLiteral("insert into resurs (id, Name, Ed_izmer) values (?, ?, 'шт.')"));
+    bench::Insert res(db, "resurs", {QStringLiteral("id"), QStringLiteral("Name"), QStringLiteral("Ed_izmer")});
     for (int r = 200; r < 220; ++r) {
         res.bindValue(0, r);
         res.bindValue(1, QStringLiteral("Деталь %1").arg(r));
-        exec(res);
+        res.bindValue(2, QStringLiteral("шт."));
+        res.exec();
     }
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Prichina, Nach_rem, Okonh_rem, Specialist) "
-                             "values (?, ?, ?, ?, ?, ?, ?)"));
-    QSqlQuery line(db);
-    line.prepare(QStringLiteral("insert into rem_res (rem_id, res_id, cnt) values (?, ?, ?)"));
+    res.finish();
+    bench::Insert q(db, "remont",
+                    {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"), QStringLiteral("Prichina"),
+                     QStringLiteral("Nach_rem"), QStringLiteral("Okonh_rem"), QStringLiteral("Specialist")});
+    bench::Insert line(db, "rem_res", {QStringLiteral("rem_id"), QStringLiteral("res_id"), QStringLiteral("cnt")});
     const QDateTime base(QDate(2000, 1, 1), QTime(0, 0));
     for (int i = 0; i < repairs; ++i) {
         const int id = 1000 + i;
@@ -136,15 +113,17 @@ void generateRepairs(QSqlDatabase db, int repairs, int items)
         q.bindValue(4, dm->backend().toDb(start));
         q.bindValue(5, i % 10 ? dm->backend().toDb(start.addDays(rng.bounded(30))) : QVariant());
         q.bindValue(6, QString::fromUtf8(people[rng.bounded(5)]));
-        exec(q);
+        q.exec();
         const int first = rng.bounded(20);
         for (int k = 0; k < 5; ++k) {
             line.bindValue(0, id);
             line.bindValue(1, 200 + (first + k * 3) % 20);
             line.bindValue(2, 1 + rng.bounded(5));
-            exec(line);
+            line.exec();
         }
     }
+    q.finish();
+    line.finish();
     db.commit();
 }
 
@@ -154,14 +133,20 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     Process::prepare();
+    const bench::Target target = bench::Target::of(argc, argv);
     QApplication app(argc, argv);
+    if (!target.usable())
+        return 0;
+    target.heading();
     const int repairs = argc > 1 ? atoi(argv[1]) : 200000;
     const int items = std::max(1, repairs / 2);
     QTemporaryDir dir;
-    auto module = bench::freshDatabase(dir.path());
+    auto module = bench::freshDatabase(dir.path(), target);
     QSqlDatabase db = dm->connection();
     bench::generate(db, items);
     generateRepairs(db, repairs, items);
+    bench::analyze(db, target);
+    const QVector<bench::Floor> floors = bench::floors(db, target);
     BenchDialogs dialogs;
     Seams::setDialogs(&dialogs);
     session().CurrentUserType = QStringLiteral("R");
@@ -173,7 +158,7 @@ int main(int argc, char **argv)
         "select r.Nach_rem, v.Name, i.Name, i.Seria, i.Nomer, o.Name, r.Prichina, r.id, r.Kod_vida, r.Kod_izd, "
         "r.Okonh_rem, r.Specialist from remont r left join vidu v on v.id = r.Kod_vida "
         "left join izdel i on i.id = r.Kod_izd left join otdel o on o.id = i.otdel");
-    const qint64 bareList = best(3, [&] { bareRead(db, listSql); });
+    const QVector<double> bareList = bench::floorTimes(floors, 3, listSql);
     // The main window's list stays open under the history, as in the program.
     dm->TblStates->Open();
     dm->TblOtdel->Open();
@@ -190,9 +175,11 @@ int main(int argc, char **argv)
                 m->data(m->index(r, c));
     });
     const long rssOpen = peakRssKb();
-    printf("%-50s %9.1f ms\n", "bare QSqlQuery of the list with its lookups", bareList / 1e6);
-    printf("%-50s %9.1f ms  (%.2fx, goal at most 2x)\n", "opening the history into the grid model", ours / 1e6,
-           double(ours) / double(bareList));
+    for (int i = 0; i < floors.size(); ++i)
+        printf("%-56s %9.1f ms\n", qPrintable(QStringLiteral("%1 of the list with its lookups").arg(QLatin1String(floors[i].name))),
+               bareList[i]);
+    printf("%-56s %9.1f ms  (%s; goal at most 2x)\n", "opening the history into the grid model", ours / 1e6,
+           bench::ratios(ours / 1e6, bareList, floors).constData());
 
     // One search on "Причина" for the last repair's cause, against a bare read of the join
     // the search makes, and of the whole join of every repair with its kind, item and
@@ -210,15 +197,6 @@ int main(int argc, char **argv)
         window->SpeedButton2->click();
     });
     const bool found = window->TblRem->FieldByName(QStringLiteral("id"))->AsInteger() == 1000 + repairs - 1;
-    const QString findSql = window->QryFind->SQL();
-    const qint64 bareFind = best(3, [&] { bareRead(db, findSql, text); });
-    const qint64 bareWhole = best(3, [&] { bareRead(db, wholeJoin); });
-    printf("%-50s %9.1f ms\n", "bare QSqlQuery of the search's own query", bareFind / 1e6);
-    printf("%-50s %9.1f ms\n", "bare QSqlQuery of the whole join", bareWhole / 1e6);
-    printf("%-50s %9.1f ms  (%.2fx its own query, %.2fx the whole join; goal at most 2x)%s\n",
-           "one search on \"Причина\"", find / 1e6, double(find) / double(bareFind), double(find) / double(bareWhole),
-           found ? "" : "  NOT FOUND");
-
     // The resources of the repair in the middle.
     window->TblRem->setRecNo(repairs / 2);
     const int remId = window->TblRem->FieldByName(QStringLiteral("id"))->AsInteger();
@@ -227,13 +205,27 @@ int main(int argc, char **argv)
         TFrmOperItem part(window->DsLoc, remId, window.get());
         lines = part.Tbl->RecordCount();
     });
-    printf("%-50s %9.1f ms  (%d lines, goal under 50 ms)\n", "opening the resources of one repair", items1 / 1e6,
+    // The program's peak, before the bare reads of the search's statements hold their rows.
+    const long peak = peakRssKb();
+
+    const QString findSql = window->QryFind->SQL();
+    const QVector<double> bareFind = bench::floorTimes(floors, 3, findSql, {{QStringLiteral(":text"), text}});
+    const QVector<double> bareWhole = bench::floorTimes(floors, 3, wholeJoin);
+    for (int i = 0; i < floors.size(); ++i) {
+        const QString name = QLatin1String(floors[i].name);
+        printf("%-56s %9.1f ms\n", qPrintable(name + QStringLiteral(" of the search's own query")), bareFind[i]);
+        printf("%-56s %9.1f ms\n", qPrintable(name + QStringLiteral(" of the whole join")), bareWhole[i]);
+    }
+    printf("%-56s %9.1f ms  (its own query: %s; the whole join: %s; goal at most 2x)%s\n", "one search on \"Причина\"",
+           find / 1e6, bench::ratios(find / 1e6, bareFind, floors).constData(),
+           bench::ratios(find / 1e6, bareWhole, floors).constData(), found ? "" : "  NOT FOUND");
+    printf("%-56s %9.1f ms  (%d lines, goal under 50 ms)\n", "opening the resources of one repair", items1 / 1e6,
            lines);
-    printf("%-50s %9.1f MB  (%.1f MB with the main list of %d items, %.1f MB with the history open; "
+    printf("%-56s %9.1f MB  (%.1f MB with the main list of %d items, %.1f MB with the history open; "
            "goal at most 250 MB)\n",
-           "peak memory: main list, history, one repair's lines", peakRssKb() / 1024.0, rssBefore / 1024.0,
+           "peak memory: main list, history, one repair's lines", peak / 1024.0, rssBefore / 1024.0,
            mainList->RecordCount(), rssOpen / 1024.0);
     window.reset();
     Seams::setDialogs(nullptr);
-    return dialogs.shown == 0 && found ? 0 : 1;
+    return target.thenOnServer(dialogs.shown == 0 && found ? 0 : 1, argc, argv);
 }

@@ -1,12 +1,15 @@
-// Speed of the requests window and of the consumption report (embedded database), measured
-// side by side in one run over a large database:
+// Speed of the requests window and of the consumption report, measured side by side in one
+// run over a large database:
 //   - the consumption of one month: from a change of a date to the filled grid (goal: under
 //     100 ms); of the whole history: as a ratio to the bare GROUP BY run through QSqlQuery
 //     (goal: at most 2);
 //   - opening "Заявки" (items read again, the requests read) as a ratio to a bare QSqlQuery
 //     loop reading the same rows (goal: at most 2);
 //   - switching the filter among its four choices (goal: under 50 ms each).
-// Usage: bench_requests [items repairs lines requests]
+// First on the embedded database, then on the shared server that TAVRELL_TEST_PGSERVER names
+// (bench_requests --server: the server alone), where the bare reads are also a libpq loop
+// reading every value as text, with the same goals.
+// Usage: bench_requests [--server] [items repairs lines requests]
 //        (default 100000 200000 1000000 100000)
 #include "BenchItems.h"
 #include "core/Process.h"
@@ -29,40 +32,36 @@ namespace {
 
 constexpr int Resources = 60;
 
-bool run(QSqlQuery &q)
-{
-    if (q.exec())
-        return true;
-    fprintf(stderr, "insert failed: %s\n", qPrintable(q.lastError().text()));
-    return false;
-}
-
 // Repairs over ten years with their resource lines (a repair uses distinct resources), and
 // requests in every state; fixed seed.
-bool generate(QSqlDatabase db, int items, int repairs, int lines, int requests)
+void generate(QSqlDatabase db, int items, int repairs, int lines, int requests)
 {
     QRandomGenerator rng(7);
     db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into resurs (id, Name, Ed_izmer) values (?, ?, ?)"));
+    bench::Insert res(db, "resurs", {QStringLiteral("id"), QStringLiteral("Name"), QStringLiteral("Ed_izmer")});
     for (int i = 0; i < Resources; ++i) {
-        q.addBindValue(1000 + i);
-        q.addBindValue(QStringLiteral("Ресурс %1").arg(i % 50));  // a few names twice
-        q.addBindValue(i % 2 ? QStringLiteral("шт.") : QStringLiteral("гр."));
-        if (!run(q))
-            return false;
+        res.addBindValue(1000 + i);
+        res.addBindValue(QStringLiteral("Ресурс %1").arg(i % 50));  // a few names twice
+        res.addBindValue(i % 2 ? QStringLiteral("шт.") : QStringLiteral("гр."));
+        res.exec();
     }
+    res.finish();
     const QDate first(2015, 1, 1);
-    q.prepare(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Otdel, Prichina, Nach_rem, Specialist) "
-                             "values (?, 11, ?, 'Технический', 'замена', ?, 'Петров')"));
+    bench::Insert rem(db, "remont",
+                      {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"), QStringLiteral("Otdel"),
+                       QStringLiteral("Prichina"), QStringLiteral("Nach_rem"), QStringLiteral("Specialist")});
     for (int i = 0; i < repairs; ++i) {
-        q.addBindValue(1000 + i);
-        q.addBindValue(1000 + rng.bounded(items));
-        q.addBindValue(dm->backend().toDb(QDateTime(first.addDays(rng.bounded(3650)), QTime(0, 0))));
-        if (!run(q))
-            return false;
+        rem.addBindValue(1000 + i);
+        rem.addBindValue(11);
+        rem.addBindValue(1000 + rng.bounded(items));
+        rem.addBindValue(QStringLiteral("Технический"));
+        rem.addBindValue(QStringLiteral("замена"));
+        rem.addBindValue(dm->backend().toDb(QDateTime(first.addDays(rng.bounded(3650)), QTime(0, 0))));
+        rem.addBindValue(QStringLiteral("Петров"));
+        rem.exec();
     }
-    q.prepare(QStringLiteral("insert into rem_res (rem_id, res_id, cnt) values (?, ?, ?)"));
+    rem.finish();
+    bench::Insert q(db, "rem_res", {QStringLiteral("rem_id"), QStringLiteral("res_id"), QStringLiteral("cnt")});
     const int perRepair = std::max(1, lines / std::max(1, repairs));
     for (int i = 0; i < repairs; ++i) {
         const int start = rng.bounded(Resources);
@@ -70,27 +69,29 @@ bool generate(QSqlDatabase db, int items, int repairs, int lines, int requests)
             q.addBindValue(1000 + i);
             q.addBindValue(1000 + (start + k) % Resources);
             q.addBindValue(k == 3 ? QVariant(QMetaType(QMetaType::Double)) : QVariant(1.0 + rng.bounded(20)));
-            if (!run(q))
-                return false;
+            q.exec();
         }
     }
-    q.prepare(QStringLiteral("insert into zajav (id, izd, Otdel, Opis, Data, Prim, State, fio, Phone, MayBy) "
-                             "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    q.finish();
+    bench::Insert req(db, "zajav",
+                      {QStringLiteral("id"), QStringLiteral("izd"), QStringLiteral("Otdel"), QStringLiteral("Opis"),
+                       QStringLiteral("Data"), QStringLiteral("Prim"), QStringLiteral("State"), QStringLiteral("fio"),
+                       QStringLiteral("Phone"), QStringLiteral("MayBy")});
     for (int i = 0; i < requests; ++i) {
-        q.addBindValue(1000 + i);
-        q.addBindValue(1000 + rng.bounded(items));
-        q.addBindValue(11 + rng.bounded(5));
-        q.addBindValue(QStringLiteral("не печатает %1").arg(i));
-        q.addBindValue(dm->backend().toDb(QDateTime(first.addDays(rng.bounded(3650)), QTime(0, 0))));
-        q.addBindValue(i % 4 ? QVariant(QMetaType(QMetaType::QString)) : QVariant(QStringLiteral("\r\nЗакрыто :01.02.2020")));
-        q.addBindValue(i % 10 == 9 ? QVariant(QMetaType(QMetaType::Int)) : QVariant(rng.bounded(3)));
-        q.addBindValue(QStringLiteral("Иванов И.И."));
-        q.addBindValue(QStringLiteral("22-33-44"));
-        q.addBindValue(QStringLiteral("картридж"));
-        if (!run(q))
-            return false;
+        req.addBindValue(1000 + i);
+        req.addBindValue(1000 + rng.bounded(items));
+        req.addBindValue(11 + rng.bounded(5));
+        req.addBindValue(QStringLiteral("не печатает %1").arg(i));
+        req.addBindValue(dm->backend().toDb(QDateTime(first.addDays(rng.bounded(3650)), QTime(0, 0))));
+        req.addBindValue(i % 4 ? QVariant(QMetaType(QMetaType::QString)) : QVariant(QStringLiteral("\r\nЗакрыто :01.02.2020")));
+        req.addBindValue(i % 10 == 9 ? QVariant(QMetaType(QMetaType::Int)) : QVariant(rng.bounded(3)));
+        req.addBindValue(QStringLiteral("Иванов И.И."));
+        req.addBindValue(QStringLiteral("22-33-44"));
+        req.addBindValue(QStringLiteral("картридж"));
+        req.exec();
     }
-    return db.commit();
+    req.finish();
+    db.commit();
 }
 
 // The fastest of some rounds, in ms.
@@ -108,34 +109,28 @@ double best(int rounds, Fn fn)
     return b;
 }
 
-// Reads every value of a query's rows.
-qint64 readAll(QSqlQuery &q)
-{
-    const int cols = q.record().count();
-    qint64 n = 0;
-    while (q.next())
-        for (int c = 0; c < cols; ++c)
-            n += q.value(c).isValid();
-    return n;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     Process::prepare();
+    const bench::Target target = bench::Target::of(argc, argv);
     QApplication app(argc, argv);
+    if (!target.usable())
+        return 0;
+    target.heading();
     const int items = argc > 1 ? atoi(argv[1]) : 100000;
     const int repairs = argc > 2 ? atoi(argv[2]) : 200000;
     const int lines = argc > 3 ? atoi(argv[3]) : 1000000;
     const int requests = argc > 4 ? atoi(argv[4]) : 100000;
     QTemporaryDir dir;
-    auto module = bench::freshDatabase(dir.path());
+    auto module = bench::freshDatabase(dir.path(), target);
     QSqlDatabase db = dm->connection();
     bench::generate(db, items);
-    if (!generate(db, items, repairs, lines, requests))
-        return 1;
+    generate(db, items, repairs, lines, requests);
+    bench::analyze(db, target);
+    const QVector<bench::Floor> floors = bench::floors(db, target);
 
     // ---- The consumption report ----
     TFrmRashRep rash;
@@ -161,26 +156,18 @@ int main(int argc, char **argv)
         flip = !flip;
     });
     const int historyRows = rash.qry->RecordCount();
-    qint64 n = 0;
-    const double bareHistory = best(3, [&] {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        q.prepare(rash.qry->SQL());
-        q.bindValue(QStringLiteral(":d0"), dm->backend().toDb(QDateTime(QDate(2000, 1, 1), QTime(0, 0))));
-        q.bindValue(QStringLiteral(":d1"), dm->backend().toDb(QDateTime(QDate(2030, 1, 1), QTime(0, 0))));
-        q.exec();
-        n += readAll(q);
-    });
+    const QVector<double> bareHistory =
+        bench::floorTimes(floors, 3, rash.qry->SQL(),
+                          {{QStringLiteral(":d0"), dm->backend().toDb(QDateTime(QDate(2000, 1, 1), QTime(0, 0)))},
+                           {QStringLiteral(":d1"), dm->backend().toDb(QDateTime(QDate(2030, 1, 1), QTime(0, 0)))}});
 
     // ---- Opening "Заявки" ----
-    const double bareOpen = best(3, [&] {
-        for (const char *sql : {"select * from izdel", "select * from zajav"}) {
-            QSqlQuery q(db);
-            q.setForwardOnly(true);
-            q.exec(QString::fromLatin1(sql));
-            n += readAll(q);
-        }
-    });
+    QVector<double> bareOpen(floors.size(), 0);
+    for (const char *sql : {"select * from izdel", "select * from zajav"}) {
+        const QVector<double> one = bench::floorTimes(floors, 3, QString::fromLatin1(sql));
+        for (int i = 0; i < floors.size(); ++i)
+            bareOpen[i] += one[i];
+    }
     const double open = best(3, [&] {
         dm->Tblzajav->Close();
         TFrmZajaw frm;
@@ -204,14 +191,15 @@ int main(int argc, char **argv)
     printf("items %d, repairs %d, resource lines %d, requests %d\n", items, repairs, lines, requests);
     printf("consumption, one month (goal < 100 ms):      %.1f ms (%d rows)\n", oneMonth, monthRows);
     printf("consumption, whole history:                  %.1f ms (%d rows)\n", history, historyRows);
-    printf("bare GROUP BY through QSqlQuery:             %.1f ms\n", bareHistory);
-    printf("ratio (goal <= 2):                           %.2f\n", history / bareHistory);
+    for (int i = 0; i < floors.size(); ++i)
+        printf("the bare GROUP BY, %-26s %.1f ms\n", floors[i].name, bareHistory[i]);
+    printf("ratio (goal <= 2):                           %s\n", bench::ratios(history, bareHistory, floors).constData());
     printf("opening \"Заявки\":                            %.1f ms (%d requests)\n", open, dm->Tblzajav->RecordCount());
-    printf("bare QSqlQuery read of items and requests:   %.1f ms\n", bareOpen);
-    printf("ratio (goal <= 2):                           %.2f\n", open / bareOpen);
+    for (int i = 0; i < floors.size(); ++i)
+        printf("items and requests, %-25s %.1f ms\n", floors[i].name, bareOpen[i]);
+    printf("ratio (goal <= 2):                           %s\n", bench::ratios(open, bareOpen, floors).constData());
     const char *names[] = {"Все", "Не закрытые", "Закрытые", "Приостановленные"};
     for (int c = 0; c < 4; ++c)
         printf("filter \"%s\" (goal < 50 ms): %.1f ms (%d rows)\n", names[c], filter[c], shown[c]);
-    db = QSqlDatabase();
-    return n > 0 ? 0 : 1;
+    return target.thenOnServer(historyRows > 0 ? 0 : 1, argc, argv);
 }
