@@ -344,48 +344,46 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
         const int count = PQntuples(r);
         for (int t = 0; t < count && !error.isValid(); ++t) {
             // Each value made in its place in the row.
-            QVector<QVariant> row;
-            row.reserve(n);
+            QVector<QVariant> row(n);
+            QVariant *out = row.data();
             for (int c = 0; c < n; ++c) {
                 const int i = columns[c].source;
-                if (i < 0) {
-                    row.emplaceBack();
+                if (i < 0)
                     continue;
-                }
                 if (PQgetisnull(r, t, i)) {
-                    row.append(nulls[c]);
+                    placeValue(out + c, nulls[c]);
                     continue;
                 }
                 const char *s = PQgetvalue(r, t, i);
                 switch (kinds[c]) {
                 case Kind::Bool:
-                    row.emplaceBack(s[0] == 't');
+                    placeValue(out + c, s[0] == 't');
                     break;
                 case Kind::Int:
-                    row.append(intValue(s));
+                    placeValue(out + c, intValue(s));
                     break;
                 case Kind::Int8:
-                    row.append(int8Value(s));
+                    placeValue(out + c, int8Value(s));
                     break;
                 case Kind::Double:
-                    row.append(doubleValue(s, PQgetlength(r, t, i)));
+                    placeValue(out + c, doubleValue(s, PQgetlength(r, t, i)));
                     break;
                 case Kind::Bytes:
-                    row.append(bytesValue(s));
+                    placeValue(out + c, bytesValue(s));
                     break;
                 case Kind::Date:
-                    row.append(dateValue(s, PQgetlength(r, t, i)));
+                    placeValue(out + c, dateValue(s, PQgetlength(r, t, i)));
                     break;
                 case Kind::Timestamp:
-                    row.append(columns[c].dateTime ? dayTimeValue(s, PQgetlength(r, t, i))
+                    placeValue(out + c, columns[c].dateTime ? dayTimeValue(s, PQgetlength(r, t, i))
                                                    : timestampValue(s, PQgetlength(r, t, i), false));
                     break;
                 case Kind::TimestampTz:
-                    row.append(timestampValue(s, PQgetlength(r, t, i), true));
+                    placeValue(out + c, timestampValue(s, PQgetlength(r, t, i), true));
                     break;
                 default: {
                     const int size = PQgetlength(r, t, i);
-                    row.emplaceBack(pools[size_t(c)].get(s, size, [&] { return QString::fromUtf8(s, size); }));
+                    placeValue(out + c, pools[size_t(c)].get(s, size, [&] { return QString::fromUtf8(s, size); }));
                     break;
                 }
                 }

@@ -476,16 +476,18 @@ int SqliteBackend::login(const QString &login, const QString &passw, const QDate
 // the milliseconds), read and written by hand: a list or an archive meets thousands of
 // them, and the general date parser and formatter cost microseconds each. Anything else
 // gives an invalid result and goes the general way.
-QDateTime SqliteBackend::readStoredDate(QStringView s)
+namespace {
+
+// Over the text's characters as they come: UTF-16 from a text, or the bytes as stored.
+template <typename Char> QDateTime readStoredDateOf(const Char *s, qsizetype n)
 {
-    const qsizetype n = s.size();
     if (n != 10 && n != 19 && n != 23)
         return QDateTime();
     bool ok = true;
     auto number = [&](qsizetype from, int digits) {
         int v = 0;
         for (int i = 0; i < digits; ++i) {
-            const char16_t c = s[from + i].unicode();
+            const auto c = char16_t(s[from + i]);
             if (c < u'0' || c > u'9')
                 ok = false;
             v = v * 10 + (c - u'0');
@@ -493,7 +495,7 @@ QDateTime SqliteBackend::readStoredDate(QStringView s)
         return v;
     };
     auto is = [&](qsizetype at, char16_t c) {
-        if (s[at].unicode() != c)
+        if (char16_t(s[at]) != c)
             ok = false;
     };
     const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
@@ -515,6 +517,18 @@ QDateTime SqliteBackend::readStoredDate(QStringView s)
     if (!ok)
         return QDateTime();
     return DayTime::ofParts(year, month, day, hour, minute, second, msec);
+}
+
+}  // namespace
+
+QDateTime SqliteBackend::readStoredDate(QStringView s)
+{
+    return readStoredDateOf(s.utf16(), s.size());
+}
+
+QDateTime SqliteBackend::readStoredDate(const char *bytes, qsizetype size)
+{
+    return readStoredDateOf(reinterpret_cast<const unsigned char *>(bytes), size);
 }
 
 namespace {

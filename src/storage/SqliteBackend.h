@@ -54,6 +54,8 @@ public:
     // milliseconds), read by hand: the general parser costs microseconds a date. Anything
     // else gives an invalid date-time.
     static QDateTime readStoredDate(QStringView text);
+    // The same over the bytes as stored (a text of other than ASCII is no date of ours).
+    static QDateTime readStoredDate(const char *bytes, qsizetype size);
 
     // The name of the program's collation.
     static constexpr const char *RussianCi = "RU_CI";

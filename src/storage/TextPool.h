@@ -1,7 +1,12 @@
 #pragma once
 #include <QString>
+#include <QVariant>
+#include <deque>
+#include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 
 // Texts that recur in a column (a maker, a format, a cause, an engineer) share one copy: a
 // long list would otherwise hold each as a text of its own. A column whose texts mostly
@@ -16,16 +21,19 @@ public:
         if (m_off || size > MaxBytes)
             return make();
         ++m_lookups;
-        std::string key(utf8, size_t(size));
-        const auto it = m_seen.find(key);
+        // Asked by the bytes where they lie: no key is made for a text met before.
+        const std::string_view bytes(utf8, size_t(size));
+        const auto it = m_seen.find(bytes);
         if (it != m_seen.end())
             return it->second;
         QString text = make();
         if (++m_misses * 2 > m_lookups && m_lookups >= Trial) {
             m_off = true;
             m_seen.clear();
+            m_keys.clear();
         } else if (m_seen.size() < MaxTexts) {
-            m_seen.emplace(std::move(key), text);
+            m_keys.emplace_back(bytes);
+            m_seen.emplace(std::string_view(m_keys.back()), text);
         }
         return text;
     }
@@ -34,7 +42,15 @@ private:
     static constexpr int MaxBytes = 64;
     static constexpr size_t MaxTexts = 4096;
     static constexpr int Trial = 2048;
-    std::unordered_map<std::string, QString> m_seen;
+    std::deque<std::string> m_keys; // the bytes the map's keys view; a deque never moves them
+    std::unordered_map<std::string_view, QString> m_seen;
     int m_lookups = 0, m_misses = 0;
     bool m_off = false;
 };
+
+// Makes a row's value in its slot. The row is made of empty values first (one allocation
+// for the row); an empty QVariant owns nothing, so its slot is simply reused.
+template <typename T> inline void placeValue(QVariant *slot, T &&value)
+{
+    new (slot) QVariant(std::forward<T>(value));
+}

@@ -221,7 +221,9 @@ private slots:
             // ASCII in its place, a lone continuation; and valid two-, three- and four-byte
             // letters at the edges of their forms: each as the driver reads it.
             for (const char *bytes : {"41c328ff42", "c0af", "eda080", "610062", "d0", "d09f80", "d041", "80", "c1bf",
-                                      "d09fd180d0b8", "c280dfbf", "e282ac41", "f09f9880", "efbfbe"})
+                                      "d09fd180d0b8", "c280dfbf", "e282ac41", "f09f9880", "efbfbe",
+                                      "414243444546474849d09f", "4142434445464748c32841424344454647484950",
+                                      "d09f4142434445464748ff"})
                 db.query(QStringLiteral("insert into kinds (id, t) values ((select max(id) + 1 from kinds), "
                                         "CAST(x'%1' AS TEXT))")
                              .arg(QLatin1String(bytes)));
