@@ -48,6 +48,25 @@ QString PlainText::number(double value) const
     return text;
 }
 
+bool PlainText::wholeNumber(const TField &field, int &value) const
+{
+    if (field.DataType() != FieldType::Integer || field.isLookup())
+        return false;
+    const QVariant stored = field.storedValue();
+    // As the field reads it: cut to an int.
+    switch (stored.metaType().id()) {
+    case QMetaType::Int:
+        value = *static_cast<const int *>(stored.constData());
+        break;
+    case QMetaType::LongLong:
+        value = int(*static_cast<const qlonglong *>(stored.constData()));
+        break;
+    default:
+        return false;
+    }
+    return !stored.isNull();
+}
+
 QString PlainText::operator()(const TField &field) const
 {
     switch (field.DataType()) {

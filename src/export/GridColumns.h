@@ -42,6 +42,10 @@ public:
     // A number with a fraction in this plain form: the locale's decimal separator, no
     // grouping, up to 15 significant digits.
     QString number(double value) const;
+    // The value of an integer field of the current row as the number its text is made of,
+    // for a writer that puts the digits down itself; false when the field is no integer
+    // field read from the database, or the row holds no value.
+    bool wholeNumber(const TField &field, int &value) const;
 
 private:
     QLocale m_locale;

@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <charconv>
 
 namespace {
 
@@ -176,8 +177,14 @@ LostCharacters AppendDataSetCSV(QByteArray &bytes, TDataSet *dataSet, const Plai
                     bytes.append(';');
             if (column > 0)
                 bytes.append(';');
-            if (const qsizetype n = Cp1251::encodeAppend(bytes, CSVEscape(plain(*f))))
+            if (int whole; plain.wholeNumber(*f, whole)) {
+                // Its digits straight into the line: the same text, without making it first.
+                char digits[16];
+                const auto end = std::to_chars(digits, digits + sizeof digits, whole).ptr;
+                bytes.append(digits, end - digits);
+            } else if (const qsizetype n = Cp1251::encodeAppend(bytes, CSVEscape(plain(*f)))) {
                 lost.add(QString(), f->FieldName(), n);
+            }
             column = f->Index() + 1;
         }
         bytes.append("\r\n", 2);
