@@ -101,22 +101,15 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
     TblZStates = table(owner, "TblZStates", "zaj_states");          // all columns
     TableRemOpState = table(owner, "TableRemOpState", "RemOpState");  // all columns
 
+    // The items as the lookups of the repairs and the requests show them: name, series,
+    // number and department. Only these are kept: the register's other columns would make
+    // this a second full copy of the main list (tens of megabytes on a large register).
     TblIsdel = table(owner, "TblIsdel", "izdel");
     TblIsdel->addField(QStringLiteral("id"), FieldType::Integer);
     TblIsdel->addField(QStringLiteral("Name"), FieldType::String, 30);
-    TblIsdel->addField(QStringLiteral("Proizvod"), FieldType::String, 30);
-    TblIsdel->addField(QStringLiteral("D_vup"), FieldType::DateTime);
     TblIsdel->addField(QStringLiteral("Seria"), FieldType::String, 12);
     TblIsdel->addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(tr("Номер"));
-    TblIsdel->addField(QStringLiteral("CurState"), FieldType::Integer);
     TblIsdel->addField(QStringLiteral("otdel"), FieldType::Integer);
-    TblIsdel->addField(QStringLiteral("D_pred"), FieldType::DateTime);
-    TblIsdel->addField(QStringLiteral("D_sled"), FieldType::DateTime);
-    TblIsdel->addField(QStringLiteral("D_otpr"), FieldType::DateTime);
-    TblIsdel->addField(QStringLiteral("D_poluh"), FieldType::DateTime);
-    TblIsdel->addField(QStringLiteral("form"), FieldType::FixedChar, 3);
-    TblIsdel->addField(QStringLiteral("Info"), FieldType::Memo);
-    TblIsdel->addField(QStringLiteral("Resurs"), FieldType::FixedChar, 10).setDisplayLabel(tr("Ресурс"));
     TblIsdel->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), TblOtdel, QStringLiteral("id"),
                              QStringLiteral("Name"), 65)
         .setDisplayLabel(tr("Отдел"));

@@ -123,7 +123,10 @@ void TestPostConflict::colleagueChangedRowBeforePost()
     QFETCH(QStringList, stored);
     Colleague other(db);
     QVERIFY2(other.error().isEmpty(), qPrintable(other.error()));
-    TDataSet *t = dm->TblIsdel;
+    // Every column of the register, the memo too.
+    TDataSet items;
+    items.setTableName(QStringLiteral("izdel"));
+    TDataSet *t = &items;
     t->Open();
     QVERIFY(t->Locate("id", 104));
     t->Edit();
@@ -193,7 +196,10 @@ void TestPostConflict::colleagueChangedRowBeforeDelete()
     QFETCH(bool, refused);
     Colleague other(db);
     QVERIFY2(other.error().isEmpty(), qPrintable(other.error()));
-    TDataSet *t = dm->TblIsdel;
+    // Every column of the register, the memo too.
+    TDataSet items;
+    items.setTableName(QStringLiteral("izdel"));
+    TDataSet *t = &items;
     t->Open();
     QVERIFY(t->Locate("id", 104));
     if (editing) {
@@ -373,8 +379,14 @@ void TestPostConflict::datasetOnItsOwnConnection()
     own.addField(QStringLiteral("D_vup"), FieldType::DateTime);
     own.Open();
     QVERIFY(own.backend());
-    QVERIFY(own.backend() != dm->TblIsdel->backend());
-    QCOMPARE(own.backend()->isEmbedded(), dm->TblIsdel->backend()->isEmbedded());
+    // A dataset of the data module's connection beside it.
+    TDataSet module;
+    module.setTableName(QStringLiteral("izdel"));
+    module.addField(QStringLiteral("id"), FieldType::Integer);
+    module.addField(QStringLiteral("Name"), FieldType::String, 30);
+    module.addField(QStringLiteral("D_vup"), FieldType::DateTime);
+    QVERIFY(own.backend() != module.backend());
+    QCOMPARE(own.backend()->isEmbedded(), module.backend()->isEmbedded());
     QVERIFY(own.Locate("id", 104));
     QCOMPARE(own.FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(2001, 9, 15), QTime(0, 0)));
 
@@ -383,13 +395,13 @@ void TestPostConflict::datasetOnItsOwnConnection()
     own.Edit();
     own.FieldByName("D_vup")->setValue(mine);
     own.Post();
-    dm->TblIsdel->Open();
-    QVERIFY(dm->TblIsdel->Locate("id", 104));
-    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), mine);
+    module.Open();
+    QVERIFY(module.Locate("id", 104));
+    QCOMPARE(module.FieldByName("D_vup")->AsDateTime(), mine);
     const QDateTime theirs = DayTime::of(QDate(2025, 1, 2), QTime(8, 0));
-    dm->TblIsdel->Edit();
-    dm->TblIsdel->FieldByName("D_vup")->setValue(theirs);
-    dm->TblIsdel->Post();
+    module.Edit();
+    module.FieldByName("D_vup")->setValue(theirs);
+    module.Post();
     own.Refresh();
     QVERIFY(own.Locate("id", 104));
     QCOMPARE(own.FieldByName("D_vup")->AsDateTime(), theirs);
