@@ -49,6 +49,12 @@ QVariant FindResultList::data(const QModelIndex &index, int role) const
     return QVariant();
 }
 
+std::vector<int> FindResultList::sortedKeys() const
+{
+    hasKey(0);  // sorts them once
+    return m_keys;
+}
+
 bool FindResultList::hasKey(int id) const
 {
     if (!m_keysSorted) {
@@ -140,7 +146,7 @@ bool TFrmFind::highlights(int id) const { return isVisible() && ListItems->hasKe
 void TFrmFind::highlightChanged()
 {
     if (OnHighlightChange)
-        OnHighlightChange();
+        OnHighlightChange(isVisible() ? ListItems->sortedKeys() : std::vector<int>());
 }
 
 void TFrmFind::FormCreate()

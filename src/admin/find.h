@@ -29,8 +29,10 @@ public:
     const QVector<FindResult> &results() const { return m_results; }
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    // Whether a key is among the items (kept sorted for the grid, which asks row by row).
+    // Whether a key is among the items.
     bool hasKey(int id) const;
+    // The items' keys, in ascending order.
+    std::vector<int> sortedKeys() const;
 
 private:
     QVector<FindResult> m_results;
@@ -57,8 +59,11 @@ public:
     TDataSet *dataSet() const { return m_ds; }
     // Whether the window is visible and lists the item (the main window's grid colouring).
     bool highlights(int id) const;
-    // Told when what the main window highlights may have changed (results, shown, hidden).
-    std::function<void()> OnHighlightChange;
+    // Given what the main window is to highlight whenever it changes (results, shown,
+    // hidden): the keys listed, in ascending order, while the window is visible; none else.
+    std::function<void(std::vector<int> keys)> OnHighlightChange;
+    // Gives it now (a main window that has just asked for the search).
+    void highlightChanged();
 
     void Edit1Change();
     void ListClick();
@@ -73,7 +78,6 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    void highlightChanged();
     void follow(FindIndex *index);
     // More results of the running search, or its results changed.
     void searchProgressed();

@@ -39,20 +39,16 @@ void directoryWindowOf(TFrmmain &main)
 }
 
 // The search window is the one exception: not modal, one for the whole run; the grid
-// highlights its results while it is visible.
+// highlights its results while it is visible (the window hands them over as they change).
 void fulltextFind(TFrmmain &main)
 {
-    main.SearchResultHas = [](int id) {
-        const TFrmFind *find = FindWindow();
-        return find && find->highlights(id);
-    };
     ShowFindWindow(main.Qry, &main);
-    QPointer<QWidget> grid = main.Grid->viewport();
-    FindWindow()->OnHighlightChange = [grid] {
-        if (grid)
-            grid->update();
+    QPointer<TFrmmain> to = &main;
+    FindWindow()->OnHighlightChange = [to](std::vector<int> keys) {
+        if (to)
+            to->setSearchResults(std::move(keys));
     };
-    grid->update();
+    FindWindow()->highlightChanged();
 }
 
 }  // namespace

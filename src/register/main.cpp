@@ -8,6 +8,7 @@
 #include "db/DBEditors.h"
 #include "export/ReportWindow.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -382,7 +383,13 @@ void TFrmmain::showCount()
 
 bool TFrmmain::isHighlighted(int id) const
 {
-    return (FoundId != -1 && id == FoundId) || (SearchResultHas && SearchResultHas(id));
+    return (FoundId != -1 && id == FoundId) || std::binary_search(m_searchResults.begin(), m_searchResults.end(), id);
+}
+
+void TFrmmain::setSearchResults(std::vector<int> sortedKeys)
+{
+    m_searchResults = std::move(sortedKeys);
+    Grid->viewport()->update();
 }
 
 void TFrmmain::GridDrawColumnCell(TDBGrid::DrawCell &cell)

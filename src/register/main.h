@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <vector>
 
 #include "db/TDBGrid.h"
 
@@ -66,9 +67,9 @@ public:
     QString SortFields;
     // The field of the second sort list; empty for "Нет".
     QString SecondSortField;
-    // Asked by the grid colouring for every row: true when the search window exists, is
-    // visible and lists this item. Set by the search window; empty while there is none.
-    std::function<bool(int id)> SearchResultHas;
+    // The items the search window lists while it is visible, by key in ascending order:
+    // the grid highlights them. Given by the search window whenever they change.
+    void setSearchResults(std::vector<int> sortedKeys);
 
     // ---- Operations ----
     void SetupForUser();
@@ -194,6 +195,7 @@ private:
     const TField *lookupOfKey(const QString &keyField) const;
     void GridDrawColumnCell(TDBGrid::DrawCell &cell);
 
+    std::vector<int> m_searchResults;  // ascending
     bool m_settingSortList = false;
     bool m_userSetUp = false;
     bool m_closed = false;

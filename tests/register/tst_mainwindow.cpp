@@ -349,13 +349,12 @@ void TestMainWindow::highlight()
     QCOMPARE(cellColour(105), hot);
     QVERIFY(cellColour(106) != hot);
 
-    // The search window's results: only while it says so.
-    bool searchVisible = true;
-    w.SearchResultHas = [&](int id) { return searchVisible && (id == 106 || id == 107); };
+    // The search window's results: only while it gives them.
+    w.setSearchResults({106, 107});
     QCOMPARE(cellColour(106), hot);
     QCOMPARE(cellColour(107), hot);
     QCOMPARE(cellColour(105), hot);
-    searchVisible = false;
+    w.setSearchResults({});
     QVERIFY(cellColour(106) != hot);
     QCOMPARE(cellColour(105), hot);
     w.FoundId = -1;
