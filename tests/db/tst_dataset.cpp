@@ -193,7 +193,8 @@ void TestDataSet::deleteCascades()
 void TestDataSet::refusedDeleteChangesNothing()
 {
     TAVRELL_TEST_DB(db);
-    TDataSet *t = dm->TblIsdel;
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
+    TDataSet *t = items.get();
     t->Open();
     QVERIFY(t->Locate("id", 101));
     try {
@@ -401,11 +402,12 @@ void TestDataSet::locate_data()
 void TestDataSet::locate()
 {
     TAVRELL_TEST_DB(db);
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
     QFETCH(QString, fields);
     QFETCH(QVariant, values);
     QFETCH(int, options);
     QFETCH(int, found);
-    TDataSet *t = dm->TblIsdel;
+    TDataSet *t = items.get();
     t->Open();
     t->Last();
     const int before = t->RecNo();
@@ -488,7 +490,8 @@ void TestDataSet::lookupThroughLookupFollowsKey()
 void TestDataSet::fixedCharPaddedAndFieldNames()
 {
     TAVRELL_TEST_DB(db);
-    TDataSet *t = dm->TblIsdel;
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
+    TDataSet *t = items.get();
     t->Open();
     QVERIFY(t->Locate("id", 104));
     QCOMPARE(t->FieldByName("form")->AsString(), QStringLiteral("др."));
@@ -525,7 +528,8 @@ void TestDataSet::fixedCharPaddedAndFieldNames()
 void TestDataSet::dateTimesRoundTrip()
 {
     TAVRELL_TEST_DB(db);
-    TDataSet *t = dm->TblIsdel;
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
+    TDataSet *t = items.get();
     t->Open();
     QVERIFY(t->Locate("id", 101));
     QCOMPARE(t->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(1999, 5, 20), QTime(0, 0)));
@@ -645,7 +649,8 @@ void TestDataSet::openGridHoldsNoLock()
 {
     TestDb db(QStringLiteral("sqlite"));
     QVERIFY2(db.ok(), qPrintable(db.error()));
-    TDataSet *t = dm->TblIsdel;
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
+    TDataSet *t = items.get();
     t->Open();
     t->setRecNo(3);
     // A second program on the same file writes while this one shows the list.

@@ -196,7 +196,8 @@ void TestGrid::columnsWidthsTitlesAndHook()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
-    TDataSource src(nullptr, dm->TblIsdel);
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
+    TDataSource src(nullptr, items.get());
     TDBGrid grid;
     grid.setDataSource(&src);
     grid.addColumn(QStringLiteral("Name"), QString(), 107);
@@ -204,7 +205,7 @@ void TestGrid::columnsWidthsTitlesAndHook()
     grid.addColumn(QStringLiteral("Отдел"), QStringLiteral("Подразделение"));
     TColumn &ell = grid.addColumn(QStringLiteral("Seria"));
     ell.ButtonStyle = TColumn::Ellipsis;
-    dm->TblIsdel->Open();
+    items->Open();
     QCOMPARE(grid.columnCount(), 4);
     QCOMPARE(grid.columnWidthPixels(0), 107);
     QCOMPARE(grid.columnWidthPixels(1), 70);
@@ -226,10 +227,10 @@ void TestGrid::columnsWidthsTitlesAndHook()
     QSet<int> drawnIds;
     int selectedCells = 0;
     grid.OnDrawColumnCell = [&](TDBGrid::DrawCell &cell) {
-        drawnIds.insert(dm->TblIsdel->FieldByName("id")->AsInteger());
+        drawnIds.insert(items->FieldByName("id")->AsInteger());
         if (cell.selected)
             ++selectedCells;
-        if (dm->TblIsdel->FieldByName("id")->AsInteger() == 103)
+        if (items->FieldByName("id")->AsInteger() == 103)
             cell.painter->fillRect(cell.rect, Qt::red);
     };
     grid.resize(600, 400);
@@ -239,7 +240,7 @@ void TestGrid::columnsWidthsTitlesAndHook()
     grid.viewport()->render(&img);
     QCOMPARE(drawnIds.size(), 7);
     QVERIFY(selectedCells >= 1);
-    QCOMPARE(dm->TblIsdel->RecNo(), 1);  // painting leaves the current record alone
+    QCOMPARE(items->RecNo(), 1);  // painting leaves the current record alone
 
     // The font change keeps pixel widths that were given.
     QFont f = grid.font();
@@ -319,10 +320,11 @@ void TestGrid::editors()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
     ScriptedDialogs dialogs;
-    TDataSource src(nullptr, dm->TblIsdel);
-    dm->TblIsdel->Open();
-    QVERIFY(dm->TblIsdel->Locate("id", 101));
+    TDataSource src(nullptr, items.get());
+    items->Open();
+    QVERIFY(items->Locate("id", 101));
 
     DBEdit name;
     name.setDataSource(&src);
@@ -351,40 +353,41 @@ void TestGrid::editors()
     QCOMPARE(text.text(), QStringLiteral("Плановый"));
 
     // Moving follows.
-    QVERIFY(dm->TblIsdel->Locate("id", 103));
+    QVERIFY(items->Locate("id", 103));
     QCOMPARE(name.text(), QStringLiteral("Canon 5530 D"));
     QCOMPARE(info.toPlainText(), QStringLiteral("еле дышит пора сдавать в утиль"));
     QCOMPARE(otdel.currentText(), QStringLiteral("Технический"));
 
     // Typing puts the dataset into editing; leaving stores.
     QTest::keyClicks(&name, QStringLiteral("X"));
-    QCOMPARE(dm->TblIsdel->State(), DataSetState::Edit);
+    QCOMPARE(items->State(), DataSetState::Edit);
     QVERIFY(name.commit());
-    QCOMPARE(dm->TblIsdel->FieldByName("Name")->AsString(), QStringLiteral("Canon 5530 DX"));
+    QCOMPARE(items->FieldByName("Name")->AsString(), QStringLiteral("Canon 5530 DX"));
     emit otdel.activated(otdel.findText(QStringLiteral("Издательский")));
-    QCOMPARE(dm->TblIsdel->FieldByName("otdel")->AsInteger(), 15);
+    QCOMPARE(items->FieldByName("otdel")->AsInteger(), 15);
     QCOMPARE(text.text(), QStringLiteral("Издательский"));
     emit form.activated(form.findText(QStringLiteral("A0")));
-    QCOMPARE(dm->TblIsdel->FieldByName("form")->AsString(), QStringLiteral("A0 "));
-    dm->TblIsdel->Post();
+    QCOMPARE(items->FieldByName("form")->AsString(), QStringLiteral("A0 "));
+    items->Post();
     QCOMPARE(db.scalar("select otdel from izdel where id = 103").toInt(), 15);
     QCOMPARE(db.scalar("select name from izdel where id = 103").toString(), QStringLiteral("Canon 5530 DX"));
     QVERIFY(dialogs.messages.isEmpty());
 
     // Read-only dataset: editors do not edit.
-    dm->TblIsdel->setReadOnly(true);
+    items->setReadOnly(true);
     QVERIFY(name.isReadOnly());
-    dm->TblIsdel->setReadOnly(false);
+    items->setReadOnly(false);
 }
 
 void TestGrid::dateEditRefusesBadDate()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
     ScriptedDialogs dialogs;
-    TDataSource src(nullptr, dm->TblIsdel);
-    dm->TblIsdel->Open();
-    QVERIFY(dm->TblIsdel->Locate("id", 101));
+    TDataSource src(nullptr, items.get());
+    items->Open();
+    QVERIFY(items->Locate("id", 101));
     QWidget window;
     auto *date = new DBDateEdit(&window);
     auto *other = new QLineEdit(&window);
@@ -400,12 +403,12 @@ void TestGrid::dateEditRefusesBadDate()
     QCOMPARE(dialogs.messages.size(), 1);
     QVERIFY(dialogs.messages.at(0).text.contains(QStringLiteral("31.02.2005")));
     QVERIFY(date->hasFocus());
-    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(1999, 5, 20), QTime(0, 0)));
+    QCOMPARE(items->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(1999, 5, 20), QTime(0, 0)));
     date->selectAll();
     QTest::keyClicks(date, QStringLiteral("21.02.2005"));
     other->setFocus();
     QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dm->TblIsdel->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(2005, 2, 21), QTime(0, 0)));
+    QCOMPARE(items->FieldByName("D_vup")->AsDateTime(), DayTime::of(QDate(2005, 2, 21), QTime(0, 0)));
 }
 
 QTEST_MAIN(TestGrid)

@@ -44,6 +44,7 @@ void TestMemo::lineBreaks_data()
 void TestMemo::lineBreaks()
 {
     TAVRELL_TEST_DB(db);
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
     QFETCH(QString, stored);
     QFETCH(QString, shown);
     QFETCH(QString, typed);
@@ -54,9 +55,9 @@ void TestMemo::lineBreaks()
     q.addBindValue(stored);
     QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
 
-    TDataSource src(nullptr, dm->TblIsdel);
-    dm->TblIsdel->Open();
-    QVERIFY(dm->TblIsdel->Locate("id", 103));
+    TDataSource src(nullptr, items.get());
+    items->Open();
+    QVERIFY(items->Locate("id", 103));
     DBMemo memo;
     memo.setDataSource(&src);
     memo.setDataField(QStringLiteral("Info"));
@@ -71,9 +72,9 @@ void TestMemo::lineBreaks()
         else
             QTest::sendKeyEvent(QTest::Click, &memo, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
-    QCOMPARE(dm->TblIsdel->State(), DataSetState::Edit);
+    QCOMPARE(items->State(), DataSetState::Edit);
     QVERIFY(memo.commit());
-    dm->TblIsdel->Post();
+    items->Post();
     QCOMPARE(db.scalar(QStringLiteral("select Info from izdel where id = 103")).toString(), expected);
     QCOMPARE(memo.toPlainText(), QString(expected).replace(QLatin1String("\r\n"), QLatin1String("\n")).replace('\r', '\n'));
     QVERIFY(dialogs.messages.isEmpty());

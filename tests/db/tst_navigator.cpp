@@ -110,6 +110,7 @@ void TestNavigator::refusedPostShownAndKept()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
+    const std::unique_ptr<TDataSet> items = TestDb::itemTable();
     ScriptedDialogs dialogs;
     TDataSet *t = dm->TblOtdel;
     TDataSource src(nullptr, t);
@@ -132,14 +133,14 @@ void TestNavigator::refusedPostShownAndKept()
 
     // A refused delete is shown and changes nothing.
     dialogs.clear();
-    dm->TblIsdel->Open();
-    src.setDataSet(dm->TblIsdel);
-    QVERIFY(dm->TblIsdel->Locate("id", 103));
+    items->Open();
+    src.setDataSet(items.get());
+    QVERIFY(items->Locate("id", 103));
     nav.BtnClick(DBNavigator::Delete);
     QCOMPARE(dialogs.messages.size(), 2);  // the question, then the server's refusal
     QCOMPARE(dialogs.messages.at(1).icon, Dialogs::Icon::Critical);
     QCOMPARE(db.scalar("select count(*) from izdel where id = 103").toInt(), 1);
-    QCOMPARE(dm->TblIsdel->RecordCount(), 7);
+    QCOMPARE(items->RecordCount(), 7);
 }
 
 void TestNavigator::buttonsAndHints()

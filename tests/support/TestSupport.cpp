@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QTest>
 #include "storage/PgBackend.h"
+#include "db/TDataSet.h"
 #include "core/Errors.h"
 #include <atomic>
 #include <ctime>
@@ -215,4 +216,28 @@ void AsOrdinaryUser::openUp(const QString &folder)
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                                       QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
                                       QFileDevice::ExeOther);
+}
+
+std::unique_ptr<TDataSet> TestDb::itemTable()
+{
+    auto t = std::make_unique<TDataSet>();
+    t->setObjectName(QStringLiteral("Items"));
+    t->setTableName(QStringLiteral("izdel"));
+    t->addField(QStringLiteral("id"), FieldType::Integer);
+    t->addField(QStringLiteral("Name"), FieldType::String, 30);
+    t->addField(QStringLiteral("Proizvod"), FieldType::String, 30);
+    t->addField(QStringLiteral("D_vup"), FieldType::DateTime);
+    t->addField(QStringLiteral("Seria"), FieldType::String, 12);
+    t->addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(QStringLiteral("Номер"));
+    t->addField(QStringLiteral("CurState"), FieldType::Integer);
+    t->addField(QStringLiteral("otdel"), FieldType::Integer);
+    for (const char *d : {"D_pred", "D_sled", "D_otpr", "D_poluh"})
+        t->addField(QString::fromLatin1(d), FieldType::DateTime);
+    t->addField(QStringLiteral("form"), FieldType::FixedChar, 3);
+    t->addField(QStringLiteral("Info"), FieldType::Memo);
+    t->addField(QStringLiteral("Resurs"), FieldType::FixedChar, 10).setDisplayLabel(QStringLiteral("Ресурс"));
+    t->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), dm->TblOtdel, QStringLiteral("id"),
+                      QStringLiteral("Name"), 65)
+        .setDisplayLabel(QStringLiteral("Отдел"));
+    return t;
 }

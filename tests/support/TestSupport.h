@@ -109,6 +109,11 @@ public:
     // Adds the data rows "sqlite" and "postgres" (column "backend") to a data-driven test.
     static void addBackendRows();
 
+    // The register's table with every column, the department as a lookup: the fixture of the
+    // tests of the datasets, the grid and its editors (the program's shared item table keeps
+    // only what its lookups show). On the data module's connection, not open.
+    static std::unique_ptr<TDataSet> itemTable();
+
 private:
     QString m_backend, m_server, m_error, m_dbName;
     QTemporaryDir m_dir;
