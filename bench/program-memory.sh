@@ -18,37 +18,11 @@ folder=$(mktemp -d /tmp/tavrell-memory.XXXXXX)
 cp "$prog" "$folder/tavrell"
 printf '[main]\nserver=%s\n' "${server:-(local)}" >"$folder/remont.ini"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app=""
-cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$folder"
-  if [ -n "$server" ]; then
-    psql "$server dbname=postgres" -qc 'DROP DATABASE IF EXISTS org_tech WITH (FORCE)' >/dev/null 2>&1 || true
-  fi
+extra_cleanup() {
+  [ -z "$server" ] || psql "$server dbname=postgres" -qc 'DROP DATABASE IF EXISTS org_tech WITH (FORCE)' >/dev/null 2>&1 || true
 }
-trap cleanup EXIT
-export DISPLAY=$display
-export LC_ALL=C.UTF-8
-run_program() { env -u LC_ALL LANG=ru_RU.UTF-8 "$folder/tavrell" & }
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-
-# Waits until a window of the program with this title is mapped; prints its id.
-wait_window() {
-  local w
-  for _ in $(seq 600); do
-    for w in $(xdotool search --onlyvisible --class tavrell 2>/dev/null || true); do
-      [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ] && { echo "$w"; return 0; }
-    done
-    sleep 0.2
-  done
-  echo "no window \"$1\" came up" >&2
-  return 1
-}
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+window_tries=600
+. scripts/program-session.sh
 answer() { focus "$(wait_window "$1")"; xdotool key Return; }
 
 # First run: the database is made (on a server, after the question whether to), and the

@@ -19,33 +19,7 @@ cp "$prog" "$folder/tavrell"
 chmod +x "$folder/tavrell"
 printf '[main]\nserver=(local)\n' >"$folder/remont.ini"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app=""
-cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$folder"
-}
-trap cleanup EXIT
-export DISPLAY=$display
-export LC_ALL=C.UTF-8
-run_program() { env -u LC_ALL LANG=ru_RU.UTF-8 "$folder/tavrell" & }
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-
-wait_window() {
-  local w
-  for _ in $(seq 150); do
-    for w in $(xdotool search --onlyvisible --class tavrell 2>/dev/null || true); do
-      [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ] && { echo "$w"; return 0; }
-    done
-    sleep 0.2
-  done
-  echo "no window \"$1\" came up" >&2
-  return 1
-}
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+. scripts/program-session.sh
 
 # Logs in as "SYS ADMIN" and opens the list's report from the toolbar.
 open_report() {

@@ -20,38 +20,8 @@ cp "$prog" "$folder/tavrell"
 # The first run creates the embedded database without asking where it is.
 printf '[main]\nserver=(local)\n' >"$folder/remont.ini"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app=""
-cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$folder"
-}
-trap cleanup EXIT
-export DISPLAY=$display
-# The script's tools read window titles as UTF-8; the program runs as a Russian user's.
-export LC_ALL=C.UTF-8
-run_program() { env -u LC_ALL LANG=ru_RU.UTF-8 "$folder/tavrell" & }
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-
-# Waits until a window of the program with this title is mapped; prints its id. (Titles
-# are compared as read back, since a search by name depends on the locale's encoding.)
-wait_window() {
-  local w
-  for _ in $(seq 100); do
-    for w in $(xdotool search --onlyvisible --class tavrell 2>/dev/null || true); do
-      [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ] && { echo "$w"; return 0; }
-    done
-    sleep 0.2
-  done
-  echo "no window \"$1\" came up" >&2
-  return 1
-}
-
-# Puts the keyboard focus into a window (there is no window manager to do it).
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+window_tries=100
+. scripts/program-session.sh
 
 # First run: the database is created, the program says so and ends.
 run_program
