@@ -215,10 +215,11 @@ QVariant intValue(const char *s)
     const bool negative = *s == '-';
     if (negative)
         ++s;
-    int v = 0;
+    // Counted wider than an int: the smallest int's digits are one more than the largest's.
+    qint64 v = 0;
     for (; isDigit(*s); ++s)
         v = v * 10 + (*s - '0');
-    return QVariant(negative ? -v : v);
+    return QVariant(int(negative ? -v : v));
 }
 
 // The driver gives a bigint that is not negative as an unsigned one.

@@ -26,13 +26,16 @@ public:
         const auto it = m_seen.find(bytes);
         if (it != m_seen.end())
             return it->second;
+        // The key is copied before the text is made: making it may release the bytes (SQLite
+        // converts a value's encoding in place).
+        std::string key(bytes);
         QString text = make();
         if (++m_misses * 2 > m_lookups && m_lookups >= Trial) {
             m_off = true;
             m_seen.clear();
             m_keys.clear();
         } else if (m_seen.size() < MaxTexts) {
-            m_keys.emplace_back(bytes);
+            m_keys.push_back(std::move(key));
             m_seen.emplace(std::string_view(m_keys.back()), text);
         }
         return text;
