@@ -5,8 +5,8 @@
 #include "core/Errors.h"
 #include "core/Seams.h"
 #include "data/Tdm.h"
-#include "storage/Backend.h"
 #include "db/TDataSet.h"
+#include "storage/Backend.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -22,8 +22,8 @@ namespace bench {
 // Inserts `items` equipment items with keys from 1000 on (fixed seed: the same list each run).
 inline void generate(QSqlDatabase db, int items)
 {
-    static const char *const models[] = {"HP LaserJet", "Canon", "Epson Perfection", "Xerox", "Samsung ML", "Brother HL",
-                                         "Kyocera", "Лексмарк", "Рикох", "Panasonic"};
+    static const char *const models[] = {"HP LaserJet", "Canon",   "Epson Perfection", "Xerox", "Samsung ML",
+                                         "Brother HL",  "Kyocera", "Лексмарк",         "Рикох", "Panasonic"};
     static const char *const kinds[] = {"принтер", "сканер", "ксерокс"};
     static const char *const forms[] = {"A4", "A3", "A2", "A1", "A0", "др."};
     QRandomGenerator rng(42);
@@ -61,7 +61,9 @@ inline std::unique_ptr<TDataSet> equipmentList(const QString &where)
     qry->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Название"));
     qry->addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(QStringLiteral("Номер"));
     qry->addField(QStringLiteral("Proizvod"), FieldType::String, 30).setDisplayLabel(QStringLiteral("Тип"));
-    qry->addField(QStringLiteral("D_vup"), FieldType::DateTime).setDisplayLabel(QStringLiteral("Дата вып")).setDisplayWidth(10);
+    qry->addField(QStringLiteral("D_vup"), FieldType::DateTime)
+        .setDisplayLabel(QStringLiteral("Дата вып"))
+        .setDisplayWidth(10);
     qry->addField(QStringLiteral("Seria"), FieldType::String, 12).setDisplayLabel(QStringLiteral("Серия"));
     qry->addLookupField(QStringLiteral("Состояние"), QStringLiteral("CurState"), dm->TblStates, QStringLiteral("id"),
                         QStringLiteral("Name"));

@@ -164,10 +164,7 @@ inline std::unique_ptr<Database> freshDatabase(const QString &folder, const Targ
     return std::make_unique<Database>(folder, t);
 }
 
-inline PGconn *pgConnection(QSqlDatabase db)
-{
-    return *static_cast<PGconn *const *>(db.driver()->handle().data());
-}
+inline PGconn *pgConnection(QSqlDatabase db) { return *static_cast<PGconn *const *>(db.driver()->handle().data()); }
 
 // Fresh statistics for the server's planner once the tables are filled.
 inline void analyze(QSqlDatabase db, const Target &t)
@@ -185,13 +182,16 @@ public:
     Insert(QSqlDatabase db, const char *table, const QStringList &columns)
         : m_db(db), m_server(db.driverName() == QLatin1String("QPSQL")), m_columns(columns.size()), m_query(db)
     {
-        m_copy = QStringLiteral("copy %1 (%2) from stdin").arg(QLatin1String(table), columns.join(QStringLiteral(", "))).toUtf8();
+        m_copy = QStringLiteral("copy %1 (%2) from stdin")
+                     .arg(QLatin1String(table), columns.join(QStringLiteral(", ")))
+                     .toUtf8();
         if (!m_server) {
             QStringList marks;
             for (int i = 0; i < m_columns; ++i)
                 marks << QStringLiteral("?");
-            m_query.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
-                                .arg(QLatin1String(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+            m_query.prepare(
+                QStringLiteral("insert into %1 (%2) values (%3)")
+                    .arg(QLatin1String(table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
         }
         m_row.resize(m_columns);
         live().push_back(this);
@@ -247,7 +247,8 @@ private:
         PGresult *r = PQexec(conn, m_copy.constData());
         const bool started = PQresultStatus(r) == PGRES_COPY_IN;
         PQclear(r);
-        if (!started || PQputCopyData(conn, m_text.constData(), int(m_text.size())) != 1 || PQputCopyEnd(conn, nullptr) != 1)
+        if (!started || PQputCopyData(conn, m_text.constData(), int(m_text.size())) != 1 ||
+            PQputCopyEnd(conn, nullptr) != 1)
             fail(QString::fromUtf8(PQerrorMessage(conn)));
         while ((r = PQgetResult(conn))) {
             const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
@@ -271,14 +272,9 @@ private:
         }
         QString s;
         switch (v.typeId()) {
-        case QMetaType::Double:
-            s = QString::number(v.toDouble(), 'g', 17);
-            break;
-        case QMetaType::QDateTime:
-            s = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-            break;
-        default:
-            s = v.toString();
+        case QMetaType::Double: s = QString::number(v.toDouble(), 'g', 17); break;
+        case QMetaType::QDateTime: s = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")); break;
+        default: s = v.toString();
         }
         for (const char c : s.toUtf8()) {
             switch (c) {
@@ -366,9 +362,11 @@ inline qint64 libpqRead(QSqlDatabase db, const QString &sql, const QVariantMap &
 // loop on the server.
 inline QVector<Floor> floors(QSqlDatabase db, const Target &t)
 {
-    QVector<Floor> f{{"bare QSqlQuery loop", [db](const QString &s, const QVariantMap &p) { return qsqlRead(db, s, p); }}};
+    QVector<Floor> f{
+        {"bare QSqlQuery loop", [db](const QString &s, const QVariantMap &p) { return qsqlRead(db, s, p); }}};
     if (t.server)
-        f.append({"bare libpq loop (as text)", [db](const QString &s, const QVariantMap &p) { return libpqRead(db, s, p); }});
+        f.append({"bare libpq loop (as text)",
+                  [db](const QString &s, const QVariantMap &p) { return libpqRead(db, s, p); }});
     return f;
 }
 

@@ -57,9 +57,9 @@ void generateRepairs(QSqlDatabase db, int items, int repairs, int lines)
     }
     res.finish();
     bench::Insert q(db, "remont",
-                    {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"), QStringLiteral("Otdel"),
-                     QStringLiteral("Prichina"), QStringLiteral("Nach_rem"), QStringLiteral("Okonh_rem"),
-                     QStringLiteral("Specialist")});
+                    {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"),
+                     QStringLiteral("Otdel"), QStringLiteral("Prichina"), QStringLiteral("Nach_rem"),
+                     QStringLiteral("Okonh_rem"), QStringLiteral("Specialist")});
     const QDateTime base(QDate(2000, 1, 1), QTime(9, 0));
     for (int i = 0; i < repairs; ++i) {
         q.bindValue(0, 1000 + i);
@@ -139,12 +139,14 @@ QVector<Floor> floors(const bench::Target &target, QSqlDatabase db, const bench:
                          script += ".output " + fileOf(folder, t) + "\nselect * from " + t.name + ";\n";
                      return runScript(QStringLiteral("sqlite3"), {db.databaseName()}, script);
                  }}};
-    return {{"psql \\copy ... csv, 11 tables", [=, conn = database.connectionString()](const QString &folder) {
+    return {{"psql \\copy ... csv, 11 tables",
+             [=, conn = database.connectionString()](const QString &folder) {
                  QByteArray script;
                  for (const ArchivedTable &t : archivedTables())
                      script += "\\copy (select * from " + QByteArray(t.name) + ") to '" + fileOf(folder, t) + "' csv\n";
-                 return runScript(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"),
-                                                           QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), conn},
+                 return runScript(QStringLiteral("psql"),
+                                  {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                                   QStringLiteral("ON_ERROR_STOP=1"), conn},
                                   script);
              }},
             {"bare libpq loop (as text), 11 tables", [=](const QString &) {

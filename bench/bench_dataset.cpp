@@ -6,21 +6,21 @@
 //   - one case-insensitive prefix locate over them (goal: under 5 ms).
 // Usage: bench_dataset [items]   (default 100000)
 #include "BenchItems.h"
-#include "core/Seams.h"
 #include "core/Process.h"
-#include "storage/Backend.h"
+#include "core/Seams.h"
 #include "data/Tdm.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
+#include "storage/Backend.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QSqlDriver>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>

@@ -21,14 +21,13 @@
 #include <ctime>
 #include <functional>
 
-namespace
-{
+namespace {
 
 const QString Sql = QStringLiteral("select * from izdel\norder by 2");
 
 struct Figure {
-    double ms = -1;    // elapsed
-    double cpuMs = -1; // this process's processor time
+    double ms = -1;     // elapsed
+    double cpuMs = -1;  // this process's processor time
 };
 
 double cpuMs()
@@ -56,12 +55,9 @@ Figure best(
     return b;
 }
 
-void print(const char *what, const Figure &f)
-{
-    printf("%-34s %7.1f ms (%6.1f ms)\n", what, f.ms, f.cpuMs);
-}
+void print(const char *what, const Figure &f) { printf("%-34s %7.1f ms (%6.1f ms)\n", what, f.ms, f.cpuMs); }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

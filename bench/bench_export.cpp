@@ -10,11 +10,9 @@
 // (bench_export --server: the server alone), with the same goals.
 // Usage: bench_export [--server] [items [csv]]   (default 100000; "csv": the CSV exports alone)
 #include "BenchItems.h"
-#include "lists/klfrm.h"
-#include "core/Process.h"
 #include "core/Errors.h"
+#include "core/Process.h"
 #include "core/Seams.h"
-#include "storage/Backend.h"
 #include "data/Tdm.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
@@ -24,18 +22,20 @@
 #include "export/RichTextSink.h"
 #include "export/sg2csv.h"
 #include "export/sg2word.h"
+#include "lists/klfrm.h"
+#include "storage/Backend.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
-#include <QPointer>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <cstdio>
 #include <ctime>
@@ -127,13 +127,15 @@ int main(int argc, char **argv)
                        shellRun(QStringLiteral("sqlite3"),
                                 {QStringLiteral("-csv"), db.databaseName(), QStringLiteral("select * from izdel")})});
     } else {
-        floors.append({"psql \\copy csv, whole table",
-                       shellRun(QStringLiteral("psql"),
-                                {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                                 QStringLiteral("-c"), QStringLiteral("\\copy (select * from izdel) to stdout csv"),
-                                 module->connectionString()})});
-        floors.append({"bare libpq loop (as text), the list's query",
-                       [&, sql = bench::equipmentList(QString())->SQL()] { return bench::libpqRead(db, sql, {}) > 0; }});
+        floors.append(
+            {"psql \\copy csv, whole table",
+             shellRun(QStringLiteral("psql"),
+                      {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                       QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-c"),
+                       QStringLiteral("\\copy (select * from izdel) to stdout csv"), module->connectionString()})});
+        floors.append(
+            {"bare libpq loop (as text), the list's query",
+             [&, sql = bench::equipmentList(QString())->SQL()] { return bench::libpqRead(db, sql, {}) > 0; }});
     }
     for (Floor &f : floors) {
         bool ran = true;
@@ -146,7 +148,8 @@ int main(int argc, char **argv)
 
     // The whole list in a shown list window.
     std::unique_ptr<TDataSet> list = bench::equipmentList(QString());
-    auto window = std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), list.get()));
+    auto window =
+        std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), list.get()));
     window->show();
     QApplication::processEvents();
 
@@ -180,7 +183,8 @@ int main(int argc, char **argv)
         ReportFigures f;
         f.items = count;
         std::unique_ptr<TDataSet> part = bench::equipmentList(QStringLiteral("where id < %1").arg(1000 + count));
-        auto partWindow = std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), part.get()));
+        auto partWindow =
+            std::make_unique<TFrmKl>(ListWindowDecl(QStringLiteral("FrmKl"), QStringLiteral("Список"), part.get()));
         partWindow->show();
         QApplication::processEvents();
         const QString partFile = out.filePath(QStringLiteral("part.csv"));
@@ -227,7 +231,9 @@ int main(int argc, char **argv)
             f.pdfBytes = fileSize(pdfFile);
             // BENCH_KEEP=folder keeps the PDFs to look at.
             if (qEnvironmentVariableIsSet("BENCH_KEEP"))
-                QFile::copy(pdfFile, QDir(qEnvironmentVariable("BENCH_KEEP")).filePath(QStringLiteral("report-%1.pdf").arg(count)));
+                QFile::copy(
+                    pdfFile,
+                    QDir(qEnvironmentVariable("BENCH_KEEP")).filePath(QStringLiteral("report-%1.pdf").arg(count)));
             QProcess info;
             info.start(QStringLiteral("pdfinfo"), {pdfFile});
             info.waitForFinished(-1);

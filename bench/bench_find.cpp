@@ -187,7 +187,8 @@ int main(int argc, char **argv)
         QSqlQuery u(db);
         u.exec(QStringLiteral("update izdel set Info = 'Замена фотобарабана, картридж Canon C-EXV 14; акт №' || id "
                               "|| ' передан в бухгалтерию' where id % 7 = 1"));
-        u.exec(QStringLiteral("update izdel set Info = 'Toner low. Ремонт узла подачи бумаги, лоток 2' where id % 11 = 3"));
+        u.exec(QStringLiteral(
+            "update izdel set Info = 'Toner low. Ремонт узла подачи бумаги, лоток 2' where id % 11 = 3"));
         u.exec(QStringLiteral("update izdel set D_pred = D_vup, D_sled = D_vup where id % 4 = 0"));
     }
     bench::analyze(db, target);
@@ -281,7 +282,8 @@ int main(int argc, char **argv)
         // Until every result is listed: the slices after the first come from the event loop.
         const double e = best(
             [&] {
-                window.Edit1->setText(QString::fromUtf8(c.text) + QString(++round % 2 ? QStringLiteral(" ") : QString()));
+                window.Edit1->setText(QString::fromUtf8(c.text) +
+                                      QString(++round % 2 ? QStringLiteral(" ") : QString()));
                 while (index->searching())
                     QCoreApplication::processEvents();
                 index->forgetLastSearch();
@@ -302,8 +304,8 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
         longest = std::max(longest, slice.nsecsElapsed() / 1e6);
     }
-    printf("folding after a sort, while waiting: %.0f ms in all, the longest slice %.1f ms\n", total.nsecsElapsed() / 1e6,
-           longest);
+    printf("folding after a sort, while waiting: %.0f ms in all, the longest slice %.1f ms\n",
+           total.nsecsElapsed() / 1e6, longest);
     qry->Close();
     qry->Open();
     t.start();
@@ -335,12 +337,14 @@ int main(int argc, char **argv)
             std::function<void()> act;
         };
         const Step steps[] = {
-            {"opening the window, a key", QStringLiteral("h"), [&] {
+            {"opening the window, a key", QStringLiteral("h"),
+             [&] {
                  ShowFindWindow(list.get());
                  w = FindWindow();
              }},
             {"typing on", QStringLiteral("p пр"), nullptr},
-            {"sorted, a key at once", QStringLiteral("и"), [&] {
+            {"sorted, a key at once", QStringLiteral("и"),
+             [&] {
                  reading += meter.apart([&] {
                      list->Close();
                      list->setSQL(QStringLiteral("select * from izdel\norder by 4"));
@@ -349,7 +353,8 @@ int main(int argc, char **argv)
              }},
             {"read again, keys at once", QStringLiteral("<<"),
              [&] { reading += meter.apart([&] { list->Requery(); }); }},
-            {"a row edited, a key at once", QStringLiteral("р"), [&] {
+            {"a row edited, a key at once", QStringLiteral("р"),
+             [&] {
                  list->setRecNo(list->RecordCount() / 2);
                  list->Edit();
                  list->FieldByName(QStringLiteral("Name"))->setValue(QStringLiteral("HP принтер, правка"));
@@ -376,8 +381,8 @@ int main(int argc, char **argv)
             });
             // Until every key is in and the search and the folding in the background are over.
             spin([&] {
-                return acted && keysSeen >= keysBefore + s.keys.size() && !listIndex->searching()
-                       && listIndex->isBuilt();
+                return acted && keysSeen >= keysBefore + s.keys.size() && !listIndex->searching() &&
+                       listIndex->isBuilt();
             });
             printf("  %-28s longest stall %6.1f ms, all done in %6.0f ms, %d listed\n", s.name, meter.stepLongest,
                    t.nsecsElapsed() / 1e6, w->ListItems->rowCount());

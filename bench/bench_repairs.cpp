@@ -1,4 +1,5 @@
-// Speed and memory of the repair history over a service with years of history: 200,000 repairs over 100,000 items, with 1,000,000 resource lines.
+// Speed and memory of the repair history over a service with years of history: 200,000 repairs over 100,000 items, with
+// 1,000,000 resource lines.
 //   - opening "История работ" (its list with the lookups, into the grid model), as a ratio
 //     to a bare QSqlQuery loop reading the same rows with their lookups (goal: at most 2);
 //   - one search on "Причина", as a ratio to a bare QSqlQuery loop reading the search's own
@@ -35,8 +36,7 @@
 #include <functional>
 #include <memory>
 
-namespace
-{
+namespace {
 
 long peakRssKb()
 {
@@ -50,8 +50,7 @@ long peakRssKb()
 }
 
 // Counts the messages shown: a benchmark that shows one measured the wrong thing.
-class BenchDialogs : public Dialogs
-{
+class BenchDialogs : public Dialogs {
 public:
     int shown = 0;
     int message(Icon, const QString &, const QString &text, int, int) override
@@ -98,8 +97,9 @@ void generateRepairs(QSqlDatabase db, int repairs, int items)
     }
     res.finish();
     bench::Insert q(db, "remont",
-                    {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"), QStringLiteral("Prichina"),
-                     QStringLiteral("Nach_rem"), QStringLiteral("Okonh_rem"), QStringLiteral("Specialist")});
+                    {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"),
+                     QStringLiteral("Prichina"), QStringLiteral("Nach_rem"), QStringLiteral("Okonh_rem"),
+                     QStringLiteral("Specialist")});
     bench::Insert line(db, "rem_res", {QStringLiteral("rem_id"), QStringLiteral("res_id"), QStringLiteral("cnt")});
     const QDateTime base(QDate(2000, 1, 1), QTime(0, 0));
     for (int i = 0; i < repairs; ++i) {
@@ -127,7 +127,7 @@ void generateRepairs(QSqlDatabase db, int repairs, int items)
     db.commit();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -176,7 +176,8 @@ int main(int argc, char **argv)
     });
     const long rssOpen = peakRssKb();
     for (int i = 0; i < floors.size(); ++i)
-        printf("%-56s %9.1f ms\n", qPrintable(QStringLiteral("%1 of the list with its lookups").arg(QLatin1String(floors[i].name))),
+        printf("%-56s %9.1f ms\n",
+               qPrintable(QStringLiteral("%1 of the list with its lookups").arg(QLatin1String(floors[i].name))),
                bareList[i]);
     printf("%-56s %9.1f ms  (%s; goal at most 2x)\n", "opening the history into the grid model", ours / 1e6,
            bench::ratios(ours / 1e6, bareList, floors).constData());

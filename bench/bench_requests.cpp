@@ -48,8 +48,9 @@ void generate(QSqlDatabase db, int items, int repairs, int lines, int requests)
     res.finish();
     const QDate first(2015, 1, 1);
     bench::Insert rem(db, "remont",
-                      {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"), QStringLiteral("Otdel"),
-                       QStringLiteral("Prichina"), QStringLiteral("Nach_rem"), QStringLiteral("Specialist")});
+                      {QStringLiteral("id"), QStringLiteral("Kod_vida"), QStringLiteral("Kod_izd"),
+                       QStringLiteral("Otdel"), QStringLiteral("Prichina"), QStringLiteral("Nach_rem"),
+                       QStringLiteral("Specialist")});
     for (int i = 0; i < repairs; ++i) {
         rem.addBindValue(1000 + i);
         rem.addBindValue(11);
@@ -83,7 +84,8 @@ void generate(QSqlDatabase db, int items, int repairs, int lines, int requests)
         req.addBindValue(11 + rng.bounded(5));
         req.addBindValue(QStringLiteral("не печатает %1").arg(i));
         req.addBindValue(dm->backend().toDb(QDateTime(first.addDays(rng.bounded(3650)), QTime(0, 0))));
-        req.addBindValue(i % 4 ? QVariant(QMetaType(QMetaType::QString)) : QVariant(QStringLiteral("\r\nЗакрыто :01.02.2020")));
+        req.addBindValue(i % 4 ? QVariant(QMetaType(QMetaType::QString))
+                               : QVariant(QStringLiteral("\r\nЗакрыто :01.02.2020")));
         req.addBindValue(i % 10 == 9 ? QVariant(QMetaType(QMetaType::Int)) : QVariant(rng.bounded(3)));
         req.addBindValue(QStringLiteral("Иванов И.И."));
         req.addBindValue(QStringLiteral("22-33-44"));
@@ -95,8 +97,7 @@ void generate(QSqlDatabase db, int items, int repairs, int lines, int requests)
 }
 
 // The fastest of some rounds, in ms.
-template <class Fn>
-double best(int rounds, Fn fn)
+template <class Fn> double best(int rounds, Fn fn)
 {
     double b = -1;
     for (int i = 0; i < rounds; ++i) {
@@ -193,7 +194,8 @@ int main(int argc, char **argv)
     printf("consumption, whole history:                  %.1f ms (%d rows)\n", history, historyRows);
     for (int i = 0; i < floors.size(); ++i)
         printf("the bare GROUP BY, %-26s %.1f ms\n", floors[i].name, bareHistory[i]);
-    printf("ratio (goal <= 2):                           %s\n", bench::ratios(history, bareHistory, floors).constData());
+    printf("ratio (goal <= 2):                           %s\n",
+           bench::ratios(history, bareHistory, floors).constData());
     printf("opening \"Заявки\":                            %.1f ms (%d requests)\n", open, dm->Tblzajav->RecordCount());
     for (int i = 0; i < floors.size(); ++i)
         printf("items and requests, %-25s %.1f ms\n", floors[i].name, bareOpen[i]);

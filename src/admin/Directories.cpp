@@ -12,8 +12,10 @@ struct DirectoryRow {
 };
 
 const DirectoryRow Directories[] = {
-    {Directory::KlVidrem, "FrmKlvidrem", QT_TRANSLATE_NOOP("TFrmKl", "Справочник видов ремонта"), &SharedDataSets::Tblvidu},
-    {Directory::KlStates, "FrmKlStates", QT_TRANSLATE_NOOP("TFrmKl", "Справочник состояний"), &SharedDataSets::TblStates},
+    {Directory::KlVidrem, "FrmKlvidrem", QT_TRANSLATE_NOOP("TFrmKl", "Справочник видов ремонта"),
+     &SharedDataSets::Tblvidu},
+    {Directory::KlStates, "FrmKlStates", QT_TRANSLATE_NOOP("TFrmKl", "Справочник состояний"),
+     &SharedDataSets::TblStates},
     {Directory::Resurs, "FrmResurs", QT_TRANSLATE_NOOP("TFrmKl", "Ресурсы"), &SharedDataSets::Tblresurs},
     {Directory::KlAct, "FrmKlAct", QT_TRANSLATE_NOOP("TFrmKl", "Справочник операций"), &SharedDataSets::TblOperations},
     {Directory::KlOtdels, "FrmKlOtdels", QT_TRANSLATE_NOOP("TFrmKl", "Отделы предприятия"), &SharedDataSets::TblOtdel},

@@ -31,10 +31,17 @@ QString tr(const char *text) { return QCoreApplication::translate("TFrmArchive",
 const QList<ArchivedTable> &archivedTables()
 {
     static const QList<ArchivedTable> tables = {
-        {"Operations", true, "id"}, {"States", true, "id"},           {"izdel", false, "id"},
-        {"otdel", true, "id"},      {"rem_op", false, "rem_id,op_id"}, {"rem_res", false, "rem_id,res_id"},
-        {"remont", false, "id"},    {"resurs", false, "id"},          {"users", true, "ID"},
-        {"vidu", true, "id"},       {"zajav", false, "id"},
+        {"Operations", true, "id"},
+        {"States", true, "id"},
+        {"izdel", false, "id"},
+        {"otdel", true, "id"},
+        {"rem_op", false, "rem_id,op_id"},
+        {"rem_res", false, "rem_id,res_id"},
+        {"remont", false, "id"},
+        {"resurs", false, "id"},
+        {"users", true, "ID"},
+        {"vidu", true, "id"},
+        {"zajav", false, "id"},
     };
     return tables;
 }
@@ -42,12 +49,9 @@ const QList<ArchivedTable> &archivedTables()
 bool archiveTakes(ArchiveKind kind, const ArchivedTable &table)
 {
     switch (kind) {
-    case ArchiveKind::Full:
-        return true;
-    case ArchiveKind::Directories:
-        return table.directory;
-    case ArchiveKind::Data:
-        return !table.directory;
+    case ArchiveKind::Full: return true;
+    case ArchiveKind::Directories: return table.directory;
+    case ArchiveKind::Data: return !table.directory;
     }
     return false;
 }
@@ -69,15 +73,17 @@ ArchiveTables::ArchiveTables()
     TblExp.setTableName(QStringLiteral("exp_data"));
     TblExp.setOrderBy(QStringLiteral("dt"));
     TblExp.addField(QStringLiteral("dt"), FieldType::DateTime).setDisplayLabel(tr("Дата"));
-    TblExp.addLookupField(QStringLiteral("Тип"), QStringLiteral("tp"), &ADOTable2, QStringLiteral("id"),
-                          QStringLiteral("Name"), 25)
+    TblExp
+        .addLookupField(QStringLiteral("Тип"), QStringLiteral("tp"), &ADOTable2, QStringLiteral("id"),
+                        QStringLiteral("Name"), 25)
         .setReadOnly(true);
     TblExp.addField(QStringLiteral("tp"), FieldType::Integer).setVisible(false);
     // A database whose register could not be widened still holds 50 characters of path.
     const Backend *b = TblExp.backend();
     const int pathSize = b ? b->columnSize(QStringLiteral("exp_data"), QStringLiteral("path")) : 0;
     TblExp.addField(QStringLiteral("path"), FieldType::String, pathSize > 0 ? pathSize : 50)
-        .setDisplayLabel(tr("Путь")).setFitToContent();
+        .setDisplayLabel(tr("Путь"))
+        .setFitToContent();
 }
 
 namespace {
@@ -96,21 +102,23 @@ ListWindowDecl archiveWindow(TDataSet *register_)
 
 TFrmArchive::TFrmArchive(QWidget *parent) : ArchiveTables(), TFrmKl(archiveWindow(&TblExp), parent)
 {
-    SpeedButton1 = addToolButton(ListButton(QStringLiteral("SpeedButton1"), tr("Удалить запись"),
-                                            [this](TFrmKl &) { SpeedButton1Click(); },
-                                            style()->standardIcon(QStyle::SP_TrashIcon))
-                                     .at(ToolPlace::AfterNavigator));
-    MakeArhive = addToolButton(ListButton(QStringLiteral("MakeArhive"), tr("Провести новую архивацию"),
-                                          [this](TFrmKl &) { MakeArhiveClick(); },
-                                          style()->standardIcon(QStyle::SP_DriveHDIcon))
-                                   .at(ToolPlace::AfterNavigator));
+    SpeedButton1 =
+        addToolButton(ListButton(
+                          QStringLiteral("SpeedButton1"), tr("Удалить запись"),
+                          [this](TFrmKl &) { SpeedButton1Click(); }, style()->standardIcon(QStyle::SP_TrashIcon))
+                          .at(ToolPlace::AfterNavigator));
+    MakeArhive =
+        addToolButton(ListButton(
+                          QStringLiteral("MakeArhive"), tr("Провести новую архивацию"),
+                          [this](TFrmKl &) { MakeArhiveClick(); }, style()->standardIcon(QStyle::SP_DriveHDIcon))
+                          .at(ToolPlace::AfterNavigator));
     ComboBox1 = new QComboBox;
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->addItems({tr("Полное"), tr("Справочники"), tr("Данные")});
     ComboBox1->setCurrentIndex(0);
     addToolWidget(ComboBox1, ToolPlace::AfterNavigator);
-    BtnStop = addToolButton(ListButton(QStringLiteral("BtnStop"), tr("Прервать архивацию"),
-                                       [this](TFrmKl &) { cancelArchive(); }));
+    BtnStop = addToolButton(
+        ListButton(QStringLiteral("BtnStop"), tr("Прервать архивацию"), [this](TFrmKl &) { cancelArchive(); }));
     BtnStop->hide();
 }
 
@@ -123,7 +131,8 @@ void TFrmArchive::setArchiving(bool on)
     BtnStop->setVisible(on);
     if (!on && m_closeWith >= 0) {
         const int result = std::exchange(m_closeWith, -1);
-        QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, result] { done(result); }, Qt::QueuedConnection);
     }
 }
 
@@ -184,7 +193,8 @@ bool TFrmArchive::ExportTo(FileGroup &files, const ArchivedTable &table, LostCha
             // holds the window.
             QString sql = QStringLiteral("select * from ") + name;
             if (!last.isEmpty())
-                sql += QStringLiteral(" where (%1) > (%2)").arg(keys.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                sql +=
+                    QStringLiteral(" where (%1) > (%2)").arg(keys.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
             sql += QStringLiteral(" order by %1 limit %2").arg(keys.join(QLatin1Char(','))).arg(ChunkRows);
             qtmp->Close();
             qtmp->setSQL(sql);
@@ -205,8 +215,7 @@ bool TFrmArchive::ExportTo(FileGroup &files, const ArchivedTable &table, LostCha
             }
             qtmp->Close();
             rows += count;
-            StatusBar->showMessage(tr("Экспорт : ") + name
-                                   + (rows ? tr(", записано строк: %1").arg(rows) : QString()));
+            StatusBar->showMessage(tr("Экспорт : ") + name + (rows ? tr(", записано строк: %1").arg(rows) : QString()));
             if (OnProgress)
                 OnProgress(name, rows);
             QCoreApplication::processEvents();
@@ -230,7 +239,8 @@ bool TFrmArchive::MakeArhiveClick()
 {
     if (m_archiving)
         return false;
-    const QString folder = QDir(Seams::dataFolder()).filePath(archiveFolderName(Seams::today().date())) + QLatin1Char('/');
+    const QString folder =
+        QDir(Seams::dataFolder()).filePath(archiveFolderName(Seams::today().date())) + QLatin1Char('/');
     // The register keeps the folder whole or not at all: a cut path would name a folder
     // that does not exist.
     const int room = TblExp.FieldByName(QStringLiteral("path"))->Size();

@@ -137,8 +137,8 @@ void TFrmFind::follow(FindIndex *index)
         m_index->stopSearch();
     disconnect(m_progress);
     m_index = index;
-    m_progress = connect(index, &FindIndex::searchProgressed, this,
-                         [this] { Guard::run([this] { searchProgressed(); }); });
+    m_progress =
+        connect(index, &FindIndex::searchProgressed, this, [this] { Guard::run([this] { searchProgressed(); }); });
 }
 
 bool TFrmFind::highlights(int id) const { return isVisible() && ListItems->hasKey(id); }

@@ -421,7 +421,8 @@ int FindIndex::leadWord(const QVector<QByteArray> &words) const
         for (qsizetype at = 0; at < m_buf.size() && (leadHits < 0 || hits <= leadHits); at += step) {
             const char *b = m_buf.constData() + at;
             const qsizetype n = qMin(SampleSize, m_buf.size() - at);
-            for (const char *from = b; (from = findBytes(from, n - (from - b), w)); from += qMax<qsizetype>(1, w.size()))
+            for (const char *from = b; (from = findBytes(from, n - (from - b), w));
+                 from += qMax<qsizetype>(1, w.size()))
                 if (++hits > leadHits && leadHits >= 0)
                     break;
         }

@@ -33,7 +33,7 @@
 struct FindResult {
     static constexpr int MaxFields = 128;
     int id = 0;
-    int position = -1;  // among the dataset's rows when it was found
+    int position = -1;              // among the dataset's rows when it was found
     std::bitset<MaxFields> fields;  // by index among the searched fields
 };
 
@@ -145,7 +145,7 @@ private:
 
     // Each live row: its fields' folded texts, each ended by a zero byte, from m_start[row].
     QByteArray m_buf;
-    std::vector<int> m_start;     // by storage row; -1 when the row is not in the buffer
+    std::vector<int> m_start;  // by storage row; -1 when the row is not in the buffer
     // The offsets of the fields' ends, each row's after each other as they were written, and
     // where a storage row's begin. (Kept by row and field, a sorted list's rows, coming in
     // no order, would clear megabytes at once.)
@@ -153,7 +153,7 @@ private:
     std::vector<int> m_endsAt;
     // Rows in the order their text was written, for going from an offset to its row.
     std::vector<int> m_segStart, m_segRow;
-    qsizetype m_dead = 0;  // bytes of rows written again or gone
+    qsizetype m_dead = 0;    // bytes of rows written again or gone
     bool m_started = false;  // the text holds the rows before m_next
     int m_next = 0;          // the position the build goes on from
     bool m_built = false;    // ... and every row
@@ -174,10 +174,10 @@ private:
         bool active = false;
         QStringList words;
         QVector<QByteArray> utf8;
-        int pos = 0;                   // positions before it are searched
-        std::vector<char> candidate;   // narrowing: by storage row, whether it may match
+        int pos = 0;                  // positions before it are searched
+        std::vector<char> candidate;  // narrowing: by storage row, whether it may match
         QVector<FindResult> results;
-        std::vector<int> rows;         // the storage rows of the results
+        std::vector<int> rows;  // the storage rows of the results
         quint64 epoch = 0;
     } m_run;
     QTimer m_runTimer;

@@ -122,9 +122,9 @@ void FindIndex::restartRun()
 int FindIndex::runResultAt(int position) const
 {
     const auto &r = m_run.results;
-    return int(std::lower_bound(r.begin(), r.end(), position,
-                                [](const FindResult &a, int p) { return a.position < p; })
-               - r.begin());
+    return int(
+        std::lower_bound(r.begin(), r.end(), position, [](const FindResult &a, int p) { return a.position < p; }) -
+        r.begin());
 }
 
 bool FindIndex::runNotReached(int position, int row)

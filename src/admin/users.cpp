@@ -35,8 +35,8 @@ namespace {
 
 ListWindowDecl logListWindow(TDataSet *table)
 {
-    ListWindowDecl d(QStringLiteral("FrmLogList"), QCoreApplication::translate("TFrmLogList", "Лог работы пользователей"),
-                     table);
+    ListWindowDecl d(QStringLiteral("FrmLogList"),
+                     QCoreApplication::translate("TFrmLogList", "Лог работы пользователей"), table);
     d.ReadOnly = true;
     d.GridEditable = false;
     d.KeepOpen = false;

@@ -78,8 +78,8 @@ Options parse(const QStringList &arguments, bool strict)
         print(stdout, versionText());
         options.exitNow = true;
     } else if (strict && (!parsed || !parser.positionalArguments().isEmpty())) {
-        const QString problem = !parsed ? parser.errorText()
-                                        : tr("Лишний аргумент: %1").arg(parser.positionalArguments().constFirst());
+        const QString problem =
+            !parsed ? parser.errorText() : tr("Лишний аргумент: %1").arg(parser.positionalArguments().constFirst());
         print(stderr, problem + QLatin1Char('\n') + tr("Справка: tavrell --help\n"));
         options.exitNow = true;
         options.exitCode = 2;

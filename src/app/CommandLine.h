@@ -12,7 +12,7 @@ void nameApplication();
 struct Options {
     bool exitNow = false;  // help, version or a wrong argument was printed: end with exitCode
     int exitCode = 0;
-    QString server;        // --server: a server for this run alone
+    QString server;  // --server: a server for this run alone
 };
 
 // Reads the arguments (the program's own name first). Help and version are printed to

@@ -18,22 +18,16 @@
 namespace {
 
 // Most of them: created over the main window, shown modally, destroyed when closed.
-template <class Window>
-void modal(TFrmmain &main)
+template <class Window> void modal(TFrmmain &main)
 {
     Window window(&main);
     Seams::dialogs().exec(window);
 }
 
 // A window that is a declaration alone.
-template <ListWindowDecl (*declaration)()>
-void declared(TFrmmain &main)
-{
-    showListWindow(declaration(), &main);
-}
+template <ListWindowDecl (*declaration)()> void declared(TFrmmain &main) { showListWindow(declaration(), &main); }
 
-template <Directory directory>
-void directoryWindowOf(TFrmmain &main)
+template <Directory directory> void directoryWindowOf(TFrmmain &main)
 {
     showListWindow(directoryWindow(directory), &main);
 }

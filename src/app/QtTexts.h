@@ -8,4 +8,4 @@ namespace QtTexts {
 // (Debian: qt6-translations-l10n); without it Qt's texts stay English. Returns whether it
 // was installed.
 bool install(QObject *owner);
-}
+}  // namespace QtTexts

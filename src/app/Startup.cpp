@@ -1,16 +1,16 @@
 #include "app/Startup.h"
 
 #include "app/CommandLine.h"
+#include "app/QtTexts.h"
 #include "core/Errors.h"
 #include "core/Guard.h"
-#include "app/QtTexts.h"
 #include "core/MsgBox.h"
 #include "core/Seams.h"
-#include "session/Splash.h"
-#include "session/login.h"
 #include "data/Tdm.h"
 #include "export/TempFiles.h"
 #include "register/main.h"
+#include "session/Splash.h"
+#include "session/login.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -102,8 +102,8 @@ int runSteps()
     }
 
     std::unique_ptr<TFrmLogin> login;
-    if (Guard::run([&] { login = std::make_unique<TFrmLogin>(splash.get()); })
-        && Seams::dialogs().exec(*login) == QDialog::Accepted) {
+    if (Guard::run([&] { login = std::make_unique<TFrmLogin>(splash.get()); }) &&
+        Seams::dialogs().exec(*login) == QDialog::Accepted) {
         Guard::run([&] { mainWindow->SetupForUser(); });
         showModal(*mainWindow);
     }

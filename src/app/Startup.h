@@ -7,4 +7,4 @@ namespace Startup {
 int run();
 // A server for the next run alone (the command line's --server); empty: the settings' own.
 void setServer(const QString &server);
-}
+}  // namespace Startup

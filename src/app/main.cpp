@@ -1,7 +1,7 @@
 // The program's entry: start-up returns an outcome and the process ends here.
 #include "app/CommandLine.h"
-#include "core/Process.h"
 #include "app/Startup.h"
+#include "core/Process.h"
 
 #include <QApplication>
 

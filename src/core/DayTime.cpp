@@ -4,8 +4,8 @@ namespace DayTime {
 
 QDateTime ofParts(int year, int month, int day, int hour, int minute, int second, int msec)
 {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0
-        || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
         return QDateTime();
     static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);

@@ -10,7 +10,9 @@ class TavrellError : public std::runtime_error {
 public:
     enum class Kind { Database, File, Document, Other, Shown };
     explicit TavrellError(const QString &message, Kind kind = Kind::Other)
-        : std::runtime_error(message.toStdString()), m_message(message), m_kind(kind) {}
+        : std::runtime_error(message.toStdString()), m_message(message), m_kind(kind)
+    {
+    }
     const QString &message() const { return m_message; }
     Kind kind() const { return m_kind; }
 

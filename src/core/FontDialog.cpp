@@ -77,11 +77,8 @@ bool FontColorDialog::eventFilter(QObject *watched, QEvent *event)
         switch (key->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            keyPressEvent(key);
-            return true;
-        default:
-            break;
+        case Qt::Key_Escape: keyPressEvent(key); return true;
+        default: break;
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -10,8 +10,8 @@ namespace Guard {
 
 void showError(const QString &text)
 {
-    Seams::dialogs().message(Dialogs::Icon::Critical, QCoreApplication::translate("Guard", "Ошибка"),
-                             text, Dialogs::Ok);
+    Seams::dialogs().message(Dialogs::Icon::Critical, QCoreApplication::translate("Guard", "Ошибка"), text,
+                             Dialogs::Ok);
 }
 
 bool run(const std::function<void()> &action)

@@ -23,7 +23,6 @@ void connect(Sender *sender, Signal signal, QObject *context, Fn fn);
 template <typename Sender, typename Signal, typename Fn>
 void Guard::connect(Sender *sender, Signal signal, QObject *context, Fn fn)
 {
-    QObject::connect(sender, signal, context, [fn](auto &&...args) {
-        Guard::run([&] { fn(std::forward<decltype(args)>(args)...); });
-    });
+    QObject::connect(sender, signal, context,
+                     [fn](auto &&...args) { Guard::run([&] { fn(std::forward<decltype(args)>(args)...); }); });
 }

@@ -8,8 +8,8 @@ static QString tr(const char *text) { return QCoreApplication::translate("MsgBox
 
 bool ConfirmBox(const QString &text)
 {
-    return Seams::dialogs().message(Dialogs::Icon::Question, tr("Подтвердите"), text,
-                                    Dialogs::Yes | Dialogs::No) == Dialogs::Yes;
+    return Seams::dialogs().message(Dialogs::Icon::Question, tr("Подтвердите"), text, Dialogs::Yes | Dialogs::No) ==
+           Dialogs::Yes;
 }
 
 void InfoBox(const QString &text)
@@ -48,7 +48,4 @@ QString FormatText(const QString &format, const QVariantList &args)
     return out;
 }
 
-void ErrorBoxFmt(const QString &format, const QVariantList &args)
-{
-    ErrorBox(FormatText(format, args));
-}
+void ErrorBoxFmt(const QString &format, const QVariantList &args) { ErrorBox(FormatText(format, args)); }

@@ -5,4 +5,4 @@ namespace Process {
 // converts; reading it once makes date-heavy lists and exports several times faster.
 // Freed memory is kept for the next long list.
 void prepare();
-}
+}  // namespace Process

@@ -59,8 +59,7 @@ NameOnlyIconProvider *nameOnlyIcons()
 
 class DesktopDialogs : public Dialogs {
 public:
-    int message(Icon icon, const QString &caption, const QString &text, int buttons,
-                int defaultButton) override
+    int message(Icon icon, const QString &caption, const QString &text, int buttons, int defaultButton) override
     {
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(caption);
@@ -72,9 +71,15 @@ public:
         case Icon::Question: box.setIcon(QMessageBox::Question); break;
         case Icon::None: break;
         }
-        struct Map { int ours; QMessageBox::StandardButton qt; const char *text; };
-        const Map map[] = {{Yes, QMessageBox::Yes, nullptr}, {No, QMessageBox::No, nullptr},
-                           {Ok, QMessageBox::Ok, "OK"}, {Cancel, QMessageBox::Cancel, "Cancel"}};
+        struct Map {
+            int ours;
+            QMessageBox::StandardButton qt;
+            const char *text;
+        };
+        const Map map[] = {{Yes, QMessageBox::Yes, nullptr},
+                           {No, QMessageBox::No, nullptr},
+                           {Ok, QMessageBox::Ok, "OK"},
+                           {Cancel, QMessageBox::Cancel, "Cancel"}};
         for (const Map &m : map) {
             if (!(buttons & m.ours))
                 continue;
@@ -167,10 +172,7 @@ void setClock(const Clock *clock) { g_clock = clock ? clock : &g_systemClock; }
 QDateTime now() { return g_clock->now(); }
 QDateTime today() { return DayTime::of(g_clock->now().date()); }
 
-QString programFolder()
-{
-    return g_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_programFolder;
-}
+QString programFolder() { return g_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_programFolder; }
 void setProgramFolder(const QString &folder) { g_programFolder = folder; }
 
 QString userDataFolder()
@@ -219,9 +221,6 @@ QString chooseDataFolder(const QString &programFolder, const QString &userFolder
     return userFolder;
 }
 
-QString dataFolder()
-{
-    return chooseDataFolder(programFolder(), userDataFolder());
-}
+QString dataFolder() { return chooseDataFolder(programFolder(), userDataFolder()); }
 
 }  // namespace Seams

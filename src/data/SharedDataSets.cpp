@@ -57,12 +57,16 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
     // The directories of 30 characters show 100 characters wide.
     TblStates = table(owner, "TblStates", "States");
     TblStates->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
-    TblStates->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Состояние")).setDisplayWidth(100);
+    TblStates->addField(QStringLiteral("Name"), FieldType::String, 30)
+        .setDisplayLabel(tr("Состояние"))
+        .setDisplayWidth(100);
     TblStates->OnNewRecord = newRec;
 
     TblOperations = table(owner, "TblOperations", "Operations");
     TblOperations->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
-    TblOperations->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Операция")).setDisplayWidth(100);
+    TblOperations->addField(QStringLiteral("Name"), FieldType::String, 30)
+        .setDisplayLabel(tr("Операция"))
+        .setDisplayWidth(100);
     TblOperations->OnNewRecord = newRec;
 
     Tblresurs = table(owner, "Tblresurs", "resurs");
@@ -73,7 +77,9 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
 
     Tblvidu = table(owner, "Tblvidu", "vidu");
     Tblvidu->addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
-    Tblvidu->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Название")).setDisplayWidth(100);
+    Tblvidu->addField(QStringLiteral("Name"), FieldType::String, 30)
+        .setDisplayLabel(tr("Название"))
+        .setDisplayWidth(100);
     Tblvidu->OnNewRecord = newRec;
 
     TblUsers = table(owner, "TblUsers", "users");
@@ -89,7 +95,9 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
             const QString tp = Tdm::TblUserstpSetText(text);
             f.setValue(tp.isEmpty() ? QVariant() : QVariant(tp));
         });
-    TblUsers->addField(QStringLiteral("LastEnter"), FieldType::DateTime).setDisplayLabel(tr("Посл. вход")).setReadOnly(true);
+    TblUsers->addField(QStringLiteral("LastEnter"), FieldType::DateTime)
+        .setDisplayLabel(tr("Посл. вход"))
+        .setReadOnly(true);
     TblUsers->OnNewRecord = newRec;
     TblUsers->BeforePost = [owner](TDataSet &ds) {
         TField *passw = ds.FieldByName(QStringLiteral("passw"));
@@ -98,7 +106,7 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
         refuseLoginTaken(owner, ds);
     };
 
-    TblZStates = table(owner, "TblZStates", "zaj_states");          // all columns
+    TblZStates = table(owner, "TblZStates", "zaj_states");            // all columns
     TableRemOpState = table(owner, "TableRemOpState", "RemOpState");  // all columns
 
     // The items as the lookups of the repairs and the requests show them: name, series,
@@ -110,15 +118,19 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
     TblIsdel->addField(QStringLiteral("Seria"), FieldType::String, 12);
     TblIsdel->addField(QStringLiteral("Nomer"), FieldType::String, 15).setDisplayLabel(tr("Номер"));
     TblIsdel->addField(QStringLiteral("otdel"), FieldType::Integer);
-    TblIsdel->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), TblOtdel, QStringLiteral("id"),
-                             QStringLiteral("Name"), 65)
+    TblIsdel
+        ->addLookupField(QStringLiteral("Отдел"), QStringLiteral("otdel"), TblOtdel, QStringLiteral("id"),
+                         QStringLiteral("Name"), 65)
         .setDisplayLabel(tr("Отдел"));
 
     Tblzajav = table(owner, "Tblzajav", "zajav");
     Tblzajav->addField(QStringLiteral("Data"), FieldType::DateTime).setDisplayLabel(tr("Дата"));
-    Tblzajav->addField(QStringLiteral("Opis"), FieldType::String, 50).setDisplayLabel(tr("Описание")).setDisplayWidth(30);
-    Tblzajav->addLookupField(QStringLiteral("Изделие"), QStringLiteral("izd"), TblIsdel, QStringLiteral("id"),
-                             QStringLiteral("Name"), 40)
+    Tblzajav->addField(QStringLiteral("Opis"), FieldType::String, 50)
+        .setDisplayLabel(tr("Описание"))
+        .setDisplayWidth(30);
+    Tblzajav
+        ->addLookupField(QStringLiteral("Изделие"), QStringLiteral("izd"), TblIsdel, QStringLiteral("id"),
+                         QStringLiteral("Name"), 40)
         .setDisplayLabel(tr("Изделие"))
         .setDisplayWidth(30)
         .setLookupDetail({QStringLiteral("Seria"), QStringLiteral("Nomer")});
@@ -127,14 +139,20 @@ void SharedDataSets::createSharedDataSets(Tdm *owner)
     Tblzajav->addField(QStringLiteral("izd"), FieldType::Integer).setVisible(false);
     Tblzajav->addField(QStringLiteral("Otdel"), FieldType::Integer).setVisible(false);
     Tblzajav->addField(QStringLiteral("State"), FieldType::Integer).setVisible(false);
-    Tblzajav->addLookupField(QStringLiteral("Состояние"), QStringLiteral("State"), TblZStates, QStringLiteral("id"),
-                             QStringLiteral("StateName"), 30)
+    Tblzajav
+        ->addLookupField(QStringLiteral("Состояние"), QStringLiteral("State"), TblZStates, QStringLiteral("id"),
+                         QStringLiteral("StateName"), 30)
         .setDisplayLabel(tr("Состояние"));
-    Tblzajav->addField(QStringLiteral("fio"), FieldType::String, 30).setDisplayLabel(tr("ФИО заявившего")).setVisible(false);
+    Tblzajav->addField(QStringLiteral("fio"), FieldType::String, 30)
+        .setDisplayLabel(tr("ФИО заявившего"))
+        .setVisible(false);
     Tblzajav->addField(QStringLiteral("Phone"), FieldType::String, 13).setDisplayLabel(tr("Телефон")).setVisible(false);
-    Tblzajav->addField(QStringLiteral("MayBy"), FieldType::String, 50).setDisplayLabel(tr("Возможная причина")).setVisible(false);
-    Tblzajav->addLookupField(QStringLiteral("Отдел"), QStringLiteral("Otdel"), TblOtdel, QStringLiteral("id"),
-                             QStringLiteral("Name"), 65)
+    Tblzajav->addField(QStringLiteral("MayBy"), FieldType::String, 50)
+        .setDisplayLabel(tr("Возможная причина"))
+        .setVisible(false);
+    Tblzajav
+        ->addLookupField(QStringLiteral("Отдел"), QStringLiteral("Otdel"), TblOtdel, QStringLiteral("id"),
+                         QStringLiteral("Name"), 65)
         .setDisplayLabel(tr("Отдел"))
         .setVisible(false);
     Tblzajav->OnNewRecord = [this](TDataSet &ds) { TblzajavNewRecord(ds); };

@@ -1,9 +1,9 @@
 #pragma once
 // The data module: owns the one database connection, the settings file and the shared
 // datasets; allocates keys; writes the user log.
+#include "data/SharedDataSets.h"
 #include "storage/Backend.h"
 #include "storage/IniFile.h"
-#include "data/SharedDataSets.h"
 
 #include <QDateTime>
 #include <QMap>

@@ -52,7 +52,4 @@ TFrmConnect::TFrmConnect(QWidget *parent) : QDialog(parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void TFrmConnect::RadioButton1Click()
-{
-    Edit1->setEnabled(RadioButton2->isChecked());
-}
+void TFrmConnect::RadioButton1Click() { Edit1->setEnabled(RadioButton2->isChecked()); }

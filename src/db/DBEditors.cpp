@@ -136,10 +136,7 @@ void DBEdit::keyPressEvent(QKeyEvent *e)
     QLineEdit::keyPressEvent(e);
 }
 
-DBDateEdit::DBDateEdit(QWidget *parent) : DBEdit(parent)
-{
-    setPlaceholderText(DateText::shortDateFormat());
-}
+DBDateEdit::DBDateEdit(QWidget *parent) : DBEdit(parent) { setPlaceholderText(DateText::shortDateFormat()); }
 
 // ---------------------------------------------------------------------------------------
 // DBComboBox

@@ -12,13 +12,16 @@ DBNavigator::Buttons DBNavigator::AllButtons()
 {
     return {First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh};
 }
-DBNavigator::Buttons DBNavigator::ListButtons() { return {First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel}; }
+DBNavigator::Buttons DBNavigator::ListButtons()
+{
+    return {First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel};
+}
 DBNavigator::Buttons DBNavigator::MoveButtons() { return {First, Prior, Next, Last}; }
 
 QStringList DBNavigator::russianHints()
 {
-    return {tr("К первой записи"),  tr("Предыдущая записи"), tr("Следующая запись"),    tr("К последней записи"),
-            tr("Добавить запись"),  tr("Удалить"),           tr("Редактировать"),       tr("Сохранить изменения"),
+    return {tr("К первой записи"),    tr("Предыдущая записи"), tr("Следующая запись"), tr("К последней записи"),
+            tr("Добавить запись"),    tr("Удалить"),           tr("Редактировать"),    tr("Сохранить изменения"),
             tr("Отменить изменения"), tr("Обновить данные")};
 }
 
@@ -33,8 +36,8 @@ DBNavigator::DBNavigator(QWidget *parent) : QWidget(parent)
     auto *lay = new QHBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->setSpacing(0);
-    static const char *const names[ButtonCount] = {"nbFirst", "nbPrior", "nbNext",   "nbLast",   "nbInsert",
-                                                   "nbDelete", "nbEdit", "nbPost", "nbCancel", "nbRefresh"};
+    static const char *const names[ButtonCount] = {"nbFirst",  "nbPrior", "nbNext", "nbLast",   "nbInsert",
+                                                   "nbDelete", "nbEdit",  "nbPost", "nbCancel", "nbRefresh"};
     // Glyphs that read the same on every desktop style.
     static const char *const glyphs[ButtonCount] = {"|◀", "◀", "▶", "▶|", "+", "−", "▲", "✓", "✕", "↻"};
     for (int i = 0; i < ButtonCount; ++i) {
@@ -114,10 +117,8 @@ void DBNavigator::act(Button b)
     case Last: ds->Last(); break;
     case Insert: ds->Insert(); break;
     case Delete:
-        if (m_confirmDelete
-            && Seams::dialogs().message(Dialogs::Icon::Question, tr("Confirm"), tr("Delete record?"),
-                                        Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel)
-                   != Dialogs::Ok)
+        if (m_confirmDelete && Seams::dialogs().message(Dialogs::Icon::Question, tr("Confirm"), tr("Delete record?"),
+                                                        Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) != Dialogs::Ok)
             return;
         ds->Delete();
         break;

@@ -11,7 +11,7 @@ namespace {
 QDateTime isoDateTime(const QString &s)
 {
     static const char *const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
-                                          "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"};
+                                          "yyyy-MM-ddTHH:mm:ss",     "yyyy-MM-dd HH:mm",    "yyyy-MM-dd"};
     for (const char *f : formats) {
         const QDateTime dt = DayTime::utcFromString(s, QLatin1String(f));
         if (dt.isValid())
@@ -67,7 +67,8 @@ QDateTime parse(const QString &text)
     static const QRegularExpression twoDigitDay(QStringLiteral("(?<!d)dd(?!d)"));
     static const QRegularExpression twoDigitMonth(QStringLiteral("(?<!M)MM(?!M)"));
     date.replace(twoDigitDay, QStringLiteral("d")).replace(twoDigitMonth, QStringLiteral("M"));
-    const QString times[] = {QString(), QStringLiteral(" H:mm:ss"), QStringLiteral(" H:mm"), QStringLiteral(" H:mm:ss.zzz")};
+    const QString times[] = {QString(), QStringLiteral(" H:mm:ss"), QStringLiteral(" H:mm"),
+                             QStringLiteral(" H:mm:ss.zzz")};
     const QLocale locale;
     for (const QString &t : times) {
         // As DayTime keeps dates: the local clock would move or refuse a midnight it skips.

@@ -98,10 +98,7 @@ int TDataSetModel::rowCount(const QModelIndex &parent) const
     return m_ds->RecordCount();
 }
 
-int TDataSetModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(m_columns.size());
-}
+int TDataSetModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_columns.size()); }
 
 QVariant TDataSetModel::data(const QModelIndex &index, int role) const
 {
@@ -124,8 +121,7 @@ QVariant TDataSetModel::data(const QModelIndex &index, int role) const
         if (!f->isLookup() && (f->DataType() == FieldType::Integer || f->DataType() == FieldType::Float))
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-    default:
-        return QVariant();
+    default: return QVariant();
     }
 }
 
@@ -184,8 +180,8 @@ Qt::ItemFlags TDataSetModel::flags(const QModelIndex &index) const
         return Qt::NoItemFlags;
     Qt::ItemFlags fl = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     const TField *f = fieldAt(index.column());
-    if (!m_readOnly && f && !f->ReadOnly() && !m_columnReadOnly.value(index.column(), false) && m_ds
-        && m_ds->CanModify())
+    if (!m_readOnly && f && !f->ReadOnly() && !m_columnReadOnly.value(index.column(), false) && m_ds &&
+        m_ds->CanModify())
         fl |= Qt::ItemIsEditable;
     return fl;
 }
@@ -205,8 +201,8 @@ public:
 
     bool hasEllipsis(const QModelIndex &index) const
     {
-        return index.column() < m_grid->m_columns.size()
-               && m_grid->m_columns.at(index.column()).ButtonStyle == TColumn::Ellipsis;
+        return index.column() < m_grid->m_columns.size() &&
+               m_grid->m_columns.at(index.column()).ButtonStyle == TColumn::Ellipsis;
     }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
@@ -240,8 +236,8 @@ public:
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override
     {
-        if (event->type() == QEvent::MouseButtonPress && hasEllipsis(index) && !m_grid->m_readOnly
-            && index == m_grid->currentIndex()) {
+        if (event->type() == QEvent::MouseButtonPress && hasEllipsis(index) && !m_grid->m_readOnly &&
+            index == m_grid->currentIndex()) {
             auto *me = static_cast<QMouseEvent *>(event);
             if (buttonRect(option.rect).contains(me->position().toPoint())) {
                 emit m_grid->editButtonClick();
@@ -254,9 +250,8 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         TField *f = m_grid->m_model->fieldAt(index.column());
-        const QStringList pick = index.column() < m_grid->m_columns.size()
-                                     ? m_grid->m_columns.at(index.column()).PickList
-                                     : QStringList();
+        const QStringList pick =
+            index.column() < m_grid->m_columns.size() ? m_grid->m_columns.at(index.column()).PickList : QStringList();
         if (f && (f->isLookup() || !pick.isEmpty())) {
             auto *combo = new QComboBox(parent);
             combo->setEditable(false);
@@ -381,8 +376,8 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new TDataSetMode
     setItemDelegate(new TDBGridDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                    | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     // The row numbers: the header takes the width of the longest one in its font.
     horizontalHeader()->setSectionsClickable(true);
@@ -492,8 +487,8 @@ void TDBGrid::setReadOnly(bool readOnly)
     m_readOnly = readOnly;
     m_model->setReadOnly(readOnly);
     setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers
-                             : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                                   | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+                             : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     viewport()->update();
 }
 
@@ -647,9 +642,9 @@ void TDBGrid::keyPressEvent(QKeyEvent *e)
             ds->Cancel();
             return;
         }
-        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && (e->modifiers() & Qt::ControlModifier)
-            && !m_readOnly && currentIndex().column() < m_columns.size()
-            && m_columns.at(currentIndex().column()).ButtonStyle == TColumn::Ellipsis) {
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && (e->modifiers() & Qt::ControlModifier) &&
+            !m_readOnly && currentIndex().column() < m_columns.size() &&
+            m_columns.at(currentIndex().column()).ButtonStyle == TColumn::Ellipsis) {
             emit editButtonClick();
             return;
         }

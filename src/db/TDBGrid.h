@@ -29,11 +29,11 @@ class QPainter;
 struct TColumn {
     enum Style { Auto, Ellipsis };
     QString FieldName;
-    QString Title;        // empty: the field's label
+    QString Title;  // empty: the field's label
     bool TitleBold = false;
-    int Width = -1;       // pixels; -1: from the field's display width and the font
+    int Width = -1;  // pixels; -1: from the field's display width and the font
     bool ReadOnly = false;
-    QStringList PickList; // a drop-down of fixed texts
+    QStringList PickList;  // a drop-down of fixed texts
     Style ButtonStyle = Auto;
     bool Visible = true;
 };
@@ -51,8 +51,16 @@ public:
     void setColumns(const QStringList &fieldNames);
     QStringList columns() const { return m_columns; }
     // The column titles (defaults: field labels).
-    void setTitles(const QStringList &titles) { m_titles = titles; emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); }
-    void setBoldTitles(const QList<bool> &bold) { m_bold = bold; emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); }
+    void setTitles(const QStringList &titles)
+    {
+        m_titles = titles;
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    }
+    void setBoldTitles(const QList<bool> &bold)
+    {
+        m_bold = bold;
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    }
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     void setColumnReadOnly(const QList<bool> &readOnly) { m_columnReadOnly = readOnly; }
     TField *fieldAt(int column) const;
@@ -113,9 +121,9 @@ public:
     struct DrawCell {
         QPainter *painter;
         QRect rect;
-        int column;              // grid column
+        int column;  // grid column
         TField *field;
-        bool selected;           // the grid's current or selected cell
+        bool selected;  // the grid's current or selected cell
         QStyleOptionViewItem &option;
         bool handled;
     };

@@ -100,7 +100,6 @@ void TDataSet::setState(DataSetState s)
     emit stateChanged();
 }
 
-
 void TDataSet::Open()
 {
     if (Active())
@@ -508,4 +507,3 @@ void TDataSource::setDataSet(TDataSet *dataSet)
     }
     emit dataSetChanged();
 }
-

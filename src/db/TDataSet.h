@@ -46,7 +46,7 @@ enum class FieldType {
     String,     // varchar: as stored
     FixedChar,  // char(n): always blank-padded to its size, on every backend
     DateTime,
-    Memo,       // long text (text), no size limit
+    Memo,  // long text (text), no size limit
     Boolean,
 };
 
@@ -83,14 +83,46 @@ public:
     TDataSet *DataSet() const { return m_dataSet; }
 
     // Declaration setters, chainable.
-    TField &setDisplayLabel(const QString &label) { m_label = label; return *this; }
-    TField &setVisible(bool visible) { m_visible = visible; return *this; }
-    TField &setReadOnly(bool readOnly) { m_readOnly = readOnly; return *this; }
-    TField &setDisplayWidth(int chars) { m_displayWidth = chars; return *this; }
-    TField &setFitToContent(bool fit = true) { m_fitToContent = fit; return *this; }
-    TField &setSize(int size) { m_size = size; return *this; }
-    TField &setOnGetText(GetTextHandler h) { m_onGetText = std::move(h); return *this; }
-    TField &setOnSetText(SetTextHandler h) { m_onSetText = std::move(h); return *this; }
+    TField &setDisplayLabel(const QString &label)
+    {
+        m_label = label;
+        return *this;
+    }
+    TField &setVisible(bool visible)
+    {
+        m_visible = visible;
+        return *this;
+    }
+    TField &setReadOnly(bool readOnly)
+    {
+        m_readOnly = readOnly;
+        return *this;
+    }
+    TField &setDisplayWidth(int chars)
+    {
+        m_displayWidth = chars;
+        return *this;
+    }
+    TField &setFitToContent(bool fit = true)
+    {
+        m_fitToContent = fit;
+        return *this;
+    }
+    TField &setSize(int size)
+    {
+        m_size = size;
+        return *this;
+    }
+    TField &setOnGetText(GetTextHandler h)
+    {
+        m_onGetText = std::move(h);
+        return *this;
+    }
+    TField &setOnSetText(SetTextHandler h)
+    {
+        m_onSetText = std::move(h);
+        return *this;
+    }
 
     // Lookup declaration (see TDataSet::addLookupField).
     const QString &KeyFields() const { return m_keyFields; }
@@ -100,7 +132,11 @@ public:
     // Fields of the lookup row a drop-down shows beside the result, so that rows sharing
     // a name can be told apart there (an item's series and number).
     const QStringList &LookupDetail() const { return m_lookupDetail; }
-    TField &setLookupDetail(const QStringList &fields) { m_lookupDetail = fields; return *this; }
+    TField &setLookupDetail(const QStringList &fields)
+    {
+        m_lookupDetail = fields;
+        return *this;
+    }
 
     // The value of the dataset's active record (the current one, or the row a grid or a
     // report is drawing). Integer: int; Float: double; String/FixedChar/Memo: QString;
@@ -184,8 +220,7 @@ public:
     // The connection's name, and the backend that knows its database (null: the default
     // backend when it is on the same connection, else the backend of the connection's
     // driver; see backend()).
-    explicit TDataSet(QObject *parent = nullptr, const QString &connectionName = QString(),
-                      Backend *backend = nullptr);
+    explicit TDataSet(QObject *parent = nullptr, const QString &connectionName = QString(), Backend *backend = nullptr);
     ~TDataSet() override;
 
     // ---- What the dataset reads and where it posts ----
@@ -297,7 +332,7 @@ public:
     int findRow(const QString &fields, const QVariant &values, int options = NoLocateOptions) const;
 
     // ---- Handlers ----
-    std::function<void(TDataSet &)> OnNewRecord;   // runs when insertion starts
+    std::function<void(TDataSet &)> OnNewRecord;  // runs when insertion starts
     std::function<void(TDataSet &)> BeforePost;
     std::function<void(TDataSet &)> AfterPost;
     std::function<void(TDataSet &)> BeforeDelete;
@@ -313,8 +348,11 @@ public:
     class ActiveRow {
     public:
         ActiveRow(const TDataSet *ds, int rowIndex) : m_ds(const_cast<TDataSet *>(ds)), m_old(ds->m_activeOverride)
-        { m_ds->m_activeOverride = rowIndex; }
+        {
+            m_ds->m_activeOverride = rowIndex;
+        }
         ~ActiveRow() { m_ds->m_activeOverride = m_old; }
+
     private:
         TDataSet *m_ds;
         int m_old;
@@ -394,8 +432,8 @@ private:
     static Backend *s_defaultBackend;
     QString m_tableName, m_orderBy, m_sql, m_updateTable;
     QList<QPair<QString, QVariant>> m_params;
-    QStringList m_keyColumns;      // declared keys
-    QList<int> m_keyStorage;       // storage columns of the keys in use
+    QStringList m_keyColumns;  // declared keys
+    QList<int> m_keyStorage;   // storage columns of the keys in use
     bool m_readOnly = false;
 
     QList<TField *> m_fieldList;

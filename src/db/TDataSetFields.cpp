@@ -64,11 +64,9 @@ QVariant TField::normalize(const QVariant &raw) const
         if (raw.metaType().id() == QMetaType::LongLong)
             return QVariant(int(*static_cast<const qlonglong *>(raw.constData())));
         return raw.metaType().id() == QMetaType::Int ? raw : QVariant(raw.toInt());
-    case FieldType::Float:
-        return raw.metaType().id() == QMetaType::Double ? raw : QVariant(raw.toDouble());
+    case FieldType::Float: return raw.metaType().id() == QMetaType::Double ? raw : QVariant(raw.toDouble());
     case FieldType::String:
-    case FieldType::Memo:
-        return raw.metaType().id() == QMetaType::QString ? raw : QVariant(raw.toString());
+    case FieldType::Memo: return raw.metaType().id() == QMetaType::QString ? raw : QVariant(raw.toString());
     case FieldType::FixedChar: {
         // char(n) reads back blank-padded on every backend.
         QString s = raw.toString();
@@ -87,8 +85,7 @@ QVariant TField::normalize(const QVariant &raw) const
         const QDateTime dt = b ? b->dateTimeFromDb(raw) : raw.toDateTime();
         return dt.isValid() ? QVariant(dt) : QVariant();
     }
-    case FieldType::Boolean:
-        return raw.metaType().id() == QMetaType::Bool ? raw : QVariant(raw.toBool());
+    case FieldType::Boolean: return raw.metaType().id() == QMetaType::Bool ? raw : QVariant(raw.toBool());
     }
     return raw;
 }
@@ -356,11 +353,12 @@ FieldType autoType(const QSqlField &f, const QString &declared, int &size)
             return FieldType::DateTime;
         if (d.contains(QLatin1String("int")))
             return FieldType::Integer;
-        if (d.contains(QLatin1String("float")) || d.contains(QLatin1String("real")) || d.contains(QLatin1String("double"))
-            || d.contains(QLatin1String("numeric")) || d.contains(QLatin1String("decimal")))
+        if (d.contains(QLatin1String("float")) || d.contains(QLatin1String("real")) ||
+            d.contains(QLatin1String("double")) || d.contains(QLatin1String("numeric")) ||
+            d.contains(QLatin1String("decimal")))
             return FieldType::Float;
-        if (d.startsWith(QLatin1String("char")) || d.startsWith(QLatin1String("nchar")) || d.startsWith(QLatin1String("bpchar"))
-            || d.startsWith(QLatin1String("character(")))
+        if (d.startsWith(QLatin1String("char")) || d.startsWith(QLatin1String("nchar")) ||
+            d.startsWith(QLatin1String("bpchar")) || d.startsWith(QLatin1String("character(")))
             return FieldType::FixedChar;
         if (d == QLatin1String("text"))
             return FieldType::Memo;
@@ -374,18 +372,13 @@ FieldType autoType(const QSqlField &f, const QString &declared, int &size)
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Short:
-    case QMetaType::UShort:
-        return FieldType::Integer;
+    case QMetaType::UShort: return FieldType::Integer;
     case QMetaType::Double:
-    case QMetaType::Float:
-        return FieldType::Float;
+    case QMetaType::Float: return FieldType::Float;
     case QMetaType::QDateTime:
-    case QMetaType::QDate:
-        return FieldType::DateTime;
-    case QMetaType::Bool:
-        return FieldType::Boolean;
-    default:
-        return FieldType::String;
+    case QMetaType::QDate: return FieldType::DateTime;
+    case QMetaType::Bool: return FieldType::Boolean;
+    default: return FieldType::String;
     }
 }
 
@@ -453,9 +446,8 @@ QVariant TDataSet::storedAsNormalized(int rowIndex, int column) const
     // Date-times are converted once, on first reading: a driver's local date-time to the
     // program's reading (DayTime), and a text when it is the one this program writes (a post
     // compares the stored text with what was read, see asRead).
-    if (f->m_type == FieldType::DateTime && v.isValid()
-        && (raw.metaType().id() == QMetaType::QDateTime ? raw.toDateTime().timeSpec() != Qt::UTC
-                                                         : toDb(column, v) == raw))
+    if (f->m_type == FieldType::DateTime && v.isValid() &&
+        (raw.metaType().id() == QMetaType::QDateTime ? raw.toDateTime().timeSpec() != Qt::UTC : toDb(column, v) == raw))
         const_cast<QVariant &>(raw) = v;
     return v;
 }

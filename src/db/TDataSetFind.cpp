@@ -18,19 +18,26 @@ std::vector<std::tuple<QString, int, QVariant>> parseFilter(const QString &text,
     ok = true;
     int i = 0;
     const int n = text.size();
-    auto skip = [&] { while (i < n && text.at(i).isSpace()) ++i; };
+    auto skip = [&] {
+        while (i < n && text.at(i).isSpace())
+            ++i;
+    };
     auto word = [&]() -> QString {
         skip();
         if (i < n && text.at(i) == QLatin1Char('[')) {
             const int end = text.indexOf(QLatin1Char(']'), i);
-            if (end < 0) { ok = false; return QString(); }
+            if (end < 0) {
+                ok = false;
+                return QString();
+            }
             const QString w = text.mid(i + 1, end - i - 1);
             i = end + 1;
             return w;
         }
         const int start = i;
-        while (i < n && (text.at(i).isLetterOrNumber() || text.at(i) == QLatin1Char('_') || text.at(i) == QLatin1Char('.')
-                         || text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+        while (i < n &&
+               (text.at(i).isLetterOrNumber() || text.at(i) == QLatin1Char('_') || text.at(i) == QLatin1Char('.') ||
+                text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
             ++i;
         return text.mid(start, i - start);
     };
@@ -39,18 +46,27 @@ std::vector<std::tuple<QString, int, QVariant>> parseFilter(const QString &text,
         return terms;
     for (;;) {
         const QString field = word();
-        if (field.isEmpty() || !ok) { ok = false; return {}; }
+        if (field.isEmpty() || !ok) {
+            ok = false;
+            return {};
+        }
         skip();
         int op = -1;
         const QStringView rest = QStringView(text).mid(i);
-        struct { const char *s; int op; } ops[] = {{"<>", 1}, {"!=", 1}, {"<=", 4}, {">=", 5}, {"=", 0}, {"<", 2}, {">", 3}};
+        struct {
+            const char *s;
+            int op;
+        } ops[] = {{"<>", 1}, {"!=", 1}, {"<=", 4}, {">=", 5}, {"=", 0}, {"<", 2}, {">", 3}};
         for (auto &o : ops)
             if (rest.startsWith(QLatin1String(o.s))) {
                 op = o.op;
                 i += int(qstrlen(o.s));
                 break;
             }
-        if (op < 0) { ok = false; return {}; }
+        if (op < 0) {
+            ok = false;
+            return {};
+        }
         skip();
         QVariant literal;
         if (i < n && text.at(i) == QLatin1Char('\'')) {
@@ -59,18 +75,28 @@ std::vector<std::tuple<QString, int, QVariant>> parseFilter(const QString &text,
             bool closed = false;
             while (i < n) {
                 if (text.at(i) == QLatin1Char('\'')) {
-                    if (i + 1 < n && text.at(i + 1) == QLatin1Char('\'')) { s += QLatin1Char('\''); i += 2; continue; }
+                    if (i + 1 < n && text.at(i + 1) == QLatin1Char('\'')) {
+                        s += QLatin1Char('\'');
+                        i += 2;
+                        continue;
+                    }
                     ++i;
                     closed = true;
                     break;
                 }
                 s += text.at(i++);
             }
-            if (!closed) { ok = false; return {}; }
+            if (!closed) {
+                ok = false;
+                return {};
+            }
             literal = s;
         } else {
             const QString w = word();
-            if (w.isEmpty()) { ok = false; return {}; }
+            if (w.isEmpty()) {
+                ok = false;
+                return {};
+            }
             bool isNum = false;
             const double d = w.toDouble(&isNum);
             literal = isNum ? QVariant(d) : QVariant(w);
@@ -80,7 +106,10 @@ std::vector<std::tuple<QString, int, QVariant>> parseFilter(const QString &text,
         if (i >= n)
             break;
         const QString conj = word();
-        if (conj.compare(QLatin1String("and"), Qt::CaseInsensitive) != 0) { ok = false; return {}; }
+        if (conj.compare(QLatin1String("and"), Qt::CaseInsensitive) != 0) {
+            ok = false;
+            return {};
+        }
     }
     return terms;
 }

@@ -15,10 +15,7 @@ namespace DataSetParts {
 
 inline QString tr(const char *text) { return QCoreApplication::translate("TDataSet", text); }
 
-inline bool isText(FieldType t)
-{
-    return t == FieldType::String || t == FieldType::FixedChar || t == FieldType::Memo;
-}
+inline bool isText(FieldType t) { return t == FieldType::String || t == FieldType::FixedChar || t == FieldType::Memo; }
 
 // The type a field's values compare as: a lookup's is that of the field it shows.
 inline FieldType comparedType(const TField *f)

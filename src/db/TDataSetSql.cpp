@@ -192,7 +192,8 @@ bool TDataSet::postUpdate()
     QString where = whereByKey(m_backup, binds);
     where += QStringLiteral(" AND ") + unchangedSince(m_backup, changed, binds);
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
-    execWrite(q, binds, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(postTable(), sets.join(QStringLiteral(", ")), where));
+    execWrite(q, binds,
+              QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(postTable(), sets.join(QStringLiteral(", ")), where));
     if (q.numRowsAffected() == 0)
         throw changedByAnotherUser();
     return true;
@@ -201,8 +202,8 @@ bool TDataSet::postUpdate()
 QList<int> TDataSet::postTableColumns() const
 {
     const Backend *b = backend();
-    const QSqlRecord rec = b ? b->tableRecord(postTable())
-                             : QSqlDatabase::database(m_connectionName, false).record(postTable());
+    const QSqlRecord rec =
+        b ? b->tableRecord(postTable()) : QSqlDatabase::database(m_connectionName, false).record(postTable());
     QList<int> columns;
     for (int c = 0; c < m_columnNames.size(); ++c)
         if (rec.indexOf(m_columnNames.at(c)) >= 0)  // case-insensitive

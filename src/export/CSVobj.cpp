@@ -1,7 +1,7 @@
 #include "export/CSVobj.h"
 
-#include "core/Errors.h"
 #include "core/Cp1251.h"
+#include "core/Errors.h"
 #include "export/WholeFile.h"
 
 #include <QCoreApplication>
@@ -37,14 +37,14 @@ QString absoluteName(const QString &fileName)
 
 FileError openError(const QString &fileName, const QString &reason)
 {
-    return FileError(QCoreApplication::translate("tCSV", "Не удается открыть файл \"%1\": %2")
-                         .arg(absoluteName(fileName), reason));
+    return FileError(
+        QCoreApplication::translate("tCSV", "Не удается открыть файл \"%1\": %2").arg(absoluteName(fileName), reason));
 }
 
 FileError createError(const QString &fileName, const QString &reason)
 {
-    return FileError(QCoreApplication::translate("tCSV", "Не удается создать файл \"%1\": %2")
-                         .arg(absoluteName(fileName), reason));
+    return FileError(
+        QCoreApplication::translate("tCSV", "Не удается создать файл \"%1\": %2").arg(absoluteName(fileName), reason));
 }
 
 }  // namespace
@@ -66,9 +66,8 @@ void tCSV::SetCell(int row, int column, const QString &value)
 {
     // The callers count from 0; a negative cell would address no line at all.
     if (row < 0 || column < 0)
-        throw TavrellError(QCoreApplication::translate("tCSV", "Неверная ячейка CSV: строка %1, столбец %2")
-                               .arg(row)
-                               .arg(column));
+        throw TavrellError(
+            QCoreApplication::translate("tCSV", "Неверная ячейка CSV: строка %1, столбец %2").arg(row).arg(column));
     while (m_lines.size() < row + 1)
         m_lines.append(QString());
     setFieldInPlace(m_lines[row], CSVEscape(value), column, Separator);
@@ -77,9 +76,8 @@ void tCSV::SetCell(int row, int column, const QString &value)
 void tCSV::SetRow(int row, const QStringList &values)
 {
     if (row < 0)
-        throw TavrellError(QCoreApplication::translate("tCSV", "Неверная ячейка CSV: строка %1, столбец %2")
-                               .arg(row)
-                               .arg(0));
+        throw TavrellError(
+            QCoreApplication::translate("tCSV", "Неверная ячейка CSV: строка %1, столбец %2").arg(row).arg(0));
     while (m_lines.size() < row + 1)
         m_lines.append(QString());
     QString &line = m_lines[row];
@@ -152,10 +150,7 @@ int FindNthChar(const QString &text, int start, int n, QChar ch)
     return -n;
 }
 
-QString RepeatChar(QChar ch, int n)
-{
-    return n <= 0 ? QString() : QString(n, ch);
-}
+QString RepeatChar(QChar ch, int n) { return n <= 0 ? QString() : QString(n, ch); }
 
 QString CSVSetField(const QString &line, const QString &value, int k, QChar separator)
 {

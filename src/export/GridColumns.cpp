@@ -25,10 +25,7 @@ QList<GridColumn> gridColumns(const TDBGrid &grid, bool numbered)
     return out;
 }
 
-PlainText::PlainText()
-{
-    m_locale.setNumberOptions(m_locale.numberOptions() | QLocale::OmitGroupSeparator);
-}
+PlainText::PlainText() { m_locale.setNumberOptions(m_locale.numberOptions() | QLocale::OmitGroupSeparator); }
 
 QString PlainText::number(double value) const
 {
@@ -55,14 +52,9 @@ bool PlainText::wholeNumber(const TField &field, int &value) const
     const QVariant stored = field.storedValue();
     // As the field reads it: cut to an int.
     switch (stored.metaType().id()) {
-    case QMetaType::Int:
-        value = *static_cast<const int *>(stored.constData());
-        break;
-    case QMetaType::LongLong:
-        value = int(*static_cast<const qlonglong *>(stored.constData()));
-        break;
-    default:
-        return false;
+    case QMetaType::Int: value = *static_cast<const int *>(stored.constData()); break;
+    case QMetaType::LongLong: value = int(*static_cast<const qlonglong *>(stored.constData())); break;
+    default: return false;
     }
     return !stored.isNull();
 }
@@ -98,8 +90,7 @@ QString PlainText::operator()(const TField &field) const
             m_storedDates.insert(stored.toString(), *it);
         return *it;
     }
-    default:
-        return field.AsString();
+    default: return field.AsString();
     }
 }
 

@@ -14,7 +14,7 @@ class TField;
 
 struct GridColumn {
     QString caption;
-    QString fieldName;  // empty for the numbering column
+    QString fieldName;    // empty for the numbering column
     int widthPixels = 0;  // 0 for the numbering column, which is not on screen
     bool numbering = false;
 };

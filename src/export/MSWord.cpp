@@ -48,8 +48,7 @@ bool TMSWord::Open()
 DocumentSink &TMSWord::word() const
 {
     if (!m_word)
-        throw TavrellError(QCoreApplication::translate("TMSWord", "Документ не открыт"),
-                           TavrellError::Kind::Document);
+        throw TavrellError(QCoreApplication::translate("TMSWord", "Документ не открыт"), TavrellError::Kind::Document);
     return *m_word;
 }
 
@@ -78,11 +77,10 @@ void TMSWord::InsertTable(int columns, int format)
 void TMSWord::FillHeader(const QList<int> &widths, const QStringList &captions)
 {
     if (widths.isEmpty() || widths.size() != captions.size())
-        throw TavrellError(
-            QCoreApplication::translate("TMSWord", "Заголовок таблицы: %1 ширин и %2 подписей")
-                .arg(widths.size())
-                .arg(captions.size()),
-            TavrellError::Kind::Document);
+        throw TavrellError(QCoreApplication::translate("TMSWord", "Заголовок таблицы: %1 ширин и %2 подписей")
+                               .arg(widths.size())
+                               .arg(captions.size()),
+                           TavrellError::Kind::Document);
     DocumentSink &w = word();
     w.command(QStringLiteral("TableColumnWidth"), {widths.at(0)});
     w.command(QStringLiteral("Insert"), {captions.at(0)});

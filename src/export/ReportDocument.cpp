@@ -251,8 +251,7 @@ std::shared_ptr<ReportTable> tableOf(const QTextTable &t)
     const QList<QTextLength> constraints = t.format().columnWidthConstraints();
     for (int c = 0; c < t.columns(); ++c) {
         const QTextLength l = constraints.value(c);
-        out->widths.append(l.type() == QTextLength::FixedLength ? ReportDocument::pixelsToPoints(l.rawValue())
-                                                                 : 50.0);
+        out->widths.append(l.type() == QTextLength::FixedLength ? ReportDocument::pixelsToPoints(l.rawValue()) : 50.0);
     }
     out->rows.reserve(size_t(t.rows()));
     bool bold = t.rows() > 0;

@@ -44,7 +44,7 @@ struct ReportTable {
 };
 
 struct ReportBlock {
-    ReportParagraph paragraph;            // when not a table
+    ReportParagraph paragraph;           // when not a table
     std::shared_ptr<ReportTable> table;  // set for a table
     bool isTable() const { return bool(table); }
 };

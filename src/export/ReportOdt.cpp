@@ -22,7 +22,10 @@ const QString NsFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-f
 const QString NsSvg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
 
 // A length in points as the package writes it ("50pt", "37.5pt").
-QString pt(double points) { return QString::number(points, 'f', 2).remove(QRegularExpression(QStringLiteral("\\.?0+$"))) + QStringLiteral("pt"); }
+QString pt(double points)
+{
+    return QString::number(points, 'f', 2).remove(QRegularExpression(QStringLiteral("\\.?0+$"))) + QStringLiteral("pt");
+}
 
 QString mm(double millimetres) { return QString::number(millimetres, 'g', 6) + QStringLiteral("mm"); }
 
@@ -61,8 +64,8 @@ void style(QXmlStreamWriter &w, const QString &name, const QString &family)
     w.writeAttribute(NsStyle, QStringLiteral("family"), family);
 }
 
-void paragraphStyle(QXmlStreamWriter &w, const QString &name, const QString &align,
-                    const QString &size = QString(), bool bold = false)
+void paragraphStyle(QXmlStreamWriter &w, const QString &name, const QString &align, const QString &size = QString(),
+                    bool bold = false)
 {
     style(w, name, QStringLiteral("paragraph"));
     w.writeAttribute(NsStyle, QStringLiteral("parent-style-name"), QStringLiteral("Standard"));
@@ -457,8 +460,8 @@ QByteArray ReportOdt::content(const ReportDocument &doc)
     for (const ReportBlock &b : doc.blocks) {
         if (!b.isTable()) {
             const Qt::Alignment a = b.paragraph.alignment;
-            const QString s = a & Qt::AlignHCenter ? QStringLiteral("PC")
-                              : a & Qt::AlignRight ? QStringLiteral("PR")
+            const QString s = a & Qt::AlignHCenter   ? QStringLiteral("PC")
+                              : a & Qt::AlignRight   ? QStringLiteral("PR")
                               : a & Qt::AlignJustify ? QStringLiteral("PJ")
                                                      : QStringLiteral("PL");
             paragraph(w, s, b.paragraph.runs);

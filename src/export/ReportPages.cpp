@@ -13,8 +13,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <map>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -43,8 +43,8 @@ struct Wrapped {
     double height = 0;
 };
 
-Wrapped wrap(const QString &text, const QFont &font, QPaintDevice *device, double width,
-             Qt::Alignment alignment, const QList<QTextLayout::FormatRange> &formats = {})
+Wrapped wrap(const QString &text, const QFont &font, QPaintDevice *device, double width, Qt::Alignment alignment,
+             const QList<QTextLayout::FormatRange> &formats = {})
 {
     Wrapped w;
     QString t = text;
@@ -131,8 +131,7 @@ private:
         m_painter.setFont(m_cell);
         m_painter.setPen(Qt::black);
         const QRectF r(0, m_bottom + m_footer * 0.3, m_width, m_footer * 0.7);
-        m_painter.drawText(r, Qt::AlignHCenter | Qt::AlignBottom,
-                           ReportPages::footerText().arg(m_page).arg(m_pages));
+        m_painter.drawText(r, Qt::AlignHCenter | Qt::AlignBottom, ReportPages::footerText().arg(m_page).arg(m_pages));
         m_painter.restore();
     }
 
@@ -290,7 +289,8 @@ private:
             }
             const double h = l.heights[r];
             // A header keeps at least one row under it on its page.
-            const double need = header && r + 1 < t.rows.size() ? h + l.heights[r + 1 < l.heights.size() ? r + 1 : r] : h;
+            const double need =
+                header && r + 1 < t.rows.size() ? h + l.heights[r + 1 < l.heights.size() ? r + 1 : r] : h;
             if (m_y + need > m_bottom && m_y > 0) {
                 newPage();
                 if (m_paint)

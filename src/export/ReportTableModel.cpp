@@ -16,10 +16,7 @@ int ReportTableModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_table->rows.size());
 }
 
-int ReportTableModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_table->columns();
-}
+int ReportTableModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_table->columns(); }
 
 QVariant ReportTableModel::data(const QModelIndex &index, int role) const
 {
@@ -28,8 +25,7 @@ QVariant ReportTableModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-    case Qt::ToolTipRole:
-        return m_table->rows[size_t(index.row())].value(index.column());
+    case Qt::ToolTipRole: return m_table->rows[size_t(index.row())].value(index.column());
     case Qt::FontRole:
         if (index.row() == 0 || m_table->bold) {
             QFont f;
@@ -41,8 +37,7 @@ QVariant ReportTableModel::data(const QModelIndex &index, int role) const
         if (index.row() == 0)
             return QBrush(QPalette().color(QPalette::AlternateBase).darker(105));
         return QVariant();
-    default:
-        return QVariant();
+    default: return QVariant();
     }
 }
 

@@ -117,14 +117,12 @@ ReportWindow::ReportWindow(std::shared_ptr<ReportDocument> document, QWidget *pa
     bar->setMovable(false);
 
     const QList<QAction *> actions = {
-        addCommand(QStringLiteral("ActPrint"), tr("Печать..."), tr("Просмотр и печать отчета"),
-                   QKeySequence::Print, [this] { printReport(); }),
-        addCommand(QStringLiteral("ActSaveOdt"), tr("Сохранить в ODT..."),
-                   tr("Сохранить отчет как документ ODF"), QKeySequence::Save,
-                   [this] { saveAsOdt(); }),
-        addCommand(QStringLiteral("ActSavePdf"), tr("Сохранить в PDF..."),
-                   tr("Сохранить отчет в формате PDF"), QKeySequence(),
-                   [this] { saveAsPdf(); }),
+        addCommand(QStringLiteral("ActPrint"), tr("Печать..."), tr("Просмотр и печать отчета"), QKeySequence::Print,
+                   [this] { printReport(); }),
+        addCommand(QStringLiteral("ActSaveOdt"), tr("Сохранить в ODT..."), tr("Сохранить отчет как документ ODF"),
+                   QKeySequence::Save, [this] { saveAsOdt(); }),
+        addCommand(QStringLiteral("ActSavePdf"), tr("Сохранить в PDF..."), tr("Сохранить отчет в формате PDF"),
+                   QKeySequence(), [this] { saveAsPdf(); }),
         addCommand(QStringLiteral("ActOpenExternal"), tr("Открыть в текстовом процессоре"),
                    tr("Открыть копию отчета в текстовом процессоре"), QKeySequence(),
                    [this] { openInWordProcessor(); }),
@@ -134,8 +132,8 @@ ReportWindow::ReportWindow(std::shared_ptr<ReportDocument> document, QWidget *pa
         bar->addAction(a);
     }
     menu->addSeparator();
-    menu->addAction(addCommand(QStringLiteral("ActClose"), tr("Закрыть"), tr("Закрыть отчет"),
-                               QKeySequence::Close, [this] { close(); }));
+    menu->addAction(addCommand(QStringLiteral("ActClose"), tr("Закрыть"), tr("Закрыть отчет"), QKeySequence::Close,
+                               [this] { close(); }));
 
     build();
     setWindowTitle(reportTitle());
@@ -147,9 +145,8 @@ ReportWindow::~ReportWindow()
     registry().removeAll(QPointer<ReportWindow>());
 }
 
-QAction *ReportWindow::addCommand(const QString &objectName, const QString &text,
-                                  const QString &hint, const QKeySequence &shortcut,
-                                  const std::function<void()> &fn)
+QAction *ReportWindow::addCommand(const QString &objectName, const QString &text, const QString &hint,
+                                  const QKeySequence &shortcut, const std::function<void()> &fn)
 {
     auto *a = new QAction(text, this);
     a->setObjectName(objectName);
@@ -447,25 +444,28 @@ void ReportWindow::printReport()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(ReportPages::pageLayout(doc));
     printer.setDocName(reportTitle());
-    PrintPreview preview(&printer, [this](QPrinter *p) {
-        PageProgress progress(this);
-        ReportPages::paint(*m_model, *p, progress.callback());
-    }, this);
+    PrintPreview preview(
+        &printer,
+        [this](QPrinter *p) {
+            PageProgress progress(this);
+            ReportPages::paint(*m_model, *p, progress.callback());
+        },
+        this);
     Seams::dialogs().exec(preview);
 }
 
 void ReportWindow::saveAsOdt()
 {
-    const QString path = Seams::dialogs().saveFileName(
-        this, tr("Сохранить отчет"), tr("Документ ODF (*.odt)"), QStringLiteral("odt"));
+    const QString path =
+        Seams::dialogs().saveFileName(this, tr("Сохранить отчет"), tr("Документ ODF (*.odt)"), QStringLiteral("odt"));
     if (!path.isEmpty())
         saveOdt(path);
 }
 
 void ReportWindow::saveAsPdf()
 {
-    const QString path = Seams::dialogs().saveFileName(
-        this, tr("Сохранить отчет в PDF"), tr("Документ PDF (*.pdf)"), QStringLiteral("pdf"));
+    const QString path = Seams::dialogs().saveFileName(this, tr("Сохранить отчет в PDF"), tr("Документ PDF (*.pdf)"),
+                                                       QStringLiteral("pdf"));
     if (!path.isEmpty())
         savePdf(path);
 }
@@ -481,6 +481,6 @@ void ReportWindow::openInWordProcessor()
     const QUrl url = QUrl::fromLocalFile(path);
     const bool opened = urlOpener() ? urlOpener()(url) : QDesktopServices::openUrl(url);
     if (!opened)
-        throw TavrellError(tr("Не удалось открыть отчет в текстовом процессоре (файл \"%1\")")
-                               .arg(QDir::toNativeSeparators(path)));
+        throw TavrellError(
+            tr("Не удалось открыть отчет в текстовом процессоре (файл \"%1\")").arg(QDir::toNativeSeparators(path)));
 }

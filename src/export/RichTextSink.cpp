@@ -14,8 +14,19 @@ constexpr int MaxColumns = 63;
 constexpr int MaxRows = 32767;
 
 enum class Command {
-    FileNew, PageSetup, Insert, CenterPara, LeftPara, InsertTable, ColumnWidth,
-    CharRight, EndOfColumn, InsertRow, DeleteRow, AppShow, Bold
+    FileNew,
+    PageSetup,
+    Insert,
+    CenterPara,
+    LeftPara,
+    InsertTable,
+    ColumnWidth,
+    CharRight,
+    EndOfColumn,
+    InsertRow,
+    DeleteRow,
+    AppShow,
+    Bold
 };
 
 // The word processor reads its command names without regard to case: they are looked up
@@ -24,12 +35,18 @@ const QHash<QString, Command> &commandNames()
 {
     static const QHash<QString, Command> names = [] {
         const std::pair<const char *, Command> spelled[] = {
-            {"FileNew", Command::FileNew},         {"Filepagesetup", Command::PageSetup},
-            {"Insert", Command::Insert},           {"CenterPara", Command::CenterPara},
-            {"LeftPara", Command::LeftPara},       {"TableInsertTable", Command::InsertTable},
-            {"TableColumnWidth", Command::ColumnWidth}, {"CharRight", Command::CharRight},
-            {"EndOfColumn", Command::EndOfColumn}, {"TableInsertRow", Command::InsertRow},
-            {"TableDeleteRow", Command::DeleteRow}, {"AppShow", Command::AppShow},
+            {"FileNew", Command::FileNew},
+            {"Filepagesetup", Command::PageSetup},
+            {"Insert", Command::Insert},
+            {"CenterPara", Command::CenterPara},
+            {"LeftPara", Command::LeftPara},
+            {"TableInsertTable", Command::InsertTable},
+            {"TableColumnWidth", Command::ColumnWidth},
+            {"CharRight", Command::CharRight},
+            {"EndOfColumn", Command::EndOfColumn},
+            {"TableInsertRow", Command::InsertRow},
+            {"TableDeleteRow", Command::DeleteRow},
+            {"AppShow", Command::AppShow},
             {"bold", Command::Bold},
         };
         QHash<QString, Command> out;
@@ -50,8 +67,7 @@ RichTextSink::~RichTextSink() = default;
 void RichTextSink::command(const QString &name, const QVariantList &args)
 {
     auto badArgs = [&]() {
-        return TavrellError(tr("Команда документа %1: неверные аргументы").arg(name),
-                            TavrellError::Kind::Document);
+        return TavrellError(tr("Команда документа %1: неверные аргументы").arg(name), TavrellError::Kind::Document);
     };
     auto expect = [&](int count) {
         if (args.size() != count)
@@ -70,8 +86,7 @@ void RichTextSink::command(const QString &name, const QVariantList &args)
     if (it == names.cend())
         it = names.constFind(name.toLower());
     if (it == names.cend())
-        throw TavrellError(tr("Неизвестная команда документа: %1").arg(name),
-                           TavrellError::Kind::Document);
+        throw TavrellError(tr("Неизвестная команда документа: %1").arg(name), TavrellError::Kind::Document);
 
     // A document already shown is the window's: its edits come into the model first, and
     // the window shows the model again after the command.
@@ -156,8 +171,7 @@ ReportDocument &RichTextSink::doc()
 {
     ReportDocument *d = model();
     if (!d)
-        throw TavrellError(m_hadDocument ? tr("Документ отчета закрыт")
-                                         : tr("Нет открытого документа"),
+        throw TavrellError(m_hadDocument ? tr("Документ отчета закрыт") : tr("Нет открытого документа"),
                            TavrellError::Kind::Document);
     return *d;
 }
@@ -240,8 +254,7 @@ void RichTextSink::insertTable(const QVariantList &args)
     const int rows = args.at(2).toInt();
     const int initialWidth = args.at(3).toInt();
     if (columns < 1 || columns > MaxColumns || rows < 1 || rows > MaxRows)
-        throw TavrellError(tr("Таблица %1 x %2 невозможна").arg(rows).arg(columns),
-                           TavrellError::Kind::Document);
+        throw TavrellError(tr("Таблица %1 x %2 невозможна").arg(rows).arg(columns), TavrellError::Kind::Document);
     if (m_cursor.inTable())
         throw TavrellError(tr("Таблица в ячейке таблицы невозможна"), TavrellError::Kind::Document);
     auto t = std::make_shared<ReportTable>();
@@ -268,8 +281,7 @@ void RichTextSink::columnWidth(int points)
 {
     ReportTable &t = table(QStringLiteral("TableColumnWidth"));
     if (points <= 0)
-        throw TavrellError(tr("Неверная ширина столбца: %1").arg(points),
-                           TavrellError::Kind::Document);
+        throw TavrellError(tr("Неверная ширина столбца: %1").arg(points), TavrellError::Kind::Document);
     t.widths[m_cursor.column] = points;
 }
 

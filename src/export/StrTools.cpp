@@ -57,13 +57,11 @@ QString StrPickAlternative(bool first, const QString &text)
     return first ? text : QString();
 }
 
-QString StrReplaceFirst(const QString &text, const QString &pattern, const QString &replacement,
-                        bool caseSensitive)
+QString StrReplaceFirst(const QString &text, const QString &pattern, const QString &replacement, bool caseSensitive)
 {
     if (pattern.isEmpty() || pattern.size() > text.size())
         return text;
-    const int i = caseSensitive ? text.indexOf(pattern)
-                                : upperSameLength(text).indexOf(upperSameLength(pattern));
+    const int i = caseSensitive ? text.indexOf(pattern) : upperSameLength(text).indexOf(upperSameLength(pattern));
     if (i < 0)
         return text;
     QString out;

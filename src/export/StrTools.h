@@ -23,8 +23,7 @@ QString StrPickAlternative(bool first, const QString &text);
 // text with its first occurrence of pattern replaced; unchanged when the pattern is empty
 // or does not occur. Without caseSensitive the search compares upper-case forms character
 // by character, so positions stay those of text and the untouched parts keep their case.
-QString StrReplaceFirst(const QString &text, const QString &pattern, const QString &replacement,
-                        bool caseSensitive);
+QString StrReplaceFirst(const QString &text, const QString &pattern, const QString &replacement, bool caseSensitive);
 
 // Cuts the first token off text: returns the part before the first delimiter and removes
 // it and the delimiter from text. Without a delimiter returns the whole text and empties it.

@@ -52,9 +52,8 @@ QString refusal(const QString &fileName)
     const QString database = SqliteBackend::fileFor(Backend::databaseName());
     for (const char *suffix : {"", "-wal", "-shm", "-journal"})
         if (target == resolved(database + QLatin1String(suffix)))
-            return QCoreApplication::translate("WholeFile",
-                                               "это файл базы данных программы, в него сохранять нельзя; "
-                                               "выберите другое имя файла");
+            return QCoreApplication::translate("WholeFile", "это файл базы данных программы, в него сохранять нельзя; "
+                                                            "выберите другое имя файла");
     return QString();
 }
 

@@ -6,22 +6,15 @@
 #include <QProcess>
 #include <QUrl>
 
-namespace
-{
+namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("sg2mail", text);
-}
+QString tr(const char *text) { return QCoreApplication::translate("sg2mail", text); }
 
 // xdg-email's own exit codes for "no way to open a mailto: URL" (3) and "the desktop's
 // opener failed" (4): both mean that no mail program answers on this desktop.
-bool noMailProgram(int code)
-{
-    return code == 3 || code == 4;
-}
+bool noMailProgram(int code) { return code == 3 || code == 4; }
 
-} // namespace
+}  // namespace
 
 XdgEmailSender::XdgEmailSender(const QString &program) : m_program(program) {}
 

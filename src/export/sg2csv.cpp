@@ -1,9 +1,9 @@
 #include "export/sg2csv.h"
 
+#include "core/Cp1251.h"
 #include "core/Errors.h"
 #include "core/MsgBox.h"
 #include "core/Seams.h"
-#include "core/Cp1251.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
 #include "export/CSVobj.h"
@@ -20,8 +20,7 @@ QString tr(const char *text) { return QCoreApplication::translate("sg2csv", text
 
 FileError createError(const QString &fileName, const QString &reason)
 {
-    return FileError(tr("Не удается создать файл \"%1\": %2")
-                         .arg(QFileInfo(fileName).absoluteFilePath(), reason));
+    return FileError(tr("Не удается создать файл \"%1\": %2").arg(QFileInfo(fileName).absoluteFilePath(), reason));
 }
 
 // Writes the bytes as the whole new content of the file. Written beside it and moved over
@@ -70,9 +69,8 @@ QString LostCharacters::text() const
                    "Вместо каждого из них в файле стоит знак \"?\".")
                     .arg(total());
     for (const Entry &e : m_entries)
-        s += QLatin1Char('\r')
-             + (e.file.isEmpty() ? tr("столбец %1: %2").arg(e.column).arg(e.count)
-                                 : tr("файл %1, столбец %2: %3").arg(e.file, e.column).arg(e.count));
+        s += QLatin1Char('\r') + (e.file.isEmpty() ? tr("столбец %1: %2").arg(e.column).arg(e.count)
+                                                   : tr("файл %1, столбец %2: %3").arg(e.file, e.column).arg(e.count));
     return s;
 }
 
@@ -101,9 +99,8 @@ void AppendCSVLine(QByteArray &lines, const QStringList &values, LostCharacters 
 void GridToCSV(const QString &title, TDBGrid *grid, TDataSet *dataSet, bool Numbered)
 {
     const QString filter = tr("Текстовые файлы с разделителями ") + QStringLiteral("\";\" (*.csv)");
-    const QString fileName = Seams::dialogs().saveFileName(grid ? grid->window() : nullptr,
-                                                           tr("Выберите файл для сохранения. ") + title,
-                                                           filter, QStringLiteral("csv"));
+    const QString fileName = Seams::dialogs().saveFileName(
+        grid ? grid->window() : nullptr, tr("Выберите файл для сохранения. ") + title, filter, QStringLiteral("csv"));
     if (fileName.isEmpty())
         return;
 
@@ -132,14 +129,14 @@ namespace {
 QList<TField *> fieldsByIndex(const TDataSet &dataSet)
 {
     QList<TField *> fields = dataSet.Fields();
-    std::stable_sort(fields.begin(), fields.end(), [](const TField *a, const TField *b) { return a->Index() < b->Index(); });
+    std::stable_sort(fields.begin(), fields.end(),
+                     [](const TField *a, const TField *b) { return a->Index() < b->Index(); });
     return fields;
 }
 
 // The records from the current one on, each made active in turn (read in place, as the
 // grid walk does); the cursor ends past the last record.
-template <typename Row>
-void walkOn(TDataSet &dataSet, Row row)
+template <typename Row> void walkOn(TDataSet &dataSet, Row row)
 {
     const int count = dataSet.RecordCount();
     const int first = dataSet.Eof() ? count : dataSet.RecNo() - 1;

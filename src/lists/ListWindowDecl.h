@@ -33,9 +33,21 @@ struct ListColumn {
     QStringList PickList;   // a drop-down of fixed texts
     bool Ellipsis = false;  // a "…" button in the cell; pressing it emits TDBGrid::editButtonClick
 
-    ListColumn &readOnly() { ReadOnly = true; return *this; }
-    ListColumn &pickList(const QStringList &texts) { PickList = texts; return *this; }
-    ListColumn &ellipsis() { Ellipsis = true; return *this; }
+    ListColumn &readOnly()
+    {
+        ReadOnly = true;
+        return *this;
+    }
+    ListColumn &pickList(const QStringList &texts)
+    {
+        PickList = texts;
+        return *this;
+    }
+    ListColumn &ellipsis()
+    {
+        Ellipsis = true;
+        return *this;
+    }
 };
 
 // Where a further control stands on the top bar: right after the navigator, between the
@@ -55,12 +67,20 @@ struct ListButton {
     QString Name;  // objectName ("BtnCard")
     QString Text;  // the hint; without an icon also the button's caption
     QIcon Icon;
-    Handler OnClick;                      // runs through the general error display
-    Rule Enabled;                         // asked on every change of the list; empty: always enabled
+    Handler OnClick;  // runs through the general error display
+    Rule Enabled;     // asked on every change of the list; empty: always enabled
     ToolPlace Place = ToolPlace::AfterClose;
 
-    ListButton &enabledWhen(Rule rule) { Enabled = std::move(rule); return *this; }
-    ListButton &at(ToolPlace place) { Place = place; return *this; }
+    ListButton &enabledWhen(Rule rule)
+    {
+        Enabled = std::move(rule);
+        return *this;
+    }
+    ListButton &at(ToolPlace place)
+    {
+        Place = place;
+        return *this;
+    }
 
     // The rule "the list has rows" (buttons that act on the current row).
     static bool hasRows(const TFrmKl &window);

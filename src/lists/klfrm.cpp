@@ -225,7 +225,8 @@ bool TFrmKl::eventFilter(QObject *watched, QEvent *event)
     // A click on any control of the window other than the grid, or its shortcut: a button
     // that takes no focus would otherwise act while a cell editor still holds its text.
     const QEvent::Type type = event->type();
-    if (m_destroying || (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::Shortcut))
+    if (m_destroying ||
+        (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::Shortcut))
         return false;
     auto *w = qobject_cast<QWidget *>(watched);
     if (!w || w->window() != this || w == grid || grid->isAncestorOf(w))

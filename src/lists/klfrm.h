@@ -98,8 +98,7 @@ private:
 int showListWindow(const ListWindowDecl &decl, QWidget *parent = nullptr);
 
 // The same for a window with handlers of its own: showModal<TFrmOper>(parent).
-template <typename Window, typename... Args>
-int showModal(Args &&...args)
+template <typename Window, typename... Args> int showModal(Args &&...args)
 {
     Window window(std::forward<Args>(args)...);
     const int result = Seams::dialogs().exec(window);

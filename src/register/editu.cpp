@@ -102,8 +102,8 @@ TFrmEdit::TFrmEdit(TDataSource *source, QWidget *parent) : QDialog(parent)
     v->addLayout(buttons);
 
     // The focus starts on OK and goes round through the memo and the fields.
-    QWidget *order[] = {BtnOK, BtnCancel, MemoInfo, EditName, EditProizvod, EditD_vup, EditSeria,
-                        EditNomer, ComboState, ComboOtdel, ComboForm, EditResurs};
+    QWidget *order[] = {BtnOK,     BtnCancel, MemoInfo,   EditName,   EditProizvod, EditD_vup,
+                        EditSeria, EditNomer, ComboState, ComboOtdel, ComboForm,    EditResurs};
     for (size_t i = 1; i < sizeof order / sizeof order[0]; ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -120,7 +120,8 @@ void TFrmEdit::showEvent(QShowEvent *event)
 
 bool TFrmEdit::commitEditors()
 {
-    for (DBEdit *e : std::initializer_list<DBEdit *>{EditName, EditProizvod, EditResurs, EditD_vup, EditSeria, EditNomer})
+    for (DBEdit *e :
+         std::initializer_list<DBEdit *>{EditName, EditProizvod, EditResurs, EditD_vup, EditSeria, EditNomer})
         if (!e->commit()) {
             e->setFocus();
             return false;
@@ -198,8 +199,8 @@ void TFrmmain::BtnEditClick()
 void TFrmmain::BtnDelClick()
 {
     if (Seams::dialogs().message(Dialogs::Icon::Warning, tr("Подтвердите"),
-                                 tr("Вы действительно хотите удалить эту позицию"), Dialogs::Yes | Dialogs::No)
-        != Dialogs::Yes)
+                                 tr("Вы действительно хотите удалить эту позицию"),
+                                 Dialogs::Yes | Dialogs::No) != Dialogs::Yes)
         return;
     Qry->Delete();
 }

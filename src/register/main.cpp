@@ -8,13 +8,12 @@
 #include "db/DBEditors.h"
 #include "export/ReportWindow.h"
 
-#include <algorithm>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -25,6 +24,7 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TFrmmain *frmmain = nullptr;
 
@@ -32,8 +32,8 @@ TFrmmain *frmmain = nullptr;
 // character width (the small dialog font they were made for); -1: from the field's
 // display width.
 const TFrmmain::ColumnWidth TFrmmain::GridColumns[TFrmmain::GridColumnCount] = {
-    {"Name", 107}, {"Nomer", 70}, {"Proizvod", 80}, {"D_vup", -1}, {"Resurs", -1},
-    {"Seria", 65}, {"Состояние", 100}, {"Отдел", 112}, {"form", -1},
+    {"Name", 107}, {"Nomer", 70},      {"Proizvod", 80}, {"D_vup", -1}, {"Resurs", -1},
+    {"Seria", 65}, {"Состояние", 100}, {"Отдел", 112},   {"form", -1},
 };
 
 void TFrmmain::applyColumnWidths()
@@ -255,8 +255,10 @@ QWidget *TFrmmain::createSortPanel()
     h->addWidget(ComboSort2);
     h->addStretch(1);
     h->addWidget(BitBtn2);
-    Guard::connect(ComboSort1, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int) { ComboSort1Change(); });
-    Guard::connect(ComboSort2, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int) { ComboSort1Change(); });
+    Guard::connect(ComboSort1, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                   [this](int) { ComboSort1Change(); });
+    Guard::connect(ComboSort2, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                   [this](int) { ComboSort1Change(); });
     Guard::connect(BitBtn2, &QPushButton::clicked, this, [this](bool) { ViewSortPanelExecute(); });
     panel->hide();
     return panel;

@@ -43,10 +43,7 @@ TFrmSelTech::TFrmSelTech(QWidget *parent) : QDialog(parent)
     setFixedSize(460, 380);
 }
 
-void TFrmSelTech::FormCreate()
-{
-    ADOQuery1->Open();
-}
+void TFrmSelTech::FormCreate() { ADOQuery1->Open(); }
 
 QVariant TFrmSelTech::chosenId() const
 {

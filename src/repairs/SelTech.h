@@ -10,8 +10,7 @@ class TDataSet;
 class TDataSource;
 class TDBGrid;
 
-class TFrmSelTech : public QDialog
-{
+class TFrmSelTech : public QDialog {
     Q_OBJECT
 public:
     explicit TFrmSelTech(QWidget *parent = nullptr);
@@ -19,8 +18,8 @@ public:
     TDataSet *ADOQuery1;
     TDataSource *DataSource1;
     TDBGrid *DBGrid1;
-    QPushButton *BitBtn1; // OK
-    QPushButton *BitBtn2; // Cancel
+    QPushButton *BitBtn1;  // OK
+    QPushButton *BitBtn2;  // Cancel
 
     // The key of the current item; null when the list is empty.
     QVariant chosenId() const;

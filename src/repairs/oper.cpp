@@ -19,15 +19,11 @@
 #include <QVBoxLayout>
 #include <iterator>
 
-namespace
-{
+namespace {
 
-QString name(const char *text)
-{
-    return QString::fromUtf8(text);
-}
+QString name(const char *text) { return QString::fromUtf8(text); }
 
-} // namespace
+}  // namespace
 
 TFrmOper::TFrmOper(QWidget *parent) : TFrmOper(std::make_unique<TDataSet>(), parent) {}
 
@@ -125,8 +121,7 @@ void TFrmOper::declareTblRem(TDataSet &rem)
         .setDisplayWidth(15);
 }
 
-namespace
-{
+namespace {
 
 // What each search choice reads: the column, the joins it needs, its type and size.
 struct FindColumn {
@@ -150,7 +145,7 @@ const FindColumn FindColumns[] = {
     {"remont.Nach_rem", "", FieldType::DateTime, 0},       {"remont.Okonh_rem", "", FieldType::DateTime, 0},
 };
 
-} // namespace
+}  // namespace
 
 void TFrmOper::declareQryFind(int choice, const QString &text)
 {
@@ -173,7 +168,7 @@ void TFrmOper::declareQryFind(int choice, const QString &text)
                 : QStringLiteral("\nWHERE %1 = :text")
                       .arg(QryFind->russianCi(QStringLiteral("substr(%1, 1, %2)")
                                                   .arg(expr)
-                                                  .arg(text.toUcs4().size()))); // in characters, as the servers count
+                                                  .arg(text.toUcs4().size())));  // in characters, as the servers count
         QryFind->setParam(QStringLiteral(":text"), text);
     }
     QryFind->setSQL(sql);

@@ -12,13 +12,12 @@ class QComboBox;
 class QLineEdit;
 class QToolButton;
 
-class TFrmOper : public TFrmKl
-{
+class TFrmOper : public TFrmKl {
     Q_OBJECT
 public:
     explicit TFrmOper(QWidget *parent = nullptr);
 
-    TDataSet *TblRem; // remont, with its lookups
+    TDataSet *TblRem;  // remont, with its lookups
     // The repairs with the column searched (their kind, item, department, cause or dates),
     // made for each search and closed after it.
     TDataSet *QryFind = nullptr;

@@ -3,13 +3,12 @@
 // of progress, ordered by date.
 #include "repairs/operitem.h"
 
-class TFrmOperAct : public TFrmRepairPart
-{
+class TFrmOperAct : public TFrmRepairPart {
     Q_OBJECT
 public:
     TFrmOperAct(TDataSource *repair, int remId, QWidget *parent = nullptr);
 
-    TDataSet *Table1; // rem_op
+    TDataSet *Table1;  // rem_op
 
 private:
     TFrmOperAct(std::unique_ptr<TDataSet> table, TDataSource *repair, int remId, QWidget *parent);

@@ -8,13 +8,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace
-{
+namespace {
 
 // The header shows the repair and is never typed into (a bound edit offers editing
 // whenever its dataset could be changed).
-class HeaderEdit : public DBEdit
-{
+class HeaderEdit : public DBEdit {
 public:
     HeaderEdit(QWidget *parent, TDataSource *source, const QString &field, const QString &name) : DBEdit(parent)
     {
@@ -32,7 +30,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // The part of a repair

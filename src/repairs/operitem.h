@@ -10,8 +10,7 @@ class DBEdit;
 
 // What the two windows share: the header of the current repair (read-only), and the key
 // of the repair that each inserted row carries.
-class TFrmRepairPart : public TFrmKl
-{
+class TFrmRepairPart : public TFrmKl {
     Q_OBJECT
 public:
     // `repair`: the history's data source, standing on the repair; `remId`: its key.
@@ -19,10 +18,10 @@ public:
 
     int RemId;
     QWidget *PanelHead;
-    DBEdit *EditNach;  // "Начало"
-    DBEdit *EditVid;   // "Вид ремонта"
-    DBEdit *EditOtdel; // "Отдел"
-    DBEdit *EditIzd;   // "Изделие"
+    DBEdit *EditNach;   // "Начало"
+    DBEdit *EditVid;    // "Вид ремонта"
+    DBEdit *EditOtdel;  // "Отдел"
+    DBEdit *EditIzd;    // "Изделие"
 
 protected:
     // The declaration both windows share: their own dataset, all ten navigator buttons with
@@ -42,13 +41,12 @@ protected:
     }
 };
 
-class TFrmOperItem : public TFrmRepairPart
-{
+class TFrmOperItem : public TFrmRepairPart {
     Q_OBJECT
 public:
     TFrmOperItem(TDataSource *repair, int remId, QWidget *parent = nullptr);
 
-    TDataSet *Tbl; // rem_res
+    TDataSet *Tbl;  // rem_res
 
 private:
     TFrmOperItem(std::unique_ptr<TDataSet> tbl, TDataSource *repair, int remId, QWidget *parent);

@@ -9,9 +9,9 @@
 #include "export/sg2word.h"
 
 #include <QComboBox>
-#include <QSignalBlocker>
 #include <QGridLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -42,12 +42,12 @@ ListWindowDecl TFrmZajaw::declaration()
 
 TFrmZajaw::TFrmZajaw(QWidget *parent) : TFrmKl(declaration(), parent)
 {
-    BtnCard = addToolButton(ListButton(QStringLiteral("BtnCard"), tr("Печать карточки"),
-                                       [this](TFrmKl &) { BtnCardClick(); },
-                                       QIcon::fromTheme(QStringLiteral("document-print"),
-                                                        style()->standardIcon(QStyle::SP_FileIcon)))
-                                .at(ToolPlace::BeforeClose)
-                                .enabledWhen(ListButton::hasRows));
+    BtnCard = addToolButton(
+        ListButton(
+            QStringLiteral("BtnCard"), tr("Печать карточки"), [this](TFrmKl &) { BtnCardClick(); },
+            QIcon::fromTheme(QStringLiteral("document-print"), style()->standardIcon(QStyle::SP_FileIcon)))
+            .at(ToolPlace::BeforeClose)
+            .enabledWhen(ListButton::hasRows));
 
     auto *label = new QLabel(tr("Фильтр"));
     label->setObjectName(QStringLiteral("Label1"));

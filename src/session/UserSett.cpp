@@ -1,13 +1,13 @@
 #include "session/UserSett.h"
 
-#include "session/ChPassw.h"
 #include "core/DialogButtons.h"
 #include "core/Guard.h"
-#include "session/PasswordEdit.h"
 #include "core/Seams.h"
 #include "core/Session.h"
 #include "data/Tdm.h"
 #include "db/TDataSet.h"
+#include "session/ChPassw.h"
+#include "session/PasswordEdit.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -4,12 +4,12 @@
 #include "core/DialogButtons.h"
 #include "core/Guard.h"
 #include "core/MsgBox.h"
-#include "session/PasswordEdit.h"
 #include "core/Seams.h"
 #include "core/Session.h"
-#include "session/Splash.h"
 #include "data/Tdm.h"
 #include "db/TDataSet.h"
+#include "session/PasswordEdit.h"
+#include "session/Splash.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -169,8 +169,7 @@ void Backend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::ve
     readRowsByDriver(q, columns, rows);
 }
 
-void Backend::readRowsByDriver(QSqlQuery &q, const QVector<ReadColumn> &columns,
-                               std::vector<QVector<QVariant>> &rows)
+void Backend::readRowsByDriver(QSqlQuery &q, const QVector<ReadColumn> &columns, std::vector<QVector<QVariant>> &rows)
 {
     const int n = columns.size();
     while (q.next()) {

@@ -118,8 +118,7 @@ public:
     // Reads every row of an executed select into `rows`: of each, the values of `columns`,
     // as the driver's own loop gives them. The statement is finished afterwards; a failure
     // raises DbError.
-    virtual void readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
-                          std::vector<QVector<QVariant>> &rows) const;
+    virtual void readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::vector<QVector<QVariant>> &rows) const;
     // The same through the driver's loop, for a connection without a backend of ours.
     static void readRowsByDriver(QSqlQuery &q, const QVector<ReadColumn> &columns,
                                  std::vector<QVector<QVariant>> &rows);
@@ -159,4 +158,3 @@ protected:
     QString m_connectionName;
     bool m_intoExisting = false;
 };
-

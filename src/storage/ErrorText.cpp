@@ -23,7 +23,7 @@ Cause fromSqlState(const QString &state)
         {"22001", Cause::TooLong},        {"22007", Cause::BadDate},        {"22008", Cause::BadDate},
         {"25006", Cause::ReadOnly},       {"55P03", Cause::Busy},           {"40P01", Cause::Busy},
         {"53100", Cause::DiskFull},       {"57P01", Cause::ConnectionLost}, {"57P02", Cause::ConnectionLost},
-        {"57P03", Cause::ConnectionLost}, {"XX001", Cause::Damaged},       {"XX002", Cause::Damaged},
+        {"57P03", Cause::ConnectionLost}, {"XX001", Cause::Damaged},        {"XX002", Cause::Damaged},
         {"22021", Cause::NulCharacter},
     };
     for (const auto &k : known)

@@ -1,7 +1,7 @@
 #include "storage/IniFile.h"
 
-#include "core/Errors.h"
 #include "core/Cp1251.h"
+#include "core/Errors.h"
 #include "core/PrivateFiles.h"
 
 #include <QCoreApplication>
@@ -22,10 +22,7 @@ namespace {
 
 QString tr(const char *text) { return QCoreApplication::translate("IniFile", text); }
 
-bool sameName(const QString &a, const QString &b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 QString sectionHeader(const QString &trimmed)
 {
@@ -158,10 +155,7 @@ int IniFile::findKey(const QString &section, const QString &key) const
     return -1;
 }
 
-bool IniFile::valueExists(const QString &section, const QString &key) const
-{
-    return findKey(section, key) >= 0;
-}
+bool IniFile::valueExists(const QString &section, const QString &key) const { return findKey(section, key) >= 0; }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
 {
@@ -177,8 +171,7 @@ int IniFile::readInteger(const QString &section, const QString &key, int def) co
     bool ok = false;
     const QString v = m_lines.at(i).value;
     int n = v.toInt(&ok, 10);
-    if (!ok && (v.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ||
-                v.startsWith(QLatin1String("$"))))
+    if (!ok && (v.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) || v.startsWith(QLatin1String("$"))))
         n = static_cast<int>(v.mid(v.startsWith(QLatin1Char('$')) ? 1 : 2).toUInt(&ok, 16));
     return ok ? n : def;
 }
@@ -276,5 +269,6 @@ void IniFile::save(const QVector<Line> &lines, Encoding encoding) const
     const PrivateFiles::Scope privately(m_fileName);
     QSaveFile f(m_fileName);
     if (!f.open(QIODevice::WriteOnly) || f.write(out) != out.size() || !f.commit())
-        throw FileError(tr("Не удалось записать файл %1: %2").arg(QFileInfo(m_fileName).absoluteFilePath(), f.errorString()));
+        throw FileError(
+            tr("Не удалось записать файл %1: %2").arg(QFileInfo(m_fileName).absoluteFilePath(), f.errorString()));
 }

@@ -54,12 +54,12 @@ public:
 
 private:
     struct Line {
-        QString text;     // the line as read or written, decoded
-        QByteArray raw;   // the bytes read, without the line break
+        QString text;         // the line as read or written, decoded
+        QByteArray raw;       // the bytes read, without the line break
         bool asRead = false;  // written back as raw + eol
-        QByteArray eol;   // the line break read after it ("" for a last line without one)
-        QString section;  // section that the line belongs to (for key lines)
-        QString key;      // empty for section headers, comments and malformed lines
+        QByteArray eol;       // the line break read after it ("" for a last line without one)
+        QString section;      // section that the line belongs to (for key lines)
+        QString key;          // empty for section headers, comments and malformed lines
         QString value;
     };
     void load();

@@ -153,8 +153,8 @@ void PgBackend::prepareDatabase(const QString &name)
             QSqlQuery q(db);
             // A database made by an administrator for the user, but not given to him: no
             // table can be made in it, and the script would fail at every one.
-            if (q.exec(QStringLiteral("SELECT has_schema_privilege(current_schema(), 'CREATE'), current_user"))
-                && q.next() && !q.value(0).toBool()) {
+            if (q.exec(QStringLiteral("SELECT has_schema_privilege(current_schema(), 'CREATE'), current_user")) &&
+                q.next() && !q.value(0).toBool()) {
                 error = tr("у пользователя %1 нет права создавать таблицы в базе данных \"%2\"; "
                            "ее владельцем его может сделать администратор сервера "
                            "(ALTER DATABASE %2 OWNER TO %1)")
@@ -258,9 +258,11 @@ QDateTime PgBackend::dateTimeFromDb(const QVariant &v) const
     if (v.metaType().id() == QMetaType::QDateTime)
         return DayTime::of(v.toDateTime());
     const QString s = v.toString().trimmed();
-    static const std::pair<const char *, int> formats[] = {
-        {"yyyy-MM-dd HH:mm:ss.zzz", 23}, {"yyyy-MM-ddTHH:mm:ss.zzz", 23}, {"yyyy-MM-dd HH:mm:ss", 19},
-        {"yyyy-MM-ddTHH:mm:ss", 19},     {"yyyy-MM-dd", 10}};
+    static const std::pair<const char *, int> formats[] = {{"yyyy-MM-dd HH:mm:ss.zzz", 23},
+                                                           {"yyyy-MM-ddTHH:mm:ss.zzz", 23},
+                                                           {"yyyy-MM-dd HH:mm:ss", 19},
+                                                           {"yyyy-MM-ddTHH:mm:ss", 19},
+                                                           {"yyyy-MM-dd", 10}};
     for (const auto &[format, length] : formats) {
         const QDateTime dt = DayTime::utcFromString(s.left(length), QLatin1String(format));
         if (dt.isValid())

@@ -1,7 +1,7 @@
 // The shared server's rows read straight through libpq from the driver's own pending result,
 // each value made as the QPSQL driver makes it: its own loop costs a couple of microseconds a row.
-#include "storage/PgBackend.h"
 #include "core/DayTime.h"
+#include "storage/PgBackend.h"
 #include "storage/TextPool.h"
 
 #include <QCoreApplication>
@@ -16,8 +16,7 @@
 #include <libpq-fe.h>
 #include <vector>
 
-namespace
-{
+namespace {
 
 std::atomic<qint64> directRowCount{0};
 
@@ -47,33 +46,23 @@ enum class Kind { Unknown, Bool, Int, Int8, Double, Text, Bytes, Date, Timestamp
 Kind kindOf(Oid type)
 {
     switch (type) {
-    case BoolOid:
-        return Kind::Bool;
-    case ByteaOid:
-        return Kind::Bytes;
+    case BoolOid: return Kind::Bool;
+    case ByteaOid: return Kind::Bytes;
     case CharOid:
     case NameOid:
     case TextOid:
     case BpcharOid:
-    case VarcharOid:
-        return Kind::Text;
-    case Int8Oid:
-        return Kind::Int8;
+    case VarcharOid: return Kind::Text;
+    case Int8Oid: return Kind::Int8;
     case Int2Oid:
-    case Int4Oid:
-        return Kind::Int;
+    case Int4Oid: return Kind::Int;
     case Float4Oid:
     case Float8Oid:
-    case NumericOid:
-        return Kind::Double;
-    case DateOid:
-        return Kind::Date;
-    case TimestampOid:
-        return Kind::Timestamp;
-    case TimestamptzOid:
-        return Kind::TimestampTz;
-    default:
-        return Kind::Unknown;
+    case NumericOid: return Kind::Double;
+    case DateOid: return Kind::Date;
+    case TimestampOid: return Kind::Timestamp;
+    case TimestamptzOid: return Kind::TimestampTz;
+    default: return Kind::Unknown;
     }
 }
 
@@ -81,30 +70,19 @@ Kind kindOf(Oid type)
 QMetaType nullType(Kind kind)
 {
     switch (kind) {
-    case Kind::Bool:
-        return QMetaType::fromType<bool>();
-    case Kind::Int:
-        return QMetaType::fromType<int>();
-    case Kind::Int8:
-        return QMetaType::fromType<qlonglong>();
-    case Kind::Double:
-        return QMetaType::fromType<double>();
-    case Kind::Bytes:
-        return QMetaType::fromType<QByteArray>();
-    case Kind::Date:
-        return QMetaType::fromType<QDate>();
+    case Kind::Bool: return QMetaType::fromType<bool>();
+    case Kind::Int: return QMetaType::fromType<int>();
+    case Kind::Int8: return QMetaType::fromType<qlonglong>();
+    case Kind::Double: return QMetaType::fromType<double>();
+    case Kind::Bytes: return QMetaType::fromType<QByteArray>();
+    case Kind::Date: return QMetaType::fromType<QDate>();
     case Kind::Timestamp:
-    case Kind::TimestampTz:
-        return QMetaType::fromType<QDateTime>();
-    default:
-        return QMetaType::fromType<QString>();
+    case Kind::TimestampTz: return QMetaType::fromType<QDateTime>();
+    default: return QMetaType::fromType<QString>();
     }
 }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 int digits(const char *s, int n)
 {
@@ -148,8 +126,8 @@ bool readMoment(const char *s, int len, Moment &m)
 {
     if (len != 19 && (len < 21 || len > 23))
         return false;
-    if (s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':'
-        || !allDigits(s, {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18}))
+    if (s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':' ||
+        !allDigits(s, {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18}))
         return false;
     m.msec = 0;
     if (len > 19) {
@@ -281,12 +259,9 @@ template <typename T> T *handleOf(const QVariant &h, const char *name, const cha
     return *static_cast<T *const *>(h.data());
 }
 
-} // namespace
+}  // namespace
 
-qint64 PgBackend::directRows()
-{
-    return directRowCount.load();
-}
+qint64 PgBackend::directRows() { return directRowCount.load(); }
 
 void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::vector<QVector<QVariant>> &rows) const
 {
@@ -357,31 +332,17 @@ void PgBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns, std::
                 }
                 const char *s = PQgetvalue(r, t, i);
                 switch (kinds[c]) {
-                case Kind::Bool:
-                    placeValue(out + c, s[0] == 't');
-                    break;
-                case Kind::Int:
-                    placeValue(out + c, intValue(s));
-                    break;
-                case Kind::Int8:
-                    placeValue(out + c, int8Value(s));
-                    break;
-                case Kind::Double:
-                    placeValue(out + c, doubleValue(s, PQgetlength(r, t, i)));
-                    break;
-                case Kind::Bytes:
-                    placeValue(out + c, bytesValue(s));
-                    break;
-                case Kind::Date:
-                    placeValue(out + c, dateValue(s, PQgetlength(r, t, i)));
-                    break;
+                case Kind::Bool: placeValue(out + c, s[0] == 't'); break;
+                case Kind::Int: placeValue(out + c, intValue(s)); break;
+                case Kind::Int8: placeValue(out + c, int8Value(s)); break;
+                case Kind::Double: placeValue(out + c, doubleValue(s, PQgetlength(r, t, i))); break;
+                case Kind::Bytes: placeValue(out + c, bytesValue(s)); break;
+                case Kind::Date: placeValue(out + c, dateValue(s, PQgetlength(r, t, i))); break;
                 case Kind::Timestamp:
                     placeValue(out + c, columns[c].dateTime ? dayTimeValue(s, PQgetlength(r, t, i))
-                                                   : timestampValue(s, PQgetlength(r, t, i), false));
+                                                            : timestampValue(s, PQgetlength(r, t, i), false));
                     break;
-                case Kind::TimestampTz:
-                    placeValue(out + c, timestampValue(s, PQgetlength(r, t, i), true));
-                    break;
+                case Kind::TimestampTz: placeValue(out + c, timestampValue(s, PQgetlength(r, t, i), true)); break;
                 default: {
                     const int size = PQgetlength(r, t, i);
                     placeValue(out + c, pools[size_t(c)].get(s, size, [&] { return QString::fromUtf8(s, size); }));

@@ -72,7 +72,8 @@ void showBusyCursor()
         return;
     t_busyShown = true;
     Seams::busyCursor().show();
-    QMetaObject::invokeMethod(app, [] { restoreBusyCursor(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [] { restoreBusyCursor(); }, Qt::QueuedConnection);
 }
 
 // Another copy is writing: retry for a few seconds at most, then give up with SQLITE_BUSY.
@@ -128,19 +129,12 @@ QString openFailure(int rc, const char *sqliteText)
         reason = tr("файл доступен только для чтения: нужны права на запись этого файла и папки, в которой он лежит");
         break;
     case SQLITE_PERM:
-    case SQLITE_AUTH:
-        reason = tr("нет доступа к файлу");
-        break;
+    case SQLITE_AUTH: reason = tr("нет доступа к файлу"); break;
     case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-        reason = tr("файл поврежден или не является базой данных");
-        break;
+    case SQLITE_CORRUPT: reason = tr("файл поврежден или не является базой данных"); break;
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        reason = tr("база данных занята другой программой");
-        break;
-    default:
-        return QString::fromUtf8(sqliteText);
+    case SQLITE_LOCKED: reason = tr("база данных занята другой программой"); break;
+    default: return QString::fromUtf8(sqliteText);
     }
     return reason + QStringLiteral(" (") + QString::fromUtf8(sqliteText) + QLatin1Char(')');
 }
@@ -356,14 +350,13 @@ void SqliteBackend::endScript()
     exec(q, QStringLiteral("PRAGMA foreign_key_check"));
     QStringList broken;
     while (q.next())
-        broken << tr("таблица %1, строка %2 ссылается на %3").arg(q.value(0).toString(), q.value(1).toString(),
-                                                                  q.value(2).toString());
+        broken << tr("таблица %1, строка %2 ссылается на %3")
+                      .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
     if (!broken.isEmpty())
         throw DbError(tr("Нарушены внешние ключи: %1").arg(broken.join(QStringLiteral("; "))));
 }
 
-template <typename Fn>
-void SqliteBackend::writeTransaction(Fn body)
+template <typename Fn> void SqliteBackend::writeTransaction(Fn body)
 {
     QSqlDatabase db = connection();
     QSqlQuery begin(db);
@@ -521,10 +514,7 @@ template <typename Char> QDateTime readStoredDateOf(const Char *s, qsizetype n)
 
 }  // namespace
 
-QDateTime SqliteBackend::readStoredDate(QStringView s)
-{
-    return readStoredDateOf(s.utf16(), s.size());
-}
+QDateTime SqliteBackend::readStoredDate(QStringView s) { return readStoredDateOf(s.utf16(), s.size()); }
 
 QDateTime SqliteBackend::readStoredDate(const char *bytes, qsizetype size)
 {
@@ -580,8 +570,12 @@ QDateTime SqliteBackend::dateTimeFromDb(const QVariant &v) const
     const QDateTime stored = readStoredDate(s);
     if (stored.isValid())
         return stored;
-    static const char *const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
-                                          "yyyy-MM-ddTHH:mm:ss", "yyyyMMdd HH:mm:ss", "yyyy-MM-dd HH:mm",
+    static const char *const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz",
+                                          "yyyy-MM-dd HH:mm:ss",
+                                          "yyyy-MM-ddTHH:mm:ss.zzz",
+                                          "yyyy-MM-ddTHH:mm:ss",
+                                          "yyyyMMdd HH:mm:ss",
+                                          "yyyy-MM-dd HH:mm",
                                           "yyyy-MM-dd"};
     for (const char *f : formats) {
         // Read as UTC: a local reading of a skipped midnight would not exist.

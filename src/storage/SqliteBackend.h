@@ -72,8 +72,7 @@ private:
     static void reindexOldFile(QSqlDatabase &db);
 
     // Runs `body` inside BEGIN IMMEDIATE ... COMMIT; rolls back and raises on error.
-    template <typename Fn>
-    void writeTransaction(Fn body);
+    template <typename Fn> void writeTransaction(Fn body);
 
     bool m_inScript = false;
 };

@@ -11,8 +11,7 @@
 #include <sqlite3.h>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // The text of a value's UTF-8 bytes when they hold only ASCII and well-formed two-byte
 // sequences (Latin and Cyrillic texts): decoded here in one pass into `buffer`, the text
@@ -52,7 +51,7 @@ QString decodeSimpleUtf8(const unsigned char *b, int size, std::vector<char16_t>
     return n ? QString(reinterpret_cast<const QChar *>(out), n) : QStringLiteral("");
 }
 
-} // namespace
+}  // namespace
 
 void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
                              std::vector<QVector<QVariant>> &rows) const
@@ -67,7 +66,8 @@ void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
     }
     const int n = columns.size();
     auto dateOf = [](QVariant &v) {
-        const QString *s = v.metaType().id() == QMetaType::QString ? static_cast<const QString *>(v.constData()) : nullptr;
+        const QString *s =
+            v.metaType().id() == QMetaType::QString ? static_cast<const QString *>(v.constData()) : nullptr;
         if (s && s->size() == 23)
             if (const QDateTime dt = readStoredDate(*s); dt.isValid())
                 v = QVariant(dt);
@@ -114,15 +114,9 @@ void SqliteBackend::readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
             // connection's lock again (the statement is this thread's alone).
             sqlite3_value *v = sqlite3_column_value(st, i);
             switch (sqlite3_value_type(v)) {
-            case SQLITE_INTEGER:
-                placeValue(out + c, qlonglong(sqlite3_value_int64(v)));
-                break;
-            case SQLITE_FLOAT:
-                placeValue(out + c, sqlite3_value_double(v));
-                break;
-            case SQLITE_NULL:
-                placeValue(out + c, nullText);
-                break;
+            case SQLITE_INTEGER: placeValue(out + c, qlonglong(sqlite3_value_int64(v))); break;
+            case SQLITE_FLOAT: placeValue(out + c, sqlite3_value_double(v)); break;
+            case SQLITE_NULL: placeValue(out + c, nullText); break;
             case SQLITE_BLOB: {
                 const char *b = static_cast<const char *>(sqlite3_value_blob(v));
                 placeValue(out + c, QByteArray(b, sqlite3_value_bytes(v)));

@@ -15,8 +15,7 @@ class TextPool {
 public:
     // The text of these bytes (a column's value as the database holds it): one made before
     // from the same bytes, else the one `make` makes now.
-    template <typename Make>
-    QString get(const char *utf8, int size, Make make)
+    template <typename Make> QString get(const char *utf8, int size, Make make)
     {
         if (m_off || size > MaxBytes)
             return make();
@@ -45,7 +44,7 @@ private:
     static constexpr int MaxBytes = 64;
     static constexpr size_t MaxTexts = 4096;
     static constexpr int Trial = 2048;
-    std::deque<std::string> m_keys; // the bytes the map's keys view; a deque never moves them
+    std::deque<std::string> m_keys;  // the bytes the map's keys view; a deque never moves them
     std::unordered_map<std::string_view, QString> m_seen;
     int m_lookups = 0, m_misses = 0;
     bool m_off = false;
@@ -53,7 +52,4 @@ private:
 
 // Makes a row's value in its slot. The row is made of empty values first (one allocation
 // for the row); an empty QVariant owns nothing, so its slot is simply reused.
-template <typename T> inline void placeValue(QVariant *slot, T &&value)
-{
-    new (slot) QVariant(std::forward<T>(value));
-}
+template <typename T> inline void placeValue(QVariant *slot, T &&value) { new (slot) QVariant(std::forward<T>(value)); }

@@ -62,8 +62,8 @@ QStringList tablesAnnounced(const QStringList &statuses)
     return tables;
 }
 
-const QByteArray OtdelBytes = Cp1251::encode(
-    u"11;Административный\r\n12;Экономический\r\n13;Плановый\r\n14;Технический\r\n15;Издательский\r\n");
+const QByteArray OtdelBytes =
+    Cp1251::encode(u"11;Административный\r\n12;Экономический\r\n13;Плановый\r\n14;Технический\r\n15;Издательский\r\n");
 const QByteArray ResursBytes = Cp1251::encode(
     u"100;Поршок для заправки;гр.\r\n101;Чернила;гр.\r\n102;Картридж;шт.\r\n103;Нагреват. элемент;шт.\r\n");
 
@@ -106,7 +106,8 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
     QMap<QString, QByteArray> files;
     const QDir dir(folder);
     for (const QString &name : dir.entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-        files.insert(name, QFileInfo(dir.filePath(name)).isDir() ? QByteArray("<folder>") : bytesOf(dir.filePath(name)));
+        files.insert(name,
+                     QFileInfo(dir.filePath(name)).isDir() ? QByteArray("<folder>") : bytesOf(dir.filePath(name)));
     return files;
 }
 
@@ -204,7 +205,7 @@ void TestArchive::kinds_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("tables");
     QTest::addColumn<QString>("kindName");
-    const QStringList all{"Operations", "States", "izdel",  "otdel", "rem_op", "rem_res",
+    const QStringList all{"Operations", "States", "izdel", "otdel", "rem_op", "rem_res",
                           "remont",     "resurs", "users", "vidu",  "zajav"};
     for (const char *backend : {"sqlite", "postgres"}) {
         const QString b = QString::fromLatin1(backend);
@@ -248,7 +249,8 @@ void TestArchive::kinds()
         QCOMPARE(bytesOf(folder + QStringLiteral("resurs.csv")), ResursBytes);
     // Passwords go with the users, as stored.
     if (tables.contains(QStringLiteral("users")))
-        QVERIFY(Cp1251::decode(bytesOf(folder + QStringLiteral("users.csv"))).startsWith(QStringLiteral("1;SYS ADMIN;")));
+        QVERIFY(
+            Cp1251::decode(bytesOf(folder + QStringLiteral("users.csv"))).startsWith(QStringLiteral("1;SYS ADMIN;")));
 
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
     QCOMPARE(db.scalar(QStringLiteral("select tp from exp_data")).toInt(), kind + 1);
@@ -320,8 +322,8 @@ void TestArchive::readInParts()
 void TestArchive::failureStopsWithoutRegisterRow_data()
 {
     QTest::addColumn<QString>("backend");
-    QTest::addColumn<QString>("blocker");     // made as a folder in the way
-    QTest::addColumn<QString>("named");       // what the message names
+    QTest::addColumn<QString>("blocker");      // made as a folder in the way
+    QTest::addColumn<QString>("named");        // what the message names
     QTest::addColumn<QStringList>("written");  // what the folder holds after
     for (const char *backend : {"sqlite", "postgres"}) {
         QTest::addRow("%s: a file that cannot be written", backend)
@@ -530,8 +532,8 @@ void TestArchive::cancelling()
     bool busyWhileArchiving = false;
     frm.OnProgress = [&](const QString &table, qint64 rows) {
         if (table == QLatin1String("izdel") && rows == 2) {
-            busyWhileArchiving = frm.archiving() && !frm.MakeArhive->isEnabled() && !frm.BtnStop->isHidden()
-                                 && !frm.BtnClose->isEnabled();
+            busyWhileArchiving = frm.archiving() && !frm.MakeArhive->isEnabled() && !frm.BtnStop->isHidden() &&
+                                 !frm.BtnClose->isEnabled();
             if (byClosing)
                 frm.reject();
             else
@@ -567,8 +569,8 @@ void TestArchive::deletingRegisterRows()
     frm.SpeedButton1->click();
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
     frm.SpeedButton1->click();
-    QCOMPARE(dialogs.texts(), (QStringList{"Вы действительно хотите удалить этот архив",
-                                           "Вы действительно хотите удалить этот архив"}));
+    QCOMPARE(dialogs.texts(),
+             (QStringList{"Вы действительно хотите удалить этот архив", "Вы действительно хотите удалить этот архив"}));
     QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Подтвердите"));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
@@ -582,6 +584,7 @@ void TestArchive::interruptedKeepsTheEarlier_data()
     QTest::addColumn<QString>("where");  // the table or step
     for (const char *backend : {"sqlite", "postgres"}) {
         const QString b = QString::fromLatin1(backend);
+        // clang-format off
         QTest::addRow("%s: stopped in the first table", backend) << b << "stop" << "Operations";
         QTest::addRow("%s: stopped in the third table", backend) << b << "stop" << "izdel";
         QTest::addRow("%s: stopped in the last table", backend) << b << "stop" << "zajav";
@@ -591,6 +594,7 @@ void TestArchive::interruptedKeepsTheEarlier_data()
         QTest::addRow("%s: fails setting aside", backend) << b << "fail" << "set aside remont.csv";
         QTest::addRow("%s: fails in the middle of the moves", backend) << b << "fail" << "moved in izdel.csv";
         QTest::addRow("%s: fails at the last move", backend) << b << "fail" << "moved in zajav.csv";
+        // clang-format on
     }
 }
 
@@ -706,7 +710,8 @@ void TestArchive::killedIsPutRightAtTheNext()
 
         clock.current = Day.addDays(1).addSecs(i);
         frm.MakeArhive->click();
-        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(step + QLatin1Char(':') + dialogs.texts().join(QLatin1Char('|'))));
+        QVERIFY2(dialogs.messages.isEmpty(),
+                 qPrintable(step + QLatin1Char(':') + dialogs.texts().join(QLatin1Char('|'))));
         QVERIFY2(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt() == 2, qPrintable(step));
         const QMap<QString, QByteArray> fresh = snapshot(nextDay);
         QCOMPARE(fresh.keys(), earlier.keys());
@@ -752,7 +757,8 @@ void TestArchive::sameFilesOnBothBackends()
                  .contains(QStringLiteral("900;11;101;Плановый;замятие;05.03.2005 09:05:07;20.05.1999;Иванов\r\n")),
              sqlite.value(QStringLiteral("remont.csv")).constData());
     QVERIFY(Cp1251::decode(sqlite.value(QStringLiteral("izdel.csv")))
-                .startsWith(QStringLiteral("101;HP deskjet 1220;принтер;20.05.1999;В-64 21;134567;2;13;21.01.2004;;;;A4 ;;\r\n")));
+                .startsWith(QStringLiteral(
+                    "101;HP deskjet 1220;принтер;20.05.1999;В-64 21;134567;2;13;21.01.2004;;;;A4 ;;\r\n")));
 }
 
 // Characters outside Windows-1251 are written as one "?" each (a character beyond the

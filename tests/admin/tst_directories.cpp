@@ -28,16 +28,51 @@ struct DirectoryCase {
 const QList<DirectoryCase> &directoryCases()
 {
     static const QList<DirectoryCase> cases = {
-        {"kinds of repair", &TFrmmain::SprVidRemont, Directory::KlVidrem, "FrmKlvidrem", "Справочник видов ремонта",
-         "vidu", {"Название"}, 23, 30},
-        {"states", &TFrmmain::SprStates, Directory::KlStates, "FrmKlStates", "Справочник состояний", "States",
-         {"Состояние"}, 8, 30},
-        {"resources", &TFrmmain::SprResurs, Directory::Resurs, "FrmResurs", "Ресурсы", "resurs",
-         {"Название", "Ед. изм."}, 105, 30},
-        {"operations", &TFrmmain::Action14, Directory::KlAct, "FrmKlAct", "Справочник операций", "Operations",
-         {"Операция"}, 4, 30},
-        {"departments", &TFrmmain::Action1, Directory::KlOtdels, "FrmKlOtdels", "Отделы предприятия", "otdel",
-         {"Название"}, 17, 65},
+        {"kinds of repair",
+         &TFrmmain::SprVidRemont,
+         Directory::KlVidrem,
+         "FrmKlvidrem",
+         "Справочник видов ремонта",
+         "vidu",
+         {"Название"},
+         23,
+         30},
+        {"states",
+         &TFrmmain::SprStates,
+         Directory::KlStates,
+         "FrmKlStates",
+         "Справочник состояний",
+         "States",
+         {"Состояние"},
+         8,
+         30},
+        {"resources",
+         &TFrmmain::SprResurs,
+         Directory::Resurs,
+         "FrmResurs",
+         "Ресурсы",
+         "resurs",
+         {"Название", "Ед. изм."},
+         105,
+         30},
+        {"operations",
+         &TFrmmain::Action14,
+         Directory::KlAct,
+         "FrmKlAct",
+         "Справочник операций",
+         "Operations",
+         {"Операция"},
+         4,
+         30},
+        {"departments",
+         &TFrmmain::Action1,
+         Directory::KlOtdels,
+         "FrmKlOtdels",
+         "Отделы предприятия",
+         "otdel",
+         {"Название"},
+         17,
+         65},
     };
     return cases;
 }
@@ -46,14 +81,16 @@ const QList<DirectoryCase> &directoryCases()
 QString counts(const TestDb &db)
 {
     QStringList parts;
-    for (const char *t : {"otdel", "States", "vidu", "Operations", "resurs", "izdel", "remont", "rem_op", "rem_res", "zajav"})
-        parts << QStringLiteral("%1=%2").arg(QLatin1String(t)).arg(
-            db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(t))).toInt());
+    for (const char *t :
+         {"otdel", "States", "vidu", "Operations", "resurs", "izdel", "remont", "rem_op", "rem_res", "zajav"})
+        parts << QStringLiteral("%1=%2")
+                     .arg(QLatin1String(t))
+                     .arg(db.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(t))).toInt());
     return parts.join(QLatin1Char(' '));
 }
 
-const QString SampleCounts = QStringLiteral(
-    "otdel=5 States=6 vidu=5 Operations=2 resurs=4 izdel=7 remont=1 rem_op=2 rem_res=2 zajav=2");
+const QString SampleCounts =
+    QStringLiteral("otdel=5 States=6 vidu=5 Operations=2 resurs=4 izdel=7 remont=1 rem_op=2 rem_res=2 zajav=2");
 
 }  // namespace
 

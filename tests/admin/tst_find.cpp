@@ -4,8 +4,8 @@
 #include "MainWindowFixture.h"
 #include "admin/find.h"
 #include "data/Tdm.h"
-#include "register/editu.h"
 #include "db/DBEditors.h"
+#include "register/editu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -151,8 +151,10 @@ void TestFind::searchFindsAndNames_data()
         {"part of a capitalised word", "jet", {"101 : Name", "102 : Name", "105 : Name"}, 101},
         {"name and department", "hp плановый", {"101 : Name,Отдел"}, 101},
         {"words in any order", "плановый hp", {"101 : Name,Отдел"}, 101},
-        {"blanks only: everything, no names", "   ",
-         {"103 : ", "107 : ", "104 : ", "101 : ", "102 : ", "105 : ", "106 : "}, 103},
+        {"blanks only: everything, no names",
+         "   ",
+         {"103 : ", "107 : ", "104 : ", "101 : ", "102 : ", "105 : ", "106 : "},
+         103},
         {"a word only in id", "107", {}, 106},
         {"Cyrillic of either case", "еЛЕ дЫшИт", {"103 : Состояние,Info"}, 103},
         {"one word, several fields named in field order", "A3", {"107 : form", "106 : form"}, 107},
@@ -412,8 +414,9 @@ void TestFind::indexEqualsTheWalk()
     TAVRELL_TEST_DB_ON(db, "sqlite");
     TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("R"));
     FindIndex *index = FindIndex::of(w.Qry);
-    const QStringList texts{"h", "hp", "hp j", "hp je", "hp jet 1", "a", "a4", "a4 hp", "   ", "е", "ел", "еле",
-                            "c", "ca", "can", "canon 3", ".", "..", "0", "00", "2003", "2003 ск", "ф", "X"};
+    const QStringList texts{"h",   "hp", "hp j", "hp je", "hp jet 1", "a",       "a4",  "a4 hp",
+                            "   ", "е",  "ел",   "еле",   "c",        "ca",      "can", "canon 3",
+                            ".",   "..", "0",    "00",    "2003",     "2003 ск", "ф",   "X"};
     int narrowed = 0;
     auto check = [&](const QString &step) {
         for (const QString &t : texts) {
@@ -449,10 +452,8 @@ void TestFind::typedBeforeTheIndexIsComplete_data()
         int current;
     };
     const Case cases[] = {
-        {"found after the first slice", "jet", 101},
-        {"found in the first slice and later", "canon", 103},
-        {"words in two fields", "hp плановый", 101},
-        {"blanks only: everything", "  ", 103},
+        {"found after the first slice", "jet", 101},       {"found in the first slice and later", "canon", 103},
+        {"words in two fields", "hp плановый", 101},       {"blanks only: everything", "  ", 103},
         {"nothing: the last item at the end", "zzz", 106},
     };
     for (const char *backend : {"sqlite", "postgres"})
@@ -532,9 +533,9 @@ void TestFind::listChangedWhileSearching_data()
     };
     for (const char *backend : {"sqlite", "postgres"})
         for (const Case &c : cases)
-            QTest::addRow("%s: %s", backend, c.name) << QString::fromLatin1(backend) << QString::fromUtf8(c.before)
-                                                     << QString::fromUtf8(c.text) << QString::fromUtf8(c.change)
-                                                     << c.ids;
+            QTest::addRow("%s: %s", backend, c.name)
+                << QString::fromLatin1(backend) << QString::fromUtf8(c.before) << QString::fromUtf8(c.text)
+                << QString::fromUtf8(c.change) << c.ids;
 }
 
 namespace {

@@ -29,7 +29,8 @@ QStringList cells(const TFrmKl &frm, int column)
 
 void addLogRow(const TestDb &db, const QString &dt, int user, int action)
 {
-    db.query(QStringLiteral("insert into UserLog (dt, usr, LogAction) values ('%1', %2, %3)").arg(dt).arg(user).arg(action));
+    db.query(
+        QStringLiteral("insert into UserLog (dt, usr, LogAction) values ('%1', %2, %3)").arg(dt).arg(user).arg(action));
 }
 
 }  // namespace
@@ -88,8 +89,8 @@ void TestUsers::typeCell()
     QCOMPARE(frm.objectName(), QStringLiteral("FrmUsers"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Пользователи системы"));
     QCOMPARE(titles(frm), (QStringList{"Логин", "Пароль", "Тип", "Посл. вход"}));
-    QCOMPARE(frm.grid->column(2).PickList, (QStringList{"A - Админитратор", "D - Диспетчер", "P - Ведущ. инж.",
-                                                        "R - Инженер"}));
+    QCOMPARE(frm.grid->column(2).PickList,
+             (QStringList{"A - Админитратор", "D - Диспетчер", "P - Ведущ. инж.", "R - Инженер"}));
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 4 запись(сей)"));
 
     frm.DBNavigator1->button(DBNavigator::Insert)->click();
@@ -143,8 +144,8 @@ void TestUsers::deletedUserLeavesTheLog()
         QCOMPARE(cells(log, 1), (QStringList{"P", "D", "SYS ADMIN", "D"}));
         QCOMPARE(cells(log, 2), (QStringList{"Смена пароля", "Вход в систему", "Вход в систему", "Выход из системы"}));
         QCOMPARE(log.statusText(), QStringLiteral("Всего 4 запись(сей)"));
-        for (DBNavigator::Button b : {DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post,
-                                      DBNavigator::Cancel})
+        for (DBNavigator::Button b :
+             {DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post, DBNavigator::Cancel})
             QVERIFY2(!log.DBNavigator1->button(b)->isEnabled(), qPrintable(QString::number(b)));
         QVERIFY(!(log.grid->model()->flags(log.grid->model()->index(0, 1)) & Qt::ItemIsEditable));
         QVERIFY(!log.grid->model()->setData(log.grid->model()->index(0, 1), QStringLiteral("X")));
@@ -238,13 +239,15 @@ void TestUsers::emptyPasswordLogsIn()
     QVERIFY(addUser(frm, QStringLiteral("Петров"), QString()));
     const int cleared = dm->TblUsers->FieldByName(QStringLiteral("ID"))->AsInteger();
     frm.DBNavigator1->button(DBNavigator::Insert)->click();
-    QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(dm->TblUsers->RecNo() - 1, 0), QStringLiteral("Сидоров")));
+    QVERIFY(
+        frm.grid->model()->setData(frm.grid->model()->index(dm->TblUsers->RecNo() - 1, 0), QStringLiteral("Сидоров")));
     frm.DBNavigator1->button(DBNavigator::Post)->click();
     const int untouched = dm->TblUsers->FieldByName(QStringLiteral("ID"))->AsInteger();
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     for (int id : {cleared, untouched}) {
         QVERIFY(!db.scalar(QStringLiteral("select passw from users where ID = %1").arg(id)).isNull());
-        QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where ID = %1 and passw = ''").arg(id)).toInt(), 1);
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from users where ID = %1 and passw = ''").arg(id)).toInt(),
+                 1);
     }
     QCOMPARE(loginAs(QStringLiteral("Петров"), QString()), cleared);
     QCOMPARE(loginAs(QStringLiteral("Сидоров"), QStringLiteral("")), untouched);
@@ -282,7 +285,8 @@ void TestUsers::typeOutsideTheBasicPlane()
     QVERIFY(m->setData(m->index(dm->TblUsers->RecNo() - 1, 1), QStringLiteral("секрет")));
     frm.DBNavigator1->button(DBNavigator::Post)->click();
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
-    QCOMPARE(db.scalar(QStringLiteral("select passw from users where ID = %1").arg(id)).toString(), QStringLiteral("секрет"));
+    QCOMPARE(db.scalar(QStringLiteral("select passw from users where ID = %1").arg(id)).toString(),
+             QStringLiteral("секрет"));
     dialogs.answers << Dialogs::Ok;
     frm.DBNavigator1->button(DBNavigator::Delete)->click();
     QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Delete record?")});
@@ -299,12 +303,9 @@ void TestUsers::loginsDifferingInCase_data()
         const char *tag, *first, *second;
         bool refused;
     } cases[] = {
-        {"Cyrillic in capitals", "Иван", "ИВАН", true},
-        {"Cyrillic mixed case", "Иван", "иВАН", true},
-        {"Cyrillic yo", "Ёлкин", "ёлкин", true},
-        {"Latin", "Ivan", "IVAN", true},
-        {"another login", "Иван", "Иванов", false},
-        {"e and yo differ", "Ёлкин", "Елкин", false},
+        {"Cyrillic in capitals", "Иван", "ИВАН", true}, {"Cyrillic mixed case", "Иван", "иВАН", true},
+        {"Cyrillic yo", "Ёлкин", "ёлкин", true},        {"Latin", "Ivan", "IVAN", true},
+        {"another login", "Иван", "Иванов", false},     {"e and yo differ", "Ёлкин", "Елкин", false},
     };
     for (const char *backend : {"sqlite", "postgres"})
         for (const auto &c : cases)
@@ -331,8 +332,10 @@ void TestUsers::loginsDifferingInCase()
     const QString count = QStringLiteral("select count(*) from users where ID > 4");
     if (refused) {
         QCOMPARE(dialogs.messages.size(), 1);
-        QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("«%1»").arg(second)), qPrintable(dialogs.texts().join('|')));
-        QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("регистр")), qPrintable(dialogs.texts().join('|')));
+        QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("«%1»").arg(second)),
+                 qPrintable(dialogs.texts().join('|')));
+        QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("регистр")),
+                 qPrintable(dialogs.texts().join('|')));
         QCOMPARE(db.scalar(count).toInt(), 1);
         // The row stays in editing with what was typed; cancelled, nothing is left.
         QCOMPARE(dm->TblUsers->FieldByName(QStringLiteral("login"))->AsString(), second);
@@ -355,7 +358,8 @@ void TestUsers::loginsDifferingInCase()
     QVERIFY(frm.grid->model()->setData(frm.grid->model()->index(dm->TblUsers->RecNo() - 1, 0), first.toUpper()));
     frm.DBNavigator1->button(DBNavigator::Post)->click();
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
-    QCOMPARE(db.scalar(QStringLiteral("select login from users where ID = %1").arg(firstId)).toString(), first.toUpper());
+    QCOMPARE(db.scalar(QStringLiteral("select login from users where ID = %1").arg(firstId)).toString(),
+             first.toUpper());
 }
 
 QTEST_MAIN(TestUsers)

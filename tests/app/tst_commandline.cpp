@@ -2,12 +2,12 @@
 // display and touch nothing; a server named for one run leaves the settings file alone.
 #include "TestSupport.h"
 #include "app/CommandLine.h"
-#include "core/Session.h"
 #include "app/Startup.h"
-#include "session/login.h"
-#include "storage/PgBackend.h"
-#include "storage/IniFile.h"
+#include "core/Session.h"
 #include "register/main.h"
+#include "session/login.h"
+#include "storage/IniFile.h"
+#include "storage/PgBackend.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -174,13 +174,20 @@ void TestCommandLine::dataFolderChoice_data()
     QTest::addColumn<QString>("programHolds");
     QTest::addColumn<QString>("userHolds");
     QTest::addColumn<bool>("inUserFolder");
-    QTest::newRow("writable, empty") << true << "" << "" << false;
-    QTest::newRow("read-only, empty") << false << "" << "" << true;
-    QTest::newRow("read-only, old settings beside the program") << false << "remont.ini" << "" << false;
-    QTest::newRow("read-only, old database beside the program") << false << "org_tech.sqlite" << "" << false;
-    QTest::newRow("writable, settings in the user folder") << true << "" << "remont.ini" << true;
-    QTest::newRow("writable, database in the user folder") << true << "" << "org_tech.sqlite" << true;
-    QTest::newRow("both hold files") << true << "remont.ini" << "remont.ini" << false;
+    QTest::newRow("writable, empty") << true << ""
+                                     << "" << false;
+    QTest::newRow("read-only, empty") << false << ""
+                                      << "" << true;
+    QTest::newRow("read-only, old settings beside the program") << false << "remont.ini"
+                                                                << "" << false;
+    QTest::newRow("read-only, old database beside the program") << false << "org_tech.sqlite"
+                                                                << "" << false;
+    QTest::newRow("writable, settings in the user folder") << true << ""
+                                                           << "remont.ini" << true;
+    QTest::newRow("writable, database in the user folder") << true << ""
+                                                           << "org_tech.sqlite" << true;
+    QTest::newRow("both hold files") << true << "remont.ini"
+                                     << "remont.ini" << false;
 }
 
 // Files an existing copy keeps are never passed over for an empty folder; a new copy's
@@ -252,7 +259,8 @@ void TestCommandLine::firstAndSecondRun()
         dialogs.dialogs.enqueue([](QDialog &) { return int(QDialog::Accepted); });  // "Создать локальную БД"
         QCOMPARE(Startup::run(), 0);
         QCOMPARE(dialogs.execLog, QStringList({"FrmConnect"}));
-        QCOMPARE(dialogs.texts(), QStringList({"Создана локальная база данных [org_tech]. Запустите программу заново"}));
+        QCOMPARE(dialogs.texts(),
+                 QStringList({"Создана локальная база данных [org_tech]. Запустите программу заново"}));
     }
     QVERIFY(QFileInfo(QDir(files).filePath(QStringLiteral("org_tech.sqlite"))).isFile());
     QCOMPARE(IniFile(QDir(files).filePath(QStringLiteral("remont.ini")))
@@ -326,10 +334,11 @@ void TestCommandLine::serverForOneRun()
         ScriptedDialogs dialogs;
         QCOMPARE(Startup::run(), 0);  // makes the database on that server, after a yes
         QCOMPARE(dialogs.execLog, QStringList());
-        QCOMPARE(dialogs.texts(),
-                 QStringList({QStringLiteral("На сервере %1 нет базы данных [org_tech].\r\nСоздать ее?").arg(testPgServer()),
-                              QStringLiteral("Создана база данных [org_tech] на сервере %1. Запустите программу заново")
-                                  .arg(testPgServer())}));
+        QCOMPARE(
+            dialogs.texts(),
+            QStringList({QStringLiteral("На сервере %1 нет базы данных [org_tech].\r\nСоздать ее?").arg(testPgServer()),
+                         QStringLiteral("Создана база данных [org_tech] на сервере %1. Запустите программу заново")
+                             .arg(testPgServer())}));
     }
     QString driver;
     {
@@ -379,7 +388,8 @@ void TestCommandLine::settingsKeptInMemory()
     settings.writeInteger(QStringLiteral("FrmMain"), QStringLiteral("width"), 800);
     settings.writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("elsewhere"));
     QCOMPARE(settings.readInteger(QStringLiteral("FrmMain"), QStringLiteral("width"), 0), 800);
-    QCOMPARE(settings.readString(QStringLiteral("main"), QStringLiteral("server"), QString()), QStringLiteral("elsewhere"));
+    QCOMPARE(settings.readString(QStringLiteral("main"), QStringLiteral("server"), QString()),
+             QStringLiteral("elsewhere"));
     QCOMPARE(fileBytes(ini), IniText);
 }
 

@@ -13,18 +13,18 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QPointer>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QTextEdit>
-#include <QToolBar>
-#include <QToolButton>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -39,14 +39,10 @@ bool anotherProcessGetsExclusiveLock(const QString &file, QString &output)
              QStringLiteral("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; SELECT 'taken' || 'over'; ROLLBACK;")});
     p.waitForFinished(60000);
     output = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 &&
-           output.contains(QLatin1String("takenover"));
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 && output.contains(QLatin1String("takenover"));
 }
 
-bool haveSqliteShell()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty();
-}
+bool haveSqliteShell() { return !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty(); }
 
 // Answers every dialog the program shows while it lives, and lists each file dialog alive
 // whenever a window shows: none may guess file types by reading the files. The print
@@ -68,7 +64,8 @@ public:
             return false;
         listFileDialogs();
         if (auto *dialog = qobject_cast<QDialog *>(watched)) {
-            shown << QStringLiteral("%1 %2").arg(QLatin1String(dialog->metaObject()->className()), dialog->objectName());
+            shown << QStringLiteral("%1 %2").arg(QLatin1String(dialog->metaObject()->className()),
+                                                 dialog->objectName());
             QPointer<QDialog> d(dialog);
             QTimer::singleShot(0, this, [this, d] {
                 if (d)
@@ -236,13 +233,14 @@ void TestProgramFiles::saveDialogLeavesTheDatabaseLocksAlone()
         }
         dialog->reject();
     });
-    const QString chosen = Seams::dialogs().saveFileName(nullptr, QStringLiteral("Сохранить"),
-                                                         QStringLiteral("Все файлы (*)"), QString());
+    const QString chosen =
+        Seams::dialogs().saveFileName(nullptr, QStringLiteral("Сохранить"), QStringLiteral("Все файлы (*)"), QString());
     QDir::setCurrent(oldCurrent);
     QVERIFY(chosen.isEmpty());
     QCOMPARE(QDir(shownIn).canonicalPath(), QDir(db.folder()).canonicalPath());
     QVERIFY(listed);
-    QVERIFY2(!lockTaken, qPrintable(QStringLiteral("another process took the database while it was in use: ") + output));
+    QVERIFY2(!lockTaken,
+             qPrintable(QStringLiteral("another process took the database while it was in use: ") + output));
     read.exec(QStringLiteral("COMMIT"));
 }
 
@@ -279,8 +277,8 @@ void TestProgramFiles::everyFileDialogIsTheProgramsOwn()
         archive.MakeArhive->click();
     }
     qInfo("dialogs shown: %s", qPrintable(watch.shown.join(QStringLiteral(", "))));
-    QVERIFY2(watch.stockDialogs.isEmpty(),
-             qPrintable(QStringLiteral("file dialogs that read files: ") + watch.stockDialogs.join(QStringLiteral(", "))));
+    QVERIFY2(watch.stockDialogs.isEmpty(), qPrintable(QStringLiteral("file dialogs that read files: ") +
+                                                      watch.stockDialogs.join(QStringLiteral(", "))));
     // The program's own save dialogs were among them: PDF, ODT and the CSV export.
     QVERIFY2(watch.fileDialogs >= 3, qPrintable(watch.shown.join(QStringLiteral(", "))));
 }
@@ -318,7 +316,8 @@ void TestProgramFiles::printingLeavesTheDatabaseLocksAlone()
     QDir::setCurrent(oldCurrent);
     lockTaken = lockTaken || anotherProcessGetsExclusiveLock(held.file, output);
     qInfo("dialogs shown: %s", qPrintable(watch.shown.join(QStringLiteral(", "))));
-    QVERIFY2(!lockTaken, qPrintable(QStringLiteral("another process took the database while it was in use: ") + output));
+    QVERIFY2(!lockTaken,
+             qPrintable(QStringLiteral("another process took the database while it was in use: ") + output));
     QVERIFY2(watch.stockDialogs.isEmpty(), qPrintable(watch.stockDialogs.join(QStringLiteral(", "))));
 }
 
@@ -358,8 +357,8 @@ void TestProgramFiles::reportEditorReadsNoFiles()
     report.show();
     QVERIFY(QTest::qWaitForWindowExposed(&report));
     for (const char *suffix : {"", "-wal", "-shm"})
-        report.editor()->insertHtml(QStringLiteral("<img src=\"%1\">")
-                                        .arg(QUrl::fromLocalFile(held.file + QLatin1String(suffix)).toString()));
+        report.editor()->insertHtml(
+            QStringLiteral("<img src=\"%1\">").arg(QUrl::fromLocalFile(held.file + QLatin1String(suffix)).toString()));
     report.editor()->repaint();
     QTest::qWait(200);
     QString output;

@@ -1,13 +1,13 @@
 // The program's start and end: first run, cancelled login, a working session that ends
 // with the settings saved and the log written.
 #include "TestSupport.h"
-#include "core/Session.h"
-#include "app/Startup.h"
 #include "app/CommandLine.h"
+#include "app/Startup.h"
+#include "core/Session.h"
 #include "export/TempFiles.h"
+#include "register/main.h"
 #include "session/login.h"
 #include "storage/IniFile.h"
-#include "register/main.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -195,7 +195,8 @@ void TestStartup::workingSessionSavesAndLogs()
              QStringLiteral("2024-04-01 09:00:00.000"));
     const IniFile settings(ini());
     QCOMPARE(settings.readString(QStringLiteral("1"), QStringLiteral("SortField"), QString()), QStringLiteral("Seria"));
-    QCOMPARE(settings.readString(QStringLiteral("1"), QStringLiteral("fontname"), QString()), QStringLiteral("Arial Cyr"));
+    QCOMPARE(settings.readString(QStringLiteral("1"), QStringLiteral("fontname"), QString()),
+             QStringLiteral("Arial Cyr"));
 }
 
 // A start that cannot go on shows one message and returns a failure code; nothing is
@@ -204,6 +205,7 @@ void TestStartup::failedStartEndsWithACode_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("named");
+    // clang-format off
     QTest::newRow("first run in a folder that cannot be written") << "read-only folder" << "org_tech.sqlite";
     QTest::newRow("settings file too large") << "large settings" << "remont.ini";
     QTest::newRow("empty database file") << "empty database" << "org_tech.sqlite";
@@ -212,6 +214,7 @@ void TestStartup::failedStartEndsWithACode_data()
     QTest::newRow("NUL byte in the [main] header") << "NUL header" << "remont.ini";
     QTest::newRow("settings file is a pipe") << "pipe settings" << "remont.ini";
     QTest::newRow("database the user may only read") << "read-only database" << "org_tech.sqlite";
+    // clang-format on
 }
 
 void TestStartup::failedStartEndsWithACode()
@@ -229,13 +232,11 @@ void TestStartup::failedStartEndsWithACode()
         QFile f(db);
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    const QByteArray nulSettings = kind == QLatin1String("NUL server")
-                                       ? QByteArray("[main]\r\nserver=db\0host\r\n[1]\r\nwidth=5\r\n", 38)
-                                   : kind == QLatin1String("NUL main")
-                                       ? QByteArray("[main]\r\nnote=\0\r\nserver=(local)\r\n", 32)
-                                   : kind == QLatin1String("NUL header")
-                                       ? QByteArray("[ma\0in]\r\nserver=(local)\r\n", 25)
-                                       : QByteArray();
+    const QByteArray nulSettings =
+        kind == QLatin1String("NUL server")   ? QByteArray("[main]\r\nserver=db\0host\r\n[1]\r\nwidth=5\r\n", 38)
+        : kind == QLatin1String("NUL main")   ? QByteArray("[main]\r\nnote=\0\r\nserver=(local)\r\n", 32)
+        : kind == QLatin1String("NUL header") ? QByteArray("[ma\0in]\r\nserver=(local)\r\n", 25)
+                                              : QByteArray();
     if (!nulSettings.isEmpty()) {
         QFile f(ini());
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -297,9 +298,11 @@ void TestStartup::failedStartEndsWithACode()
 void TestStartup::userDataFolderIsPrivate_data()
 {
     QTest::addColumn<QString>("place");
+    // clang-format off
     QTest::newRow("new user data folder") << "user";
     QTest::newRow("existing user data folder and settings") << "user, existing";
     QTest::newRow("program folder") << "program";
+    // clang-format on
 }
 
 void TestStartup::userDataFolderIsPrivate()
@@ -333,7 +336,8 @@ void TestStartup::userDataFolderIsPrivate()
     Seams::setProgramFolder(m_dir->path());
     Seams::setUserDataFolder(QString());
     QCOMPARE(code, 0);
-    QVERIFY2(QFile::exists(QDir(folder).filePath(QStringLiteral("org_tech.sqlite"))), qPrintable(dialogs.texts().join('|')));
+    QVERIFY2(QFile::exists(QDir(folder).filePath(QStringLiteral("org_tech.sqlite"))),
+             qPrintable(dialogs.texts().join('|')));
     const auto mode = [](const QString &path) {
         struct stat st;
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
@@ -344,8 +348,8 @@ void TestStartup::userDataFolderIsPrivate()
     QVERIFY(files.contains(QStringLiteral("org_tech.sqlite")));
     for (const QString &name : files) {
         const int expected = name == QLatin1String("remont.ini") && existing ? 0644
-                             : inUserFolder                                    ? privateFile
-                                                                               : ordinaryFile;
+                             : inUserFolder                                  ? privateFile
+                                                                             : ordinaryFile;
         QCOMPARE(QStringLiteral("%1 %2").arg(name).arg(mode(QDir(folder).filePath(name)), 0, 8),
                  QStringLiteral("%1 %2").arg(name).arg(expected, 0, 8));
     }

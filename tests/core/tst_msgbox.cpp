@@ -1,9 +1,9 @@
 // The message helpers and the general error display.
 #include "TestSupport.h"
+#include "app/QtTexts.h"
 #include "core/Errors.h"
 #include "core/Guard.h"
 #include "core/MsgBox.h"
-#include "app/QtTexts.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -65,7 +65,8 @@ private slots:
             after = true;
         }));
         QVERIFY(!after);
-        QCOMPARE(d.texts(), QStringList{QStringLiteral("ERROR: duplicate key value violates unique constraint \"pk_log\"")});
+        QCOMPARE(d.texts(),
+                 QStringList{QStringLiteral("ERROR: duplicate key value violates unique constraint \"pk_log\"")});
         QVERIFY(Guard::run([] {}));
         QCOMPARE(d.messages.size(), 1);
     }

@@ -133,7 +133,6 @@ QString createdOn(const QString &server)
 
 }  // namespace
 
-
 class TestDataModule : public QObject {
     Q_OBJECT
 private slots:
@@ -153,8 +152,8 @@ private slots:
             QCOMPARE(s.run(), Tdm::Outcome::Exit);
             QCOMPARE(s.module->exitCode(), 0);
             QCOMPARE(s.dialogs.execLog, QStringList{QStringLiteral("FrmConnect")});
-            QCOMPARE(s.dialogs.texts(),
-                     QStringList{QStringLiteral("Создана локальная база данных [org_tech]. Запустите программу заново")});
+            QCOMPARE(s.dialogs.texts(), QStringList{QStringLiteral(
+                                            "Создана локальная база данных [org_tech]. Запустите программу заново")});
             QCOMPARE(s.dialogs.messages.first().caption, QStringLiteral("К Вашему Сведению"));
         }
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("org_tech.sqlite"))));
@@ -185,7 +184,8 @@ private slots:
             return int(dlg.Edit1->isEnabled() ? QDialog::Rejected : QDialog::Accepted);
         });
         QCOMPARE(s.run(), Tdm::Outcome::Exit);
-        QCOMPARE(IniFile(dir.filePath(QStringLiteral("remont.ini"))).readString(QStringLiteral("MAIN"), QStringLiteral("Server"), QString()),
+        QCOMPARE(IniFile(dir.filePath(QStringLiteral("remont.ini")))
+                     .readString(QStringLiteral("MAIN"), QStringLiteral("Server"), QString()),
                  QStringLiteral("(local)"));
     }
 
@@ -197,7 +197,8 @@ private slots:
         QCOMPARE(s.run(), Tdm::Outcome::Exit);
         QCOMPARE(s.module->exitCode(), 0);
         QCOMPARE(s.dialogs.messages.size(), 1);
-        QVERIFY2(s.dialogs.messages.first().text.startsWith(ConnectMessageStart), qPrintable(s.dialogs.messages.first().text));
+        QVERIFY2(s.dialogs.messages.first().text.startsWith(ConnectMessageStart),
+                 qPrintable(s.dialogs.messages.first().text));
         QVERIFY(s.dialogs.messages.first().text.size() > ConnectMessageStart.size());  // the error's own text follows
         QCOMPARE(s.dialogs.messages.first().caption, QStringLiteral("Ошибка"));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("remont.ini"))));
@@ -366,7 +367,8 @@ private slots:
                                    .arg(role.server()));
                 QCOMPARE(s.module->exitCode(), 0);
             } else {
-                QVERIFY2(said.startsWith(QStringLiteral("Не удалось создать базу данных [org_tech].")), qPrintable(said));
+                QVERIFY2(said.startsWith(QStringLiteral("Не удалось создать базу данных [org_tech].")),
+                         qPrintable(said));
                 QVERIFY2(said.contains(QStringLiteral("нет права создавать таблицы")), qPrintable(said));
                 QVERIFY(s.module->exitCode() != 0);
             }
@@ -390,6 +392,7 @@ private slots:
     {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("kind");
+        // clang-format off
         QTest::newRow("sqlite: empty file") << "sqlite" << "empty";
         QTest::newRow("sqlite: not a database") << "sqlite" << "text";
         QTest::newRow("sqlite: another program's database") << "sqlite" << "foreign";
@@ -397,6 +400,7 @@ private slots:
         QTest::newRow("sqlite: read-only folder") << "sqlite" << "read-only folder";
         QTest::newRow("postgres: no right to connect") << "postgres" << "no connect";
         QTest::newRow("postgres: another program's database") << "postgres" << "foreign";
+        // clang-format on
     }
 
     void existingDatabaseThatCannotBeUsed()
@@ -426,8 +430,8 @@ private slots:
             writeBytes(ini, QStringLiteral("[main]\r\nserver=%1\r\n").arg(pg ? testPgServer() : server).toUtf8());
             Start s(dir.path());
             QCOMPARE(s.run(), Tdm::Outcome::Exit);
-            QCOMPARE(s.dialogs.texts(), pg ? (QStringList{askCreate(testPgServer()), createdOn(testPgServer())})
-                                           : QStringList{Created});
+            QCOMPARE(s.dialogs.texts(),
+                     pg ? (QStringList{askCreate(testPgServer()), createdOn(testPgServer())}) : QStringList{Created});
         }
         if (kind == QLatin1String("empty"))
             writeBytes(file, QByteArray());
@@ -485,9 +489,11 @@ private slots:
     {
         QTest::addColumn<QString>("backend");
         QTest::addColumn<QString>("kind");
+        // clang-format off
         QTest::newRow("sqlite: first run, file cannot be made") << "sqlite" << "first run";
         QTest::newRow("sqlite: first run, read-only folder") << "sqlite" << "read-only folder";
         QTest::newRow("postgres: no right to create databases") << "postgres" << "no createdb";
+        // clang-format on
     }
 
     void creationThatFails()
@@ -581,7 +587,8 @@ private slots:
             // The folder cannot be written: the files go to the user's data folder, which
             // cannot be made either.
             const QString where = userDataFolder();
-            QVERIFY2(text.contains(QDir::toNativeSeparators(pg ? QDir(where).filePath(QStringLiteral("remont.ini")) : where)),
+            QVERIFY2(text.contains(
+                         QDir::toNativeSeparators(pg ? QDir(where).filePath(QStringLiteral("remont.ini")) : where)),
                      qPrintable(text));
         }
         QVERIFY(!QFile::exists(ini));
@@ -605,8 +612,8 @@ private slots:
             << head + QStringLiteral("create tabel a (x int)\nGO\n  create table b\n  (x int)\rGO\r")
             << QStringList{"b"} << QStringList{QStringLiteral("Не прошла команда: \"\r\n create tabel a (x int)\"")};
         QTest::newRow("text after the last GO never runs")
-            << head + QStringLiteral("create table a (x int)\r\nGO\r\ncreate table b (x int)\r\n")
-            << QStringList{"a"} << QStringList();
+            << head + QStringLiteral("create table a (x int)\r\nGO\r\ncreate table b (x int)\r\n") << QStringList{"a"}
+            << QStringList();
     }
 
     void scriptRunner()
@@ -633,12 +640,14 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
+        // clang-format off
         QTest::newRow("admin") << "admin" << "A";
         QTest::newRow("r") << "r" << "R";
         QTest::newRow("upper") << "D" << "D";
         QTest::newRow("cyrillic") << "ж" << "ж";
         QTest::newRow("empty") << "" << "";
         QTest::newRow("digit") << "7x" << "7";
+        // clang-format on
     }
 
     void tpSetText()

@@ -30,7 +30,8 @@ int allocate(const QStringList &args)
             QThread::usleep(200);
         QByteArray out;
         for (int i = 0; i < count; ++i)
-            out += QByteArray::number(module.GetNewId(i % 2 ? QStringLiteral("izdel") : QStringLiteral("IZDEL"))) + '\n';
+            out +=
+                QByteArray::number(module.GetNewId(i % 2 ? QStringLiteral("izdel") : QStringLiteral("IZDEL"))) + '\n';
         fwrite(out.constData(), 1, size_t(out.size()), stdout);
     } catch (const TavrellError &e) {
         fprintf(stderr, "%s\n", qPrintable(e.message()));

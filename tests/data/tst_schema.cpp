@@ -16,15 +16,14 @@
 #include <iterator>
 #include <sqlite3.h>
 
-namespace
-{
+namespace {
 
 // A column as the schema declares it, in the server's own type names.
 struct Column {
     const char *table;
     const char *name;
-    const char *type; // tinyint, int, varchar, char, text, datetime, float
-    int size;         // characters, for varchar and char
+    const char *type;  // tinyint, int, varchar, char, text, datetime, float
+    int size;          // characters, for varchar and char
     bool notNull;
 };
 
@@ -106,7 +105,7 @@ const Column kColumns[] = {
 
 struct PrimaryKey {
     const char *table;
-    const char *name; // null: the key has no name of its own
+    const char *name;  // null: the key has no name of its own
     const char *columns;
 };
 
@@ -238,10 +237,7 @@ bool isDateTimeColumn(const QString &table, const QString &column)
     return false;
 }
 
-QString lower(const char *s)
-{
-    return QString::fromLatin1(s).toLower();
-}
+QString lower(const char *s) { return QString::fromLatin1(s).toLower(); }
 
 // Runs a statement on the module's connection; false with the server's text on failure.
 bool run(const QString &sql, QString *error = nullptr, const QVariantList &binds = {})
@@ -341,15 +337,11 @@ bool isCharacter(const Column &c)
     return qstrcmp(c.type, "varchar") == 0 || qstrcmp(c.type, "char") == 0 || qstrcmp(c.type, "text") == 0;
 }
 
-QString joined(const QStringList &l)
-{
-    return l.join(QLatin1Char(','));
-}
+QString joined(const QStringList &l) { return l.join(QLatin1Char(',')); }
 
-} // namespace
+}  // namespace
 
-class TestSchema : public QObject
-{
+class TestSchema : public QObject {
     Q_OBJECT
 
 private slots:
@@ -575,7 +567,7 @@ void TestSchema::keysAndIndexes()
                 QStringLiteral("SELECT \"from\", \"table\", \"to\", on_delete, seq FROM pragma_foreign_key_list('%1')")
                     .arg(t)));
             while (q.next()) {
-                QCOMPARE(q.value(4).toInt(), 0); // every key has one column
+                QCOMPARE(q.value(4).toInt(), 0);  // every key has one column
                 actual << QStringLiteral("%1.%2 -> %3.%4 %5")
                               .arg(t, q.value(0).toString().toLower(), q.value(1).toString().toLower(),
                                    q.value(2).toString().toLower(), q.value(3).toString());

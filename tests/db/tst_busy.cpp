@@ -3,9 +3,9 @@
 // it goes through once the other copy is done. On both backends.
 #include "TestSupport.h"
 #include "core/Errors.h"
+#include "db/TDataSet.h"
 #include "storage/PgBackend.h"
 #include "storage/SqliteBackend.h"
-#include "db/TDataSet.h"
 
 #include <QSemaphore>
 #include <QSqlError>
@@ -55,9 +55,10 @@ protected:
                 error = c.lastError().text();
             } else {
                 QSqlQuery q(c);
-                const bool ok = m_postgres ? q.exec(QStringLiteral("BEGIN")) &&
-                                                 q.exec(QStringLiteral("SELECT id FROM izdel WHERE id = 101 FOR UPDATE"))
-                                           : q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+                const bool ok = m_postgres
+                                    ? q.exec(QStringLiteral("BEGIN")) &&
+                                          q.exec(QStringLiteral("SELECT id FROM izdel WHERE id = 101 FOR UPDATE"))
+                                    : q.exec(QStringLiteral("BEGIN IMMEDIATE"));
                 if (!ok)
                     error = q.lastError().text();
             }
@@ -132,7 +133,8 @@ void TestBusy::postGivesUpAndKeepsTheRow()
     other.wait();
     items.Post();
     QCOMPARE(items.State(), DataSetState::Browse);
-    QCOMPARE(db.scalar(QStringLiteral("SELECT Name FROM izdel WHERE id = 101")).toString(), QStringLiteral("Новое имя"));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT Name FROM izdel WHERE id = 101")).toString(),
+             QStringLiteral("Новое имя"));
 }
 
 void TestBusy::shortHoldIsWaitedOut()

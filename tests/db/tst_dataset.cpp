@@ -384,18 +384,21 @@ void TestDataSet::locate_data()
         QTest::addRow("%s exact ci", b) << be << "Name" << QVariant("xerox 5915") << ci << 106;
         QTest::addRow("%s prefix latin", b) << be << "Name" << QVariant("hp s") << (ci | pk) << 105;
         QTest::addRow("%s prefix cyrillic", b) << be << "Proizvod" << QVariant("СКАН") << (ci | pk) << 104;
-        QTest::addRow("%s cyrillic look-alike", b) << be << "Seria" << QVariant(QStringLiteral("в-5")) << (ci | pk) << 105;
+        QTest::addRow("%s cyrillic look-alike", b)
+            << be << "Seria" << QVariant(QStringLiteral("в-5")) << (ci | pk) << 105;
         QTest::addRow("%s latin is not cyrillic", b) << be << "Seria" << QVariant("B-5") << (ci | pk) << 0;
         QTest::addRow("%s prefix case-sensitive", b) << be << "Proizvod" << QVariant("СКАН") << pk << 0;
         QTest::addRow("%s inside, not at start", b) << be << "Name" << QVariant("jet") << (ci | pk) << 0;
         QTest::addRow("%s integer", b) << be << "CurState" << QVariant(4) << 0 << 103;
         QTest::addRow("%s integer as text", b) << be << "otdel" << QVariant("15") << 0 << 106;
         QTest::addRow("%s integer bad text", b) << be << "otdel" << QVariant("x") << 0 << 0;
-        QTest::addRow("%s two fields", b) << be << "Proizvod;CurState" << QVariant(QVariantList{"сканер", 6}) << ci << 107;
+        QTest::addRow("%s two fields", b)
+            << be << "Proizvod;CurState" << QVariant(QVariantList{"сканер", 6}) << ci << 107;
         QTest::addRow("%s fixed char", b) << be << "form" << QVariant("A3") << 0 << 106;
         QTest::addRow("%s lookup", b) << be << "Отдел" << QVariant(QStringLiteral("плановый")) << ci << 101;
         QTest::addRow("%s lookup found", b) << be << "Отдел" << QVariant(QStringLiteral("издат")) << (ci | pk) << 106;
-        QTest::addRow("%s date", b) << be << "D_vup" << QVariant(DayTime::of(QDate(2003, 9, 21), QTime(0, 0))) << 0 << 103;
+        QTest::addRow("%s date", b) << be << "D_vup" << QVariant(DayTime::of(QDate(2003, 9, 21), QTime(0, 0))) << 0
+                                    << 103;
     }
 }
 
@@ -660,7 +663,8 @@ void TestDataSet::openGridHoldsNoLock()
         other.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
         QVERIFY(other.open());
         QSqlQuery q(other);
-        QVERIFY2(q.exec(QStringLiteral("update izdel set name = 'Другой' where id = 101")), qPrintable(q.lastError().text()));
+        QVERIFY2(q.exec(QStringLiteral("update izdel set name = 'Другой' where id = 101")),
+                 qPrintable(q.lastError().text()));
         other.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("other"));

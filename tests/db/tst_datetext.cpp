@@ -75,9 +75,11 @@ private slots:
         QTest::newRow("leap day in 2000") << "2000-02-29 12:00:00.000" << QDateTime(QDate(2000, 2, 29), QTime(12, 0));
         QTest::newRow("last of April") << "2005-04-30 00:00:00.000" << QDateTime(QDate(2005, 4, 30), QTime(0, 0));
         QTest::newRow("no 31st of April") << "2005-04-31 00:00:00.000" << QDateTime();
-        QTest::newRow("before 1970") << "1969-12-31 23:59:59.999" << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 999));
+        QTest::newRow("before 1970") << "1969-12-31 23:59:59.999"
+                                     << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 999));
         QTest::newRow("year 1") << "0001-01-01 00:00:00.000" << QDateTime(QDate(1, 1, 1), QTime(0, 0));
-        QTest::newRow("year 9999") << "9999-12-31 23:59:59.999" << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999));
+        QTest::newRow("year 9999") << "9999-12-31 23:59:59.999"
+                                   << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999));
         QTest::newRow("year 0") << "0000-03-01 00:00:00.000" << QDateTime();
         QTest::newRow("day 0") << "2005-03-00 00:00:00.000" << QDateTime();
         QTest::newRow("minute 60") << "2005-03-05 09:60:00.000" << QDateTime();

@@ -10,8 +10,8 @@
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QHeaderView>
-#include <QPainter>
 #include <QImage>
+#include <QPainter>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStyle>

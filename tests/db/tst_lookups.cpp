@@ -8,8 +8,7 @@
 #include <QtTest>
 #include <memory>
 
-namespace
-{
+namespace {
 
 // The item list as the main window declares it: the department through the shared
 // directory of departments.
@@ -39,10 +38,9 @@ QStringList departments(const TDataSet &list)
 
 const QString NewDepartment = QStringLiteral("Отдел кадров");
 
-} // namespace
+}  // namespace
 
-class TestLookups : public QObject
-{
+class TestLookups : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
@@ -54,7 +52,7 @@ private slots:
 void TestLookups::departmentAddedShowsInListOpenedAfter_data()
 {
     QTest::addColumn<QString>("backend");
-    QTest::addColumn<QString>("how"); // how the directory learns of the new department
+    QTest::addColumn<QString>("how");  // how the directory learns of the new department
     for (const char *b : {"sqlite", "postgres"})
         for (const char *how :
              {"another copy, directory reopened", "another copy, directory refreshed", "added in the directory"})

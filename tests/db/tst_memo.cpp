@@ -30,8 +30,7 @@ void TestMemo::lineBreaks_data()
         {"line typed after CR LF notes", "первая\r\nвторая", "первая\nвторая", "\nтретья",
          "первая\r\nвторая\r\nтретья"},
         {"break typed in a one-line note", "одна", "одна", "\nдве", "одна\r\nдве"},
-        {"typed and taken back: bytes kept", "первая\r\nвторая", "первая\nвторая", "x\b",
-         "первая\r\nвторая"},
+        {"typed and taken back: bytes kept", "первая\r\nвторая", "первая\nвторая", "x\b", "первая\r\nвторая"},
         {"mixed breaks left as they were", "а\nб\r\nв\rг", "а\nб\nв\nг", "x\b", "а\nб\r\nв\rг"},
         {"an edited note breaks every line with CR LF", "а\nб", "а\nб", "!", "а\r\nб!"},
     };
@@ -76,7 +75,8 @@ void TestMemo::lineBreaks()
     QVERIFY(memo.commit());
     items->Post();
     QCOMPARE(db.scalar(QStringLiteral("select Info from izdel where id = 103")).toString(), expected);
-    QCOMPARE(memo.toPlainText(), QString(expected).replace(QLatin1String("\r\n"), QLatin1String("\n")).replace('\r', '\n'));
+    QCOMPARE(memo.toPlainText(),
+             QString(expected).replace(QLatin1String("\r\n"), QLatin1String("\n")).replace('\r', '\n'));
     QVERIFY(dialogs.messages.isEmpty());
 }
 

@@ -33,6 +33,7 @@ void TestNavigator::enabledByStateAndPosition_data()
 {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("pattern");
+    // clang-format off
     QTest::newRow("closed") << "closed" << "0000000000";
     QTest::newRow("first row") << "first" << "0011111001";
     QTest::newRow("middle row") << "middle" << "1111111001";
@@ -42,6 +43,7 @@ void TestNavigator::enabledByStateAndPosition_data()
     QTest::newRow("empty") << "empty" << "0000101001";
     QTest::newRow("read-only") << "readonly" << "1111000001";
     QTest::newRow("single row") << "single" << "0000111001";
+    // clang-format on
 }
 
 void TestNavigator::enabledByStateAndPosition()
@@ -61,7 +63,8 @@ void TestNavigator::enabledByStateAndPosition()
     }
     if (situation != QLatin1String("closed"))
         t->Open();
-    if (situation == QLatin1String("middle") || situation == QLatin1String("edit") || situation == QLatin1String("readonly"))
+    if (situation == QLatin1String("middle") || situation == QLatin1String("edit") ||
+        situation == QLatin1String("readonly"))
         t->setRecNo(3);
     if (situation == QLatin1String("last") || situation == QLatin1String("insert"))
         t->Last();

@@ -4,24 +4,22 @@
 // nobody changing anything never counts as a change, for any column type.
 #include "TestSupport.h"
 #include "core/DayTime.h"
+#include "db/TDataSet.h"
 #include "storage/PgBackend.h"
 #include "storage/SqliteBackend.h"
-#include "db/TDataSet.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 const QString Conflict = QStringLiteral("Другой пользователь изменил или удалил эту запись после того, как она была "
                                         "прочитана. Обновите данные, чтобы увидеть её текущий вид.");
 
 // The other copy: its own connection to the same database, opened as the program opens it.
-class Colleague
-{
+class Colleague {
 public:
     explicit Colleague(const TestDb &db)
     {
@@ -74,10 +72,9 @@ QStringList item104(TestDb &db)
 const QString EpsonName = QStringLiteral("Epson Perfection 1270");
 const QString EpsonNumber = QStringLiteral("12345");
 
-} // namespace
+}  // namespace
 
-class TestPostConflict : public QObject
-{
+class TestPostConflict : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
@@ -95,9 +92,9 @@ private slots:
 void TestPostConflict::colleagueChangedRowBeforePost_data()
 {
     QTest::addColumn<QString>("backend");
-    QTest::addColumn<QString>("colleague"); // run after this copy read the row and typed
+    QTest::addColumn<QString>("colleague");  // run after this copy read the row and typed
     QTest::addColumn<bool>("refused");
-    QTest::addColumn<QStringList>("stored"); // name and number of the item afterwards
+    QTest::addColumn<QStringList>("stored");  // name and number of the item afterwards
     const QString mine = QStringLiteral("Мой сканер");
     for (const char *b : {"sqlite", "postgres"}) {
         const QString be = QString::fromLatin1(b);
@@ -172,8 +169,8 @@ void TestPostConflict::colleagueChangedRowBeforePost()
 void TestPostConflict::colleagueChangedRowBeforeDelete_data()
 {
     QTest::addColumn<QString>("backend");
-    QTest::addColumn<QString>("colleague"); // run after this copy read the row
-    QTest::addColumn<bool>("editing");      // the row is being edited when deleted
+    QTest::addColumn<QString>("colleague");  // run after this copy read the row
+    QTest::addColumn<bool>("editing");       // the row is being edited when deleted
     QTest::addColumn<bool>("refused");
     for (const char *b : {"sqlite", "postgres"}) {
         const QString be = QString::fromLatin1(b);
@@ -245,12 +242,12 @@ void TestPostConflict::nobodyElseNoConflict_data()
 {
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("where");  // the one row the case works on
-    QTest::addColumn<QString>("stored"); // how another tool left the row before it was read
+    QTest::addColumn<QString>("where");   // the one row the case works on
+    QTest::addColumn<QString>("stored");  // how another tool left the row before it was read
     QTest::addColumn<QString>("field");
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("size");
-    QTest::addColumn<QStringList>("typed"); // posted one after another
+    QTest::addColumn<QStringList>("typed");  // posted one after another
     const auto izdel = [](const char *field, FieldType type, int size, const QString &stored,
                           const QStringList &typed) {
         return std::make_tuple(QStringLiteral("izdel"), QStringLiteral("id = 104"), stored, QString::fromLatin1(field),
@@ -414,9 +411,9 @@ void TestPostConflict::datasetOnItsOwnConnection()
     // Only the letter case changed by the data module's connection: a change all the same.
     own.Edit();
     own.FieldByName("Name")->setText(QStringLiteral("Мой сканер"));
-    QCOMPARE(db.query(QStringLiteral("update izdel set Name = 'EPSON PERFECTION 1270' where id = 104"))
-                 .numRowsAffected(),
-             1);
+    QCOMPARE(
+        db.query(QStringLiteral("update izdel set Name = 'EPSON PERFECTION 1270' where id = 104")).numRowsAffected(),
+        1);
     QVERIFY_THROWS_EXCEPTION(DbError, own.Post());
     QCOMPARE(item104(db).value(0), QStringLiteral("EPSON PERFECTION 1270"));
     own.Cancel();

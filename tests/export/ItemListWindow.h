@@ -2,8 +2,8 @@
 // A list window (the toolbar's template) over chosen items of the test database: the
 // fields id "Код", Name "Название", Seria "Серия" and Info "Примечание", in id order.
 #include "TestSupport.h"
-#include "lists/klfrm.h"
 #include "db/TDataSet.h"
+#include "lists/klfrm.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 // The CSV writer: escaping, field placement, the Windows-1251 bytes it writes, the lines it
 // reads back from files with any kind of line break, and file errors that lose nothing.
 #include "TestSupport.h"
-#include "core/Errors.h"
 #include "core/Cp1251.h"
+#include "core/Errors.h"
 #include "export/CSVobj.h"
 #include "export/StrTools.h"
 
@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
-
 
 namespace {
 
@@ -40,8 +39,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 // The escaping as a literal loop of first-occurrence replacements, for comparison.
 QString escapeByLoops(QString s)
 {
-    const QList<QPair<QString, QString>> steps = {
-        {";", "<nfd>"}, {"\"\"", "\""}, {"\n", ""}, {"\r", "<nl>"}};
+    const QList<QPair<QString, QString>> steps = {{";", "<nfd>"}, {"\"\"", "\""}, {"\n", ""}, {"\r", "<nl>"}};
     for (const auto &step : steps) {
         for (;;) {
             const QString next = StrReplaceFirst(s, step.first, step.second, false);
@@ -52,7 +50,6 @@ QString escapeByLoops(QString s)
     }
     return s;
 }
-
 
 }  // namespace
 
@@ -104,6 +101,7 @@ void TestCSVobj::escape_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
+    // clang-format off
     QTest::newRow("plain") << "abc" << "abc";
     QTest::newRow("empty") << "" << "";
     QTest::newRow("separator") << "a;b" << "a<nfd>b";
@@ -118,9 +116,12 @@ void TestCSVobj::escape_data()
     QTest::newRow("three quotes") << "a\"\"\"b" << "a\"b";
     QTest::newRow("four quotes") << "\"\"\"\"" << "\"";
     QTest::newRow("separate runs") << "\"\"a\"\"\"b\"" << "\"a\"b\"";
+    // clang-format on
     // Quotes are collapsed before the LF goes, so quotes that the LF kept apart stay two.
+    // clang-format off
     QTest::newRow("quotes around LF") << "a\"\n\"b" << "a\"\"b";
     QTest::newRow("cyrillic") << "Картридж; \"HP\"\r\nзаменён" << "Картридж<nfd> \"HP\"<nl>заменён";
+    // clang-format on
 }
 
 void TestCSVobj::escape()
@@ -146,9 +147,9 @@ void TestCSVobj::escapeMatchesReplacementLoops()
             value.append(alphabet.at(gen.bounded(alphabet.size())));
         const QString expected = escapeByLoops(value);
         if (CSVEscape(value) != expected)
-            QFAIL(qPrintable(QStringLiteral("value %1: got %2, expected %3")
-                                 .arg(QString::fromLatin1(value.toUtf8().toPercentEncoding()),
-                                      CSVEscape(value), expected)));
+            QFAIL(qPrintable(
+                QStringLiteral("value %1: got %2, expected %3")
+                    .arg(QString::fromLatin1(value.toUtf8().toPercentEncoding()), CSVEscape(value), expected)));
     }
 }
 
@@ -158,6 +159,7 @@ void TestCSVobj::findNthChar_data()
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("n");
     QTest::addColumn<int>("expected");
+    // clang-format off
     QTest::newRow("first") << "a;b;c" << 1 << 1 << 2;
     QTest::newRow("second") << "a;b;c" << 1 << 2 << 4;
     QTest::newRow("one missing") << "a;b;c" << 1 << 3 << -1;
@@ -168,6 +170,7 @@ void TestCSVobj::findNthChar_data()
     QTest::newRow("start past end") << "a;b" << 9 << 2 << -2;
     QTest::newRow("empty text") << "" << 1 << 1 << -1;
     QTest::newRow("start below 1 scans from 1") << ";a" << 0 << 1 << 1;
+    // clang-format on
 }
 
 void TestCSVobj::findNthChar()
@@ -193,6 +196,7 @@ void TestCSVobj::setField_data()
     QTest::addColumn<int>("k");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
+    // clang-format off
     QTest::newRow("column 0") << "a;b;c" << 0 << "X" << "X;b;c";
     QTest::newRow("column 1") << "a;b;c" << 1 << "X" << "a;X;c";
     QTest::newRow("last column") << "a;b;c" << 2 << "X" << "a;b;X";
@@ -206,6 +210,7 @@ void TestCSVobj::setField_data()
     QTest::newRow("field emptied") << "a;b;c" << 1 << "" << "a;;c";
     QTest::newRow("trailing empty field") << "a;b;" << 2 << "c" << "a;b;c";
     QTest::newRow("longer value") << "1;2;3" << 1 << "двадцать" << "1;двадцать;3";
+    // clang-format on
 }
 
 void TestCSVobj::setField()
@@ -222,20 +227,14 @@ void TestCSVobj::setCell_data()
     QTest::addColumn<QList<Cell>>("cells");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("value is escaped") << QList<Cell>{{0, 0, "a;b"}} << QStringList{"a<nfd>b"};
-    QTest::newRow("rows appended empty") << QList<Cell>{{5, 0, "v"}}
-                                         << QStringList{"", "", "", "", "", "v"};
+    QTest::newRow("rows appended empty") << QList<Cell>{{5, 0, "v"}} << QStringList{"", "", "", "", "", "v"};
     QTest::newRow("columns padded") << QList<Cell>{{0, 3, "x"}} << QStringList{";;;x"};
-    QTest::newRow("a row in column order") << QList<Cell>{{0, 0, "a"}, {0, 1, ""}, {0, 2, "c"}}
-                                           << QStringList{"a;;c"};
-    QTest::newRow("rewriting a cell") << QList<Cell>{{0, 0, "a"}, {0, 1, "b"}, {0, 0, "Z"}}
-                                      << QStringList{"Z;b"};
-    QTest::newRow("columns out of order") << QList<Cell>{{0, 2, "c"}, {0, 0, "a"}, {0, 1, "b"}}
-                                          << QStringList{"a;b;c"};
-    QTest::newRow("earlier row after later")
-        << QList<Cell>{{2, 0, "r2"}, {0, 1, "r0"}} << QStringList{";r0", "", "r2"};
+    QTest::newRow("a row in column order") << QList<Cell>{{0, 0, "a"}, {0, 1, ""}, {0, 2, "c"}} << QStringList{"a;;c"};
+    QTest::newRow("rewriting a cell") << QList<Cell>{{0, 0, "a"}, {0, 1, "b"}, {0, 0, "Z"}} << QStringList{"Z;b"};
+    QTest::newRow("columns out of order") << QList<Cell>{{0, 2, "c"}, {0, 0, "a"}, {0, 1, "b"}} << QStringList{"a;b;c"};
+    QTest::newRow("earlier row after later") << QList<Cell>{{2, 0, "r2"}, {0, 1, "r0"}} << QStringList{";r0", "", "r2"};
     QTest::newRow("escaped values keep the fields apart")
-        << QList<Cell>{{0, 0, "a;b"}, {0, 1, "x\r\ny"}, {0, 2, "q\"\"q"}}
-        << QStringList{"a<nfd>b;x<nl>y;q\"q"};
+        << QList<Cell>{{0, 0, "a;b"}, {0, 1, "x\r\ny"}, {0, 2, "q\"\"q"}} << QStringList{"a<nfd>b;x<nl>y;q\"q"};
 }
 
 void TestCSVobj::setCell()
@@ -265,11 +264,13 @@ void TestCSVobj::codePage_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
+    // clang-format off
     QTest::newRow("ascii") << "Az09;<>" << QByteArray("Az09;<>");
     QTest::newRow("cyrillic letters") << "АБВЯабвя" << QByteArray("\xC0\xC1\xC2\xDF\xE0\xE1\xE2\xFF");
     QTest::newRow("yo") << "Ёё" << QByteArray("\xA8\xB8");
     QTest::newRow("ukrainian and belarusian") << "ЇїІіЎў" << QByteArray("\xAF\xBF\xB2\xB3\xA1\xA2");
     QTest::newRow("signs") << "№ «» — € ‰" << QByteArray("\xB9 \xAB\xBB \x97 \x88 \x89");
+    // clang-format on
 }
 
 void TestCSVobj::codePage()
@@ -308,15 +309,16 @@ void TestCSVobj::savedBytes_data()
     QTest::addColumn<QList<Cell>>("cells");
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("nothing written") << QList<Cell>{} << QByteArray();
-    QTest::newRow("CR LF after the last line too")
-        << QList<Cell>{{0, 0, "a"}, {1, 0, "b"}} << QByteArray("a\r\nb\r\n");
+    QTest::newRow("CR LF after the last line too") << QList<Cell>{{0, 0, "a"}, {1, 0, "b"}} << QByteArray("a\r\nb\r\n");
     QTest::newRow("empty rows") << QList<Cell>{{2, 1, "v"}} << QByteArray("\r\n\r\n;v\r\n");
-    QTest::newRow("cyrillic in Windows-1251")
-        << QList<Cell>{{0, 0, "Принтер"}, {0, 1, "Отдел №5"}}
-        << QByteArray("\xCF\xF0\xE8\xED\xF2\xE5\xF0;\xCE\xF2\xE4\xE5\xEB \xB9" "5\r\n");
+    QTest::newRow("cyrillic in Windows-1251") << QList<Cell>{{0, 0, "Принтер"}, {0, 1, "Отдел №5"}}
+                                              << QByteArray("\xCF\xF0\xE8\xED\xF2\xE5\xF0;\xCE\xF2\xE4\xE5\xEB \xB9"
+                                                            "5\r\n");
     QTest::newRow("outside the code page") << QList<Cell>{{0, 0, "Ü中\U0001F600"}} << QByteArray("???\r\n");
     QTest::newRow("escaped break") << QList<Cell>{{0, 0, "стр1\r\nстр2"}}
-                                   << QByteArray("\xF1\xF2\xF0" "1<nl>\xF1\xF2\xF0" "2\r\n");
+                                   << QByteArray("\xF1\xF2\xF0"
+                                                 "1<nl>\xF1\xF2\xF0"
+                                                 "2\r\n");
 }
 
 void TestCSVobj::savedBytes()
@@ -355,8 +357,7 @@ void TestCSVobj::loadedLines_data()
     QTest::newRow("two final breaks") << QByteArray("a\r\n\r\n") << QStringList{"a", ""};
     QTest::newRow("NUL ends the text") << QByteArray("a;b\r\nc\0d\r\ne\r\n", 13) << QStringList{"a;b", "c"};
     QTest::newRow("NUL first") << QByteArray("\0a\r\n", 4) << QStringList{};
-    QTest::newRow("Windows-1251") << QByteArray("\xCF\xF0\xE8\xED\xF2\xE5\xF0;\xA8\r\n")
-                                  << QStringList{"Принтер;Ё"};
+    QTest::newRow("Windows-1251") << QByteArray("\xCF\xF0\xE8\xED\xF2\xE5\xF0;\xA8\r\n") << QStringList{"Принтер;Ё"};
 }
 
 void TestCSVobj::loadedLines()
@@ -395,8 +396,8 @@ void TestCSVobj::existingFileRewrittenInPlace()
     QVERIFY(lines.last().isEmpty());
     const QByteArray novoe("\xED\xEE\xE2\xEE\xE5");
     for (int row = 0; row < 3; ++row)  // written fields replaced, later ones kept
-        QCOMPARE(lines.at(row), QByteArray::number(row + 100) + ';' + novoe + ';' +
-                                    QByteArray::number(row * 10) + ";end\r");
+        QCOMPARE(lines.at(row),
+                 QByteArray::number(row + 100) + ';' + novoe + ';' + QByteArray::number(row * 10) + ";end\r");
     const QByteArray lastSeven = old.mid(old.indexOf("3;"));
     QVERIFY(readBytes(path).endsWith(lastSeven));
 }
@@ -449,9 +450,11 @@ void TestCSVobj::saveReplacesWholeFile()
 
 void TestCSVobj::createErrors_data()
 {
-    QTest::addColumn<QString>("name");     // relative to the temporary directory
-    QTest::addColumn<QString>("reason");   // part of the system's text
+    QTest::addColumn<QString>("name");    // relative to the temporary directory
+    QTest::addColumn<QString>("reason");  // part of the system's text
+    // clang-format off
     QTest::newRow("a folder in place of the file") << "folder.csv" << "directory";
+    // clang-format on
 }
 
 void TestCSVobj::createErrors()
@@ -466,8 +469,7 @@ void TestCSVobj::createErrors()
         tCSV csv(path);
         QFAIL("no error");
     } catch (const FileError &e) {
-        QVERIFY2(e.message().contains('"' + QFileInfo(path).absoluteFilePath() + '"'),
-                 qPrintable(e.message()));
+        QVERIFY2(e.message().contains('"' + QFileInfo(path).absoluteFilePath() + '"'), qPrintable(e.message()));
         QVERIFY2(e.message().contains(reason), qPrintable(e.message()));
         QVERIFY2(e.message().startsWith(QStringLiteral("Не удается открыть файл")), qPrintable(e.message()));
     }
@@ -478,9 +480,11 @@ void TestCSVobj::saveErrors_data()
 {
     QTest::addColumn<QString>("name");  // relative to the temporary directory
     QTest::addColumn<QString>("reason");
+    // clang-format off
     QTest::newRow("missing folder") << "no/such/t.csv" << "No such file or directory";
     QTest::newRow("a file in place of the folder") << "plain.txt/t.csv" << "Not a directory";
     QTest::newRow("a folder in place of the file") << "folder.csv" << "";
+    // clang-format on
 }
 
 void TestCSVobj::saveErrors()
@@ -592,8 +596,9 @@ void TestCSVobj::writableFileInReadOnlyFolder()
     const auto rx = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                     QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
     QVERIFY(QFile::setPermissions(path, rw));
-    QVERIFY(QFile::setPermissions(dir.path(), folderWritable ? rx | QFileDevice::WriteGroup | QFileDevice::WriteOther : rx));
-    struct stat before{};
+    QVERIFY(QFile::setPermissions(dir.path(),
+                                  folderWritable ? rx | QFileDevice::WriteGroup | QFileDevice::WriteOther : rx));
+    struct stat before {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
     tCSV csv(path);
     csv.SetCell(0, 0, "new");
@@ -603,7 +608,7 @@ void TestCSVobj::writableFileInReadOnlyFolder()
         csv.Save();
     }
     QFile::setPermissions(dir.path(), rx);
-    struct stat after{};
+    struct stat after {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &after), 0);
     QCOMPARE(readBytes(path), QByteArray("new;2\r\n3;4\r\n5;6\r\n"));
     QCOMPARE(after.st_ino != before.st_ino, folderWritable);

@@ -13,7 +13,6 @@
 #include <QToolButton>
 #include <QtTest>
 
-
 namespace {
 
 // Remembers the default suffix too.
@@ -94,8 +93,7 @@ void TestGridExport::csvLines_data()
 
     const QStringList nameSeria = {QStringLiteral("Name"), QStringLiteral("Seria")};
     QTest::newRow("empty list: header alone")
-        << QString() << QStringLiteral("id < 0") << nameSeria
-        << QStringList{QStringLiteral("№ п.п.;Название;Серия")};
+        << QString() << QStringLiteral("id < 0") << nameSeria << QStringList{QStringLiteral("№ п.п.;Название;Серия")};
     QTest::newRow("numbered lines in list order, every visible field")
         << QString() << QStringLiteral("id in (101, 103, 104)") << QStringList()
         << QStringList{QStringLiteral("№ п.п.;Код;Название;Серия;Примечание"),
@@ -106,10 +104,12 @@ void TestGridExport::csvLines_data()
     // a line break splits the line.
     QTest::newRow("values as they are")
         << QStringLiteral("insert into izdel (id, Name, Seria, Info) values (201, 'a;b', NULL, 'x')")
-        << QStringLiteral("id = 201") << QStringList{QStringLiteral("Name"), QStringLiteral("Seria"), QStringLiteral("Info")}
+        << QStringLiteral("id = 201")
+        << QStringList{QStringLiteral("Name"), QStringLiteral("Seria"), QStringLiteral("Info")}
         << QStringList{QStringLiteral("№ п.п.;Название;Серия;Примечание"), QStringLiteral("1;a;b;;x")};
     QTest::newRow("line break inside a value")
-        << QStringLiteral("insert into izdel (id, Name, Info) values (202, 'n', 'one' || char(13) || char(10) || 'two')")
+        << QStringLiteral(
+               "insert into izdel (id, Name, Info) values (202, 'n', 'one' || char(13) || char(10) || 'two')")
         << QStringLiteral("id = 202") << QStringList{QStringLiteral("Info"), QStringLiteral("Name")}
         << QStringList{QStringLiteral("№ п.п.;Примечание;Название"), QStringLiteral("1;one"), QStringLiteral("two;n")};
 }
@@ -210,8 +210,8 @@ void TestGridExport::csvFailures_data()
 
     QTest::newRow("folder that does not exist")
         << QStringLiteral("missing/list.csv") << false << QStringLiteral("Name") << QStringLiteral("%1");
-    QTest::newRow("read-only file")
-        << QStringLiteral("locked.csv") << true << QStringLiteral("Name") << QStringLiteral("%1");
+    QTest::newRow("read-only file") << QStringLiteral("locked.csv") << true << QStringLiteral("Name")
+                                    << QStringLiteral("%1");
     QTest::newRow("grid column without its field")
         << QStringLiteral("list.csv") << false << QStringLiteral("Nope") << QStringLiteral("Field 'Nope' not found");
 }
@@ -233,8 +233,8 @@ void TestGridExport::csvFailures()
         writeBytes(path, old);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         // Anybody may write in the folder: it is the file alone that is read-only.
-        QFile::setPermissions(db.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                               QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+        QFile::setPermissions(db.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                               QFile::WriteOther | QFile::ExeOther);
     }
     dialogs.saveNames << path;
 
@@ -311,13 +311,13 @@ void TestGridExport::csvCharactersOutsideTheCodePage()
 
     list.w().BtnExport->click();
 
-    QCOMPARE(fileLines(path), (QStringList{QStringLiteral("№ п.п.;Название;Примечание"),
-                                           QStringLiteral("1;HP deskjet 1220;? и ?"),
-                                           QStringLiteral("2;Canon 5530 D;еле дышит пора сдавать в утиль")}));
+    QCOMPARE(fileLines(path),
+             (QStringList{QStringLiteral("№ п.п.;Название;Примечание"), QStringLiteral("1;HP deskjet 1220;? и ?"),
+                          QStringLiteral("2;Canon 5530 D;еле дышит пора сдавать в утиль")}));
     QCOMPARE(dialogs.texts(),
-             QStringList{Done.arg(path).arg(3)
-                         + QStringLiteral("\rСимволов, которых нет в кодировке Windows-1251, не удалось записать: 2. "
-                                          "Вместо каждого из них в файле стоит знак \"?\".\rстолбец Примечание: 2")});
+             QStringList{Done.arg(path).arg(3) +
+                         QStringLiteral("\rСимволов, которых нет в кодировке Windows-1251, не удалось записать: 2. "
+                                        "Вместо каждого из них в файле стоит знак \"?\".\rстолбец Примечание: 2")});
 }
 
 void TestGridExport::csvPostsRowBeingEdited()
@@ -346,7 +346,8 @@ void TestGridExport::dataSetToCsv()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
-    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Info) values (201, 'a;b', NULL, 'x' || char(13) || char(10) || 'y')"));
+    db.query(QStringLiteral(
+        "insert into izdel (id, Name, Seria, Info) values (201, 'a;b', NULL, 'x' || char(13) || char(10) || 'y')"));
     ScriptedDialogs dialogs;
     TDataSet ds;
     ds.setSQL(QStringLiteral("select id, Name, Seria, Info from izdel where id in (101, 102, 103, 201) order by id"));
@@ -359,9 +360,9 @@ void TestGridExport::dataSetToCsv()
 
     DataSetToCSV(path, &ds);
 
-    QCOMPARE(fileLines(path), (QStringList{QStringLiteral("103;Canon 5530 D;А - 67567879;еле дышит пора сдавать в утиль"),
-                                           QStringLiteral("201;a<nfd>b;;x<nl>y"), QStringLiteral("r2"),
-                                           QStringLiteral("r3")}));
+    QCOMPARE(fileLines(path),
+             (QStringList{QStringLiteral("103;Canon 5530 D;А - 67567879;еле дышит пора сдавать в утиль"),
+                          QStringLiteral("201;a<nfd>b;;x<nl>y"), QStringLiteral("r2"), QStringLiteral("r3")}));
     QVERIFY(ds.Eof());
     QCOMPARE(ds.RecNo(), 4);
     QVERIFY(dialogs.messages.isEmpty());
@@ -395,12 +396,14 @@ void TestGridExport::mailBody_data()
     QTest::addColumn<QString>("where");
     QTest::addColumn<QString>("body");
 
-    QTest::newRow("empty list: header alone") << QStringLiteral("id < 0") << QStringLiteral("№ п.п.\tНазвание\tСерия\r\n");
+    QTest::newRow("empty list: header alone")
+        << QStringLiteral("id < 0") << QStringLiteral("№ п.п.\tНазвание\tСерия\r\n");
     QTest::newRow("numbered lines")
         << QStringLiteral("id in (102, 105)")
-        << QStringLiteral("№ п.п.\tНазвание\tСерия\r\n1\tHP LaserJet 5100\tВ- 45678\r\n2\tHP ScanJet 3690C\tВ-5678432\r\n");
-    QTest::newRow("values as they are")
-        << QStringLiteral("id = 201") << QStringLiteral("№ п.п.\tНазвание\tСерия\r\n1\ta\tb;c\t\r\n");
+        << QStringLiteral(
+               "№ п.п.\tНазвание\tСерия\r\n1\tHP LaserJet 5100\tВ- 45678\r\n2\tHP ScanJet 3690C\tВ-5678432\r\n");
+    QTest::newRow("values as they are") << QStringLiteral("id = 201")
+                                        << QStringLiteral("№ п.п.\tНазвание\tСерия\r\n1\ta\tb;c\t\r\n");
 }
 
 void TestGridExport::mailBody()

@@ -18,8 +18,7 @@ using Command = RecordingSink::Command;
 Q_DECLARE_METATYPE(QList<Command>)
 
 namespace QTest {
-template <>
-char *toString(const Command &c)
+template <> char *toString(const Command &c)
 {
     QStringList args;
     for (const QVariant &a : c.args)
@@ -143,11 +142,10 @@ void TestGridReport::table_data()
     QTest::addColumn<QList<Command>>("table");
 
     const QStringList three = {QStringLiteral("Name"), QStringLiteral("Seria"), QStringLiteral("id")};
-    const QList<Command> header3 = {cmd("TableColumnWidth", {80}), insert(QStringLiteral("Название")),
-                                    cmd("CharRight"), cmd("TableColumnWidth", {51}),
-                                    insert(QStringLiteral("Серия")), cmd("CharRight"),
-                                    cmd("TableColumnWidth", {53}), insert(QStringLiteral("Код")),
-                                    cmd("EndOfColumn")};
+    const QList<Command> header3 = {
+        cmd("TableColumnWidth", {80}), insert(QStringLiteral("Название")), cmd("CharRight"),
+        cmd("TableColumnWidth", {51}), insert(QStringLiteral("Серия")),    cmd("CharRight"),
+        cmd("TableColumnWidth", {53}), insert(QStringLiteral("Код")),      cmd("EndOfColumn")};
     const QList<Command> numbering = {cmd("TableColumnWidth", {50}), insert(QStringLiteral("№ п.п.")),
                                       cmd("CharRight")};
     const QList<Command> close = {cmd("TableDeleteRow"), insert(QStringLiteral("\r"))};
@@ -157,24 +155,37 @@ void TestGridReport::table_data()
         << (QList<Command>{cmd("TableInsertTable", {0, 4, 2, 50, 0, 16})} + numbering + header3 + close);
     QTest::newRow("not numbered: the grid's columns only")
         << QStringLiteral("id = 104") << three << QList<int>{100, 64, 66} << false
-        << (QList<Command>{cmd("TableInsertTable", {0, 3, 2, 50, 0, 16})} + header3
-            + QList<Command>{cmd("TableInsertRow"), insert(QStringLiteral("Epson Perfection 1270")),
-                             cmd("CharRight"), insert(QStringLiteral("S - 234567")), cmd("CharRight"),
-                             insert(QStringLiteral("104")), cmd("EndOfColumn")}
-            + close);
+        << (QList<Command>{cmd("TableInsertTable", {0, 3, 2, 50, 0, 16})} + header3 +
+            QList<Command>{cmd("TableInsertRow"), insert(QStringLiteral("Epson Perfection 1270")), cmd("CharRight"),
+                           insert(QStringLiteral("S - 234567")), cmd("CharRight"), insert(QStringLiteral("104")),
+                           cmd("EndOfColumn")} +
+            close);
     // A null is an empty cell; a value with a line break goes in as it is.
     QTest::newRow("numbered, null and line break")
         << QStringLiteral("id in (201, 101)") << QStringList{QStringLiteral("Info"), QStringLiteral("Seria")}
         << QList<int>{40, 41} << true
-        << (QList<Command>{cmd("TableInsertTable", {0, 3, 2, 50, 0, 16})} + numbering
-            + QList<Command>{cmd("TableColumnWidth", {32}), insert(QStringLiteral("Примечание")), cmd("CharRight"),
-                             cmd("TableColumnWidth", {33}), insert(QStringLiteral("Серия")), cmd("EndOfColumn"),
-                             cmd("TableInsertRow"), insert(QStringLiteral("1")), cmd("CharRight"),
-                             insert(QString()), cmd("CharRight"), insert(QStringLiteral("В-64 21")),
-                             cmd("EndOfColumn"), cmd("TableInsertRow"), insert(QStringLiteral("2")),
-                             cmd("CharRight"), insert(QStringLiteral("x\ry")), cmd("CharRight"),
-                             insert(QString()), cmd("EndOfColumn")}
-            + close);
+        << (QList<Command>{cmd("TableInsertTable", {0, 3, 2, 50, 0, 16})} + numbering +
+            QList<Command>{cmd("TableColumnWidth", {32}),
+                           insert(QStringLiteral("Примечание")),
+                           cmd("CharRight"),
+                           cmd("TableColumnWidth", {33}),
+                           insert(QStringLiteral("Серия")),
+                           cmd("EndOfColumn"),
+                           cmd("TableInsertRow"),
+                           insert(QStringLiteral("1")),
+                           cmd("CharRight"),
+                           insert(QString()),
+                           cmd("CharRight"),
+                           insert(QStringLiteral("В-64 21")),
+                           cmd("EndOfColumn"),
+                           cmd("TableInsertRow"),
+                           insert(QStringLiteral("2")),
+                           cmd("CharRight"),
+                           insert(QStringLiteral("x\ry")),
+                           cmd("CharRight"),
+                           insert(QString()),
+                           cmd("EndOfColumn")} +
+            close);
 }
 
 void TestGridReport::table()
@@ -186,7 +197,8 @@ void TestGridReport::table()
     QFETCH(QList<Command>, table);
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
-    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Info) values (201, 'z', NULL, 'x' || char(13) || 'y')"));
+    db.query(
+        QStringLiteral("insert into izdel (id, Name, Seria, Info) values (201, 'z', NULL, 'x' || char(13) || 'y')"));
     ScriptedDialogs dialogs;
     ItemListWindow list(where);
     list.showColumns(fields, pixels);
@@ -225,8 +237,8 @@ void TestGridReport::failuresEndTheReport_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("reject");
     QTest::addColumn<QString>("error");
-    QTest::newRow("grid column without its field") << QStringLiteral("Nope") << QString()
-                                                   << QStringLiteral("Field 'Nope' not found");
+    QTest::newRow("grid column without its field")
+        << QStringLiteral("Nope") << QString() << QStringLiteral("Field 'Nope' not found");
     QTest::newRow("command refused") << QStringLiteral("Name") << QStringLiteral("TableInsertRow") << QString();
 }
 
@@ -258,12 +270,13 @@ void TestGridReport::fieldToWord_data()
     QTest::addColumn<bool>("lineBreak");
     QTest::addColumn<QList<Command>>("commands");
     QTest::newRow("labelled, with line end")
-        << QStringLiteral("Тип") << true << QList<Command>{insert(QStringLiteral("Тип : принтер")), insert(QStringLiteral("\r"))};
+        << QStringLiteral("Тип") << true
+        << QList<Command>{insert(QStringLiteral("Тип : принтер")), insert(QStringLiteral("\r"))};
     QTest::newRow("without line end") << QStringLiteral("Тип") << false
                                       << QList<Command>{insert(QStringLiteral("Тип : принтер"))};
-    QTest::newRow("no label: the field's name") << QString() << true
-                                                << QList<Command>{insert(QStringLiteral("Proizvod : принтер")),
-                                                                  insert(QStringLiteral("\r"))};
+    QTest::newRow("no label: the field's name")
+        << QString() << true
+        << QList<Command>{insert(QStringLiteral("Proizvod : принтер")), insert(QStringLiteral("\r"))};
 }
 
 void TestGridReport::fieldToWord()
@@ -296,7 +309,8 @@ void TestGridReport::documentBuilt()
     auto rich = std::make_shared<RichTextSink>();
     TMSWord::setSinkFactory([rich] { return rich; });
     ItemListWindow list(QStringLiteral("id in (103, 104, 201)"), QStringLiteral("Справочник состояний"));
-    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Info) values (201, 'две' || char(13) || 'строки', NULL, NULL)"));
+    db.query(QStringLiteral(
+        "insert into izdel (id, Name, Seria, Info) values (201, 'две' || char(13) || 'строки', NULL, NULL)"));
     list.dataSet.Requery();
     list.showColumns({QStringLiteral("Name"), QStringLiteral("Seria")}, {100, 64});
 
@@ -312,9 +326,12 @@ void TestGridReport::documentBuilt()
     QVERIFY(t);
     QCOMPARE(t->rows(), 4);
     QCOMPARE(t->columns(), 3);
-    QCOMPARE(cellTexts(t, 0), (QStringList{QStringLiteral("№ п.п."), QStringLiteral("Название"), QStringLiteral("Серия")}));
-    QCOMPARE(cellTexts(t, 1), (QStringList{QStringLiteral("1"), QStringLiteral("Canon 5530 D"), QStringLiteral("А - 67567879")}));
-    QCOMPARE(cellTexts(t, 2), (QStringList{QStringLiteral("2"), QStringLiteral("Epson Perfection 1270"), QStringLiteral("S - 234567")}));
+    QCOMPARE(cellTexts(t, 0),
+             (QStringList{QStringLiteral("№ п.п."), QStringLiteral("Название"), QStringLiteral("Серия")}));
+    QCOMPARE(cellTexts(t, 1),
+             (QStringList{QStringLiteral("1"), QStringLiteral("Canon 5530 D"), QStringLiteral("А - 67567879")}));
+    QCOMPARE(cellTexts(t, 2),
+             (QStringList{QStringLiteral("2"), QStringLiteral("Epson Perfection 1270"), QStringLiteral("S - 234567")}));
     // A CR in a value starts a new paragraph inside its cell.
     QCOMPARE(cellTexts(t, 3), (QStringList{QStringLiteral("3"), QStringLiteral("две|строки"), QString()}));
     const QList<QTextLength> widths = t->format().columnWidthConstraints();

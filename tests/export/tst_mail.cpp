@@ -1,18 +1,18 @@
 // Handing a message to the mail client.
 #include "TestSupport.h"
-#include "export/MailSender.h"
-#include "export/RecordingMailSender.h"
-#include "export/XdgEmailSender.h"
-#include "export/sg2mail.h"
-#include "export/TempFiles.h"
 #include "core/Cp1251.h"
 #include "db/TDBGrid.h"
 #include "db/TDataSet.h"
+#include "export/MailSender.h"
+#include "export/RecordingMailSender.h"
+#include "export/TempFiles.h"
+#include "export/XdgEmailSender.h"
+#include "export/sg2mail.h"
 
 #include <QFile>
-#include <QStandardPaths>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -191,7 +191,8 @@ private slots:
         {
             QFile f(program);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write("#!/bin/sh\nd=\"$(dirname \"$0\")\"\nprintf '%s\\0' \"$@\" > \"$d/args.new\"\nmv \"$d/args.new\" \"$d/args\"\n"
+            f.write("#!/bin/sh\nd=\"$(dirname \"$0\")\"\nprintf '%s\\0' \"$@\" > \"$d/args.new\"\nmv \"$d/args.new\" "
+                    "\"$d/args\"\n"
                     "n=0; while [ ! -e \"$d/go\" ] && [ $n -lt 1200 ]; do sleep 0.05; n=$((n+1)); done\n"
                     "echo done > \"$d/done\"\nexit 0\n");
             f.close();
@@ -219,11 +220,14 @@ private slots:
         const QString attached = args.at(2);
         // In the user's cache folder, not the temporary one: the draft refers to it after
         // the program has ended.
-        QVERIFY2(attached.startsWith(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QLatin1Char('/')),
-                 qPrintable(attached));
+        QVERIFY2(
+            attached.startsWith(QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QLatin1Char('/')),
+            qPrintable(attached));
         QVERIFY2(attached.endsWith(QStringLiteral("/Изделия.csv")), qPrintable(args.join(QLatin1Char('|'))));
-        QVERIFY(args.at(3).startsWith(QStringLiteral("mailto:?subject=") + QUrl::toPercentEncoding(QStringLiteral("Изделия")) + '&'));
-        const QString shortBody = QString::fromUtf8(QByteArray::fromPercentEncoding(args.at(3).section(QStringLiteral("&body="), 1).toLatin1()));
+        QVERIFY(args.at(3).startsWith(QStringLiteral("mailto:?subject=") +
+                                      QUrl::toPercentEncoding(QStringLiteral("Изделия")) + '&'));
+        const QString shortBody = QString::fromUtf8(
+            QByteArray::fromPercentEncoding(args.at(3).section(QStringLiteral("&body="), 1).toLatin1()));
         QVERIFY2(shortBody.contains(QStringLiteral("строк: 5000")), qPrintable(shortBody));
         QVERIFY(sender.fits(QStringLiteral("Изделия"), shortBody));
         QFile csv(attached);

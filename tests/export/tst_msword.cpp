@@ -9,8 +9,7 @@ using Command = RecordingSink::Command;
 Q_DECLARE_METATYPE(QList<Command>)
 
 namespace QTest {
-template <>
-char *toString(const Command &c)
+template <> char *toString(const Command &c)
 {
     QStringList args;
     for (const QVariant &a : c.args)
@@ -25,10 +24,7 @@ class TestMSWord : public QObject {
 private:
     std::shared_ptr<RecordingSink> sink;
 
-    static Command cmd(const char *name, const QVariantList &args = {})
-    {
-        return {QString::fromLatin1(name), args};
-    }
+    static Command cmd(const char *name, const QVariantList &args = {}) { return {QString::fromLatin1(name), args}; }
     void compare(const QList<Command> &expected)
     {
         const QList<Command> &got = sink->commands;
@@ -97,14 +93,14 @@ private slots:
         QTest::addColumn<QStringList>("values");
         QTest::addColumn<QList<Command>>("expected");
         QTest::newRow("one column") << QStringList{QStringLiteral("a")}
-                                    << QList<Command>{cmd("TableInsertRow"),
-                                                      cmd("Insert", {QStringLiteral("a")}),
+                                    << QList<Command>{cmd("TableInsertRow"), cmd("Insert", {QStringLiteral("a")}),
                                                       cmd("EndOfColumn")};
         QTest::newRow("three columns, empty value")
             << QStringList{QStringLiteral("a"), QString(), QStringLiteral("c\rd")}
             << QList<Command>{cmd("TableInsertRow"), cmd("Insert", {QStringLiteral("a")}),
-                              cmd("CharRight"), cmd("Insert", {QString()}), cmd("CharRight"),
-                              cmd("Insert", {QStringLiteral("c\rd")}), cmd("EndOfColumn")};
+                              cmd("CharRight"),      cmd("Insert", {QString()}),
+                              cmd("CharRight"),      cmd("Insert", {QStringLiteral("c\rd")}),
+                              cmd("EndOfColumn")};
     }
     void tableRows()
     {
@@ -121,8 +117,7 @@ private slots:
         TMSWord word;
         QVERIFY(word.Open());
         word.FillHeader({50}, {QStringLiteral("№ п.п.")});
-        compare({cmd("TableColumnWidth", {50}), cmd("Insert", {QStringLiteral("№ п.п.")}),
-                 cmd("EndOfColumn")});
+        compare({cmd("TableColumnWidth", {50}), cmd("Insert", {QStringLiteral("№ п.п.")}), cmd("EndOfColumn")});
     }
 
     void insertAndBold()
@@ -173,8 +168,7 @@ private slots:
     {
         TMSWord word;
         QVERIFY(word.Open());
-        QVERIFY_THROWS_EXCEPTION(TavrellError,
-                                 word.FillHeader({50, 80}, {QStringLiteral("№ п.п.")}));
+        QVERIFY_THROWS_EXCEPTION(TavrellError, word.FillHeader({50, 80}, {QStringLiteral("№ п.п.")}));
         QVERIFY_THROWS_EXCEPTION(TavrellError, word.FillHeader({}, {}));
         QVERIFY(sink->commands.isEmpty());
     }

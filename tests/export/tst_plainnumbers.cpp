@@ -45,8 +45,24 @@ private slots:
         const PlainText plain;
         QLocale general;
         general.setNumberOptions(general.numberOptions() | QLocale::OmitGroupSeparator);
-        const double values[] = {0.0, -0.0, 1, -1, 5, 12345, -1234567, 999999999999999.0, -999999999999999.0,
-                                 1e15, -1e15, 1e16, 123456789012345678.0, 0.5, -2.25, 1e-7, 12345.5, 4503599627370496.0};
+        const double values[] = {0.0,
+                                 -0.0,
+                                 1,
+                                 -1,
+                                 5,
+                                 12345,
+                                 -1234567,
+                                 999999999999999.0,
+                                 -999999999999999.0,
+                                 1e15,
+                                 -1e15,
+                                 1e16,
+                                 123456789012345678.0,
+                                 0.5,
+                                 -2.25,
+                                 1e-7,
+                                 12345.5,
+                                 4503599627370496.0};
         // Twice: the second time from what the first one kept (0 and -0 apart).
         for (int pass = 0; pass < 2; ++pass)
             for (double v : values)
@@ -114,7 +130,8 @@ private slots:
         grid.setDataSource(&source);
         for (const char *f : {"cnt", "name", "n"})
             grid.addColumn(QString::fromLatin1(f));
-        const QString row = QStringList{number, QStringLiteral("болт"), QStringLiteral("1234567")}.join(QLatin1Char(';'));
+        const QString row =
+            QStringList{number, QStringLiteral("болт"), QStringLiteral("1234567")}.join(QLatin1Char(';'));
 
         ScriptedDialogs dialogs;
         const QString gridFile = db.folder() + QStringLiteral("/grid.csv");
@@ -122,7 +139,8 @@ private slots:
         GridToCSV(QStringLiteral("Расход"), &grid, &list, true);
         QFile g(gridFile);
         QVERIFY(g.open(QIODevice::ReadOnly));
-        QCOMPARE(Cp1251::decode(g.readAll()), QStringLiteral("№ п.п.;Количество;Ресурс;Код\r\n1;") + row + QStringLiteral("\r\n"));
+        QCOMPARE(Cp1251::decode(g.readAll()),
+                 QStringLiteral("№ п.п.;Количество;Ресурс;Код\r\n1;") + row + QStringLiteral("\r\n"));
 
         const QString dataFile = db.folder() + QStringLiteral("/data.csv");
         list.First();

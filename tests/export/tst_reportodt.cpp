@@ -17,14 +17,13 @@
 
 #include <map>
 
-namespace
-{
+namespace {
 
 const QString Title = QStringLiteral("Список ведомственной оргтехники");
 
 struct Column {
     QString caption;
-    int width; // points, as a list window's grid gives them
+    int width;  // points, as a list window's grid gives them
 };
 
 // A report as a list window's grid makes it: narrow columns for long words ("Формат" is 42 pt
@@ -86,7 +85,7 @@ const ReportTable &firstTable(const ReportDocument &doc)
 // What the tests read of an ODT part: the properties of each style, the column styles of the
 // table, and each row's style with its cells' styles.
 struct Odt {
-    std::map<QString, QXmlStreamAttributes> properties; // "style" -> its *-properties
+    std::map<QString, QXmlStreamAttributes> properties;  // "style" -> its *-properties
     QStringList columns;
     struct Row {
         QString style;
@@ -94,7 +93,7 @@ struct Odt {
         bool header = false;
     };
     std::vector<Row> rows;
-    QString footer; // the foot's text with "<N>" and "<M>" for the fields
+    QString footer;  // the foot's text with "<N>" and "<M>" for the fields
     bool ok = true;
 
     explicit Odt(const QByteArray &xml)
@@ -220,10 +219,9 @@ void checkFooters(const QStringList &pages)
     }
 }
 
-} // namespace
+}  // namespace
 
-class TestReportOdt : public QObject
-{
+class TestReportOdt : public QObject {
     Q_OBJECT
 
 private:

@@ -26,9 +26,10 @@ const QString Title = QStringLiteral("Список ведомственной о
 
 QStringList headers()
 {
-    return {QStringLiteral("№ п.п."), QStringLiteral("Название"), QStringLiteral("Номер"), QStringLiteral("Тип"),
-            QStringLiteral("Дата выпуска"), QStringLiteral("Серия"), QStringLiteral("Состояние"),
-            QStringLiteral("Отдел"), QStringLiteral("Формат"), QStringLiteral("Ресурс")};
+    return {QStringLiteral("№ п.п."),    QStringLiteral("Название"),     QStringLiteral("Номер"),
+            QStringLiteral("Тип"),       QStringLiteral("Дата выпуска"), QStringLiteral("Серия"),
+            QStringLiteral("Состояние"), QStringLiteral("Отдел"),        QStringLiteral("Формат"),
+            QStringLiteral("Ресурс")};
 }
 
 // The value of the last column in row r: found on the page only when the column is.
@@ -66,8 +67,9 @@ QByteArray run(const QString &program, const QStringList &args)
 // The text of each page of a PDF.
 QStringList pdfPages(const QString &path)
 {
-    QStringList pages = QString::fromUtf8(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")}))
-                            .split(QLatin1Char('\f'));
+    QStringList pages =
+        QString::fromUtf8(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")}))
+            .split(QLatin1Char('\f'));
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;
@@ -176,7 +178,9 @@ private slots:
         window()->saveOdt(path);
         const QString xml = odtContent(path);
         QVERIFY(!xml.isEmpty());
-        QVERIFY2(xml.contains(QLatin1String("style:name=\"T1.C1\" style:family=\"table-column\"><style:table-column-properties style:column-width=\"50pt\"/>")),
+        QVERIFY2(xml.contains(
+                     QLatin1String("style:name=\"T1.C1\" style:family=\"table-column\"><style:table-column-properties "
+                                   "style:column-width=\"50pt\"/>")),
                  qPrintable(xml.left(4000)));
         QVERIFY(xml.contains(QLatin1String("style:column-width=\"96pt\"")));
         const int body = xml.indexOf(QLatin1String("<office:text>"));
@@ -186,7 +190,8 @@ private slots:
         // Between the title's paragraph and the table: nothing but the title's end.
         QCOMPARE(xml.mid(title + Title.size(), table - title - Title.size()), QStringLiteral("</text:p>"));
         QVERIFY(xml.contains(QLatin1String("<table:table-header-rows><table:table-row table:style-name=\"TR\">")));
-        const QString mimetype = QString::fromUtf8(run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("mimetype")}));
+        const QString mimetype =
+            QString::fromUtf8(run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("mimetype")}));
         QCOMPARE(mimetype, QStringLiteral("application/vnd.oasis.opendocument.text"));
         QVERIFY(run(QStringLiteral("unzip"), {QStringLiteral("-t"), path}).contains("No errors"));
     }
@@ -267,8 +272,12 @@ private slots:
         ReportWindow *w = window();
         const QRect r = w->frameGeometry();
         QVERIFY2(area.contains(r), qPrintable(QStringLiteral("%1,%2 %3x%4 outside %5x%6")
-                                                   .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())
-                                                   .arg(area.width()).arg(area.height())));
+                                                  .arg(r.x())
+                                                  .arg(r.y())
+                                                  .arg(r.width())
+                                                  .arg(r.height())
+                                                  .arg(area.width())
+                                                  .arg(area.height())));
         // As near the program's centre as the screen lets it be.
         const QPoint c = program.frameGeometry().center();
         const QPoint wanted(std::clamp(c.x(), area.left() + r.width() / 2, area.right() - r.width() / 2),
@@ -314,10 +323,11 @@ private slots:
         QPdfWriter pdf(&buffer);
         pdf.setPageLayout(ReportPages::pageLayout(*sink->model()));
         qint64 calls = 0;
-        QCOMPARE(ReportPages::paint(*sink->model(), pdf, [&calls](qint64 done, qint64 total) {
-                     ++calls;
-                     return done < total / 4;
-                 }),
+        QCOMPARE(ReportPages::paint(*sink->model(), pdf,
+                                    [&calls](qint64 done, qint64 total) {
+                                        ++calls;
+                                        return done < total / 4;
+                                    }),
                  0);
         QVERIFY(calls > 0);
     }
@@ -334,7 +344,8 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), 0);
-        const QStringList lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines.at(0).startsWith(QLatin1String("opened ")));
         const QString path = lines.at(0).mid(7);

@@ -39,10 +39,7 @@ QStringList cellParagraphs(QTextTable *t, int row, int column)
     return out;
 }
 
-QString cellText(QTextTable *t, int row, int column)
-{
-    return cellParagraphs(t, row, column).join(QLatin1Char('|'));
-}
+QString cellText(QTextTable *t, int row, int column) { return cellParagraphs(t, row, column).join(QLatin1Char('|')); }
 
 // Text of the blocks outside any table, in order.
 QStringList outerParagraphs(QTextDocument *doc)
@@ -91,8 +88,7 @@ private:
         word.NewDocument();
         word.InsertTitle(Caption + QLatin1Char('\r'));
         word.InsertTable(3, 16);
-        word.FillHeader({50, 80, 100}, {QStringLiteral("№ п.п."), QStringLiteral("Модель"),
-                                       QStringLiteral("Отдел")});
+        word.FillHeader({50, 80, 100}, {QStringLiteral("№ п.п."), QStringLiteral("Модель"), QStringLiteral("Отдел")});
         for (const QStringList &r : rows)
             word.AddRow(r);
         word.CloseTable();
@@ -149,10 +145,9 @@ private slots:
     void tableRowsAndColumns_data()
     {
         QTest::addColumn<QList<QStringList>>("rows");
-        QTest::newRow("two records")
-            << QList<QStringList>{{QStringLiteral("1"), QStringLiteral("Canon 5530 D"),
-                                   QStringLiteral("Бухгалтерия")},
-                                  {QStringLiteral("2"), QStringLiteral("HP LaserJet"), QString()}};
+        QTest::newRow("two records") << QList<QStringList>{
+            {QStringLiteral("1"), QStringLiteral("Canon 5530 D"), QStringLiteral("Бухгалтерия")},
+            {QStringLiteral("2"), QStringLiteral("HP LaserJet"), QString()}};
         QTest::newRow("empty list") << QList<QStringList>{};
     }
     void tableRowsAndColumns()
@@ -240,6 +235,7 @@ private slots:
         QTest::addColumn<bool>("newDocument");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QVariantList>("args");
+        // clang-format off
         QTest::newRow("insert without a document") << false << "Insert" << QVariantList{QStringLiteral("x")};
         QTest::newRow("unknown command") << true << "FileSaveAs" << QVariantList{};
         QTest::newRow("column width outside a table") << true << "TableColumnWidth" << QVariantList{50};
@@ -248,6 +244,7 @@ private slots:
         QTest::newRow("text for a number") << true << "TableInsertTable"
                                            << QVariantList{0, QStringLiteral("два"), 2, 50, 0, 16};
         QTest::newRow("no columns") << true << "TableInsertTable" << QVariantList{0, 0, 2, 50, 0, 16};
+        // clang-format on
     }
     void refusedCommands()
     {
@@ -310,8 +307,10 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("suffix");
+        // clang-format off
         QTest::newRow("pdf") << "ActSavePdf" << "pdf";
         QTest::newRow("odt") << "ActSaveOdt" << "odt";
+        // clang-format on
     }
     void saveAsPdfAndOdt()
     {
@@ -335,11 +334,13 @@ private slots:
             QVERIFY(f.read(5) == "%PDF-");
             text = QString::fromUtf8(run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}));
         } else {
-            text = QString::fromUtf8(run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("content.xml")}));
+            text = QString::fromUtf8(
+                run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("content.xml")}));
             QVERIFY(text.contains(QLatin1String("table:table-row")));
         }
         for (const char *s : {"История работ", "№ п.п.", "Модель", "Canon 5530 D", "Бухгалтерия", "Epson FX", "Склад"})
-            QVERIFY2(text.contains(QString::fromUtf8(s)), qPrintable(QString::fromUtf8(s) + QLatin1String(" not in:\n") + text));
+            QVERIFY2(text.contains(QString::fromUtf8(s)),
+                     qPrintable(QString::fromUtf8(s) + QLatin1String(" not in:\n") + text));
     }
 
     void saveErrorNamesTheFile()

@@ -25,6 +25,7 @@ void TestStrTools::strRight_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("n");
     QTest::addColumn<QString>("expected");
+    // clang-format off
     QTest::newRow("one") << "abc" << 1 << "c";
     QTest::newRow("exact length") << "abc" << 3 << "abc";
     QTest::newRow("longer than text") << "abc" << 5 << "abc";
@@ -32,6 +33,7 @@ void TestStrTools::strRight_data()
     QTest::newRow("negative") << "abc" << -2 << "";
     QTest::newRow("empty text") << "" << 2 << "";
     QTest::newRow("cyrillic") << "Принтер" << 3 << "тер";
+    // clang-format on
 }
 
 void TestStrTools::strRight()
@@ -48,6 +50,7 @@ void TestStrTools::beforeAfter_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
+    // clang-format off
     QTest::newRow("first occurrence only") << ";" << "a;b;c" << "a" << "b;c";
     QTest::newRow("absent") << ";" << "abc" << "abc" << "";
     QTest::newRow("at start") << ";" << ";abc" << "" << "abc";
@@ -57,6 +60,7 @@ void TestStrTools::beforeAfter_data()
     QTest::newRow("empty text") << ";" << "" << "" << "";
     QTest::newRow("empty separator never occurs") << "" << "abc" << "abc" << "";
     QTest::newRow("case matters") << "X" << "axbXc" << "axb" << "c";
+    // clang-format on
 }
 
 void TestStrTools::beforeAfter()
@@ -74,6 +78,7 @@ void TestStrTools::pickAlternative_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
+    // clang-format off
     QTest::newRow("two sides") << "yes|no" << "yes" << "no";
     QTest::newRow("no bar") << "yes" << "yes" << "";
     QTest::newRow("first bar splits") << "a|b|c" << "a" << "b|c";
@@ -81,6 +86,7 @@ void TestStrTools::pickAlternative_data()
     QTest::newRow("empty second side") << "yes|" << "yes" << "";
     QTest::newRow("empty text") << "" << "" << "";
     QTest::newRow("cyrillic") << "Отдел|Состояние" << "Отдел" << "Состояние";
+    // clang-format on
 }
 
 void TestStrTools::pickAlternative()
@@ -99,6 +105,7 @@ void TestStrTools::replaceFirst_data()
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<bool>("caseSensitive");
     QTest::addColumn<QString>("expected");
+    // clang-format off
     QTest::newRow("insensitive takes the upper-case one first") << "aXbx" << "x" << "_" << false << "a_bx";
     QTest::newRow("sensitive skips the other case") << "aXbx" << "x" << "_" << true << "aXb_";
     QTest::newRow("only the first") << "a;b;c" << ";" << "<nfd>" << false << "a<nfd>b;c";
@@ -113,11 +120,14 @@ void TestStrTools::replaceFirst_data()
     QTest::newRow("untouched parts keep their case") << "МоСКва" << "ск" << "__" << false << "Мо__ва";
     QTest::newRow("cyrillic yo") << "ёлка Ёж" << "ЁЖ" << "кот" << false << "ёлка кот";
     QTest::newRow("cyrillic sensitive") << "Дом дом" << "дом" << "X" << true << "Дом X";
+    // clang-format on
     // The sharp s upper-cases to two letters in full mapping; positions must not move.
+    // clang-format off
     QTest::newRow("sharp s keeps positions") << "ßaXb" << "x" << "_" << false << "ßa_b";
     QTest::newRow("ligature keeps positions") << "ﬁle X" << "x" << "Y" << false << "ﬁle Y";
     QTest::newRow("outside the BMP") << "\U00010428a\U00010428" << "\U00010400A" << "-" << false
                                      << "-\U00010428";
+    // clang-format on
 }
 
 void TestStrTools::replaceFirst()
@@ -135,6 +145,7 @@ void TestStrTools::cutToken_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("delimiter");
     QTest::addColumn<QStringList>("tokens");  // the tokens cut in turn until the text is empty
+    // clang-format off
     QTest::newRow("two words") << "a b" << " " << QStringList{"a", "b"};
     QTest::newRow("leading delimiter gives an empty token") << " a" << " " << QStringList{"", "a"};
     QTest::newRow("doubled delimiter") << "a  b" << " " << QStringList{"a", "", "b"};
@@ -142,6 +153,7 @@ void TestStrTools::cutToken_data()
     QTest::newRow("no delimiter") << "слово" << " " << QStringList{"слово"};
     QTest::newRow("only a delimiter") << " " << " " << QStringList{""};
     QTest::newRow("other delimiter") << "принтер;сканер" << ";" << QStringList{"принтер", "сканер"};
+    // clang-format on
 }
 
 void TestStrTools::cutToken()

@@ -15,12 +15,10 @@
 #include <QtTest>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 // Sets environment variables for the test and puts the old values back.
-class Environment
-{
+class Environment {
 public:
     ~Environment()
     {
@@ -51,8 +49,7 @@ private:
 };
 
 // Whatever the process and its children write on the terminal while it lives lands in a file.
-class CapturedTerminal
-{
+class CapturedTerminal {
 public:
     CapturedTerminal()
     {
@@ -91,10 +88,9 @@ private:
     int m_err = -1;
 };
 
-} // namespace
+}  // namespace
 
-class TestXdgEmail : public QObject
-{
+class TestXdgEmail : public QObject {
     Q_OBJECT
 
 private:

@@ -62,8 +62,8 @@ void TestKlfrm::layoutAndFont()
     QCOMPARE(frm.windowTitle(), QStringLiteral("Справочник состояний"));
     QCOMPARE(frm.grid->font().pointSize(), 13);
     QVERIFY(frm.grid->font().italic());
-    for (const char *name : {"Panel1", "DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose", "grid",
-                             "StatusBar", "DsLoc"})
+    for (const char *name :
+         {"Panel1", "DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose", "grid", "StatusBar", "DsLoc"})
         QVERIFY2(frm.findChild<QObject *>(QString::fromLatin1(name)), name);
     QCOMPARE(frm.BtnRep->toolTip(), QStringLiteral("Отчет в msWord"));
     QCOMPARE(frm.BtnSendToMail->toolTip(), QStringLiteral("Отправить по почте"));

@@ -133,8 +133,8 @@ void TestListDecl::directoryWindow()
     TFrmKl frm(kindsOfRepair());
     QCOMPARE(frm.objectName(), QStringLiteral("FrmKlvidrem"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Справочник видов ремонта"));
-    for (const char *name : {"Panel1", "DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose", "grid",
-                             "StatusBar", "DsLoc"})
+    for (const char *name :
+         {"Panel1", "DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose", "grid", "StatusBar", "DsLoc"})
         QVERIFY2(frm.findChild<QObject *>(QString::fromLatin1(name)), name);
     QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose"}));
     QVERIFY(dm->Tblvidu->Active());
@@ -287,8 +287,8 @@ void TestListDecl::readOnly()
         d.ReadOnly = true;
         TFrmKl frm(d);
         QCOMPARE(frm.statusText(), QStringLiteral("Всего 5 запись(сей)"));
-        for (DBNavigator::Button b : {DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post,
-                                      DBNavigator::Cancel})
+        for (DBNavigator::Button b :
+             {DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post, DBNavigator::Cancel})
             QVERIFY2(!frm.DBNavigator1->button(b)->isEnabled(), qPrintable(QString::number(b)));
         QVERIFY(frm.DBNavigator1->button(DBNavigator::Next)->isEnabled());
         QVERIFY(!editable(frm, 0, 0));
@@ -349,8 +349,8 @@ void TestListDecl::declaredDateColumnFitsTheLocalesDate()
     });
     QLocale::setDefault(locale);
     QApplication::setFont(QFont(QStringLiteral("DejaVu Serif"), 12));
-    const QDateTime when = chars > 10 ? QDateTime(QDate(2022, 12, 28), QTime(23, 59, 59))
-                                      : QDateTime(QDate(2003, 9, 21), QTime(0, 0));
+    const QDateTime when =
+        chars > 10 ? QDateTime(QDate(2022, 12, 28), QTime(23, 59, 59)) : QDateTime(QDate(2003, 9, 21), QTime(0, 0));
     QCOMPARE(DateText::format(when), text);
     ListWindowDecl d(QStringLiteral("FrmUsers"), QStringLiteral("Пользователи системы"), dm->TblUsers,
                      {ListColumn(QStringLiteral("LastEnter"), QString(), chars)});
@@ -459,8 +459,8 @@ void TestListDecl::ownHandlers()
     ScriptedDialogs dialogs;
     {
         TFrmCard frm;
-        QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnCard",
-                                             "BtnClose"}));
+        QCOMPARE(barOrder(frm),
+                 (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnCard", "BtnClose"}));
         QCOMPARE(frm.windowTitle(), QStringLiteral("Заявки: Всего 0 запись(сей)"));
         QVERIFY(!frm.BtnCard->isEnabled());
     }
@@ -470,7 +470,8 @@ void TestListDecl::ownHandlers()
         auto &frm = static_cast<TFrmCard &>(w);
         frm.DBNavigator1->BtnClick(DBNavigator::Last);
         frm.BtnCard->click();
-        return frm.cards == QStringList{QStringLiteral("Чистка")} && frm.windowTitle().endsWith(QStringLiteral("3 запись(сей)"))
+        return frm.cards == QStringList{QStringLiteral("Чистка")} &&
+                       frm.windowTitle().endsWith(QStringLiteral("3 запись(сей)"))
                    ? int(QDialog::Accepted)
                    : int(QDialog::Rejected);
     });

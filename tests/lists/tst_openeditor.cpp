@@ -63,10 +63,7 @@ Opened open(Window which)
     return o;
 }
 
-int columnOf(const TDBGrid *grid, const QString &field)
-{
-    return int(grid->dataModel()->columns().indexOf(field));
-}
+int columnOf(const TDBGrid *grid, const QString &field) { return int(grid->dataModel()->columns().indexOf(field)); }
 
 TDataSet *dataSetOf(const TFrmKl &w) { return w.DsLoc->DataSet(); }
 
@@ -205,7 +202,8 @@ void TestOpenEditor::typedValueStaysInItsRow()
     QVERIFY(ds->RecordCount() >= 2);
     const int row = 1;
     const int key = ds->FieldByName(o.keyColumn)->valueAt(ds->rowIndexAt(row)).toInt();
-    const QString before = db.scalar(QStringLiteral("select %1 from %2 where id = %3").arg(o.column, o.table).arg(key)).toString();
+    const QString before =
+        db.scalar(QStringLiteral("select %1 from %2 where id = %3").arg(o.column, o.table).arg(key)).toString();
     QVERIFY(typeInto(w.grid, row, o.column, Typed));
     QVERIFY(ds->State() != DataSetState::Insert);
 
@@ -249,7 +247,8 @@ void TestOpenEditor::typedValueStaysInItsRow()
         QCOMPARE(heldValue(ds, o.column, key), Typed);
         QVERIFY(gridOnCurrentRow(w));
     }
-    const QString stored = db.scalar(QStringLiteral("select %1 from %2 where id = %3").arg(o.column, o.table).arg(key)).toString();
+    const QString stored =
+        db.scalar(QStringLiteral("select %1 from %2 where id = %3").arg(o.column, o.table).arg(key)).toString();
     QCOMPARE(TField::unpadded(stored).toString(), posted ? Typed : TField::unpadded(before).toString());
     if (ds->Active() && ds->isEditing())
         ds->Cancel();
@@ -345,7 +344,8 @@ void TestOpenEditor::dropDownStoresTheChosenKey()
     std::unique_ptr<TFrmKl> w;
     std::unique_ptr<TFrmOper> history;
     if (what == QLatin1String("request item")) {
-        db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (901, 'HP LaserJet 5100', 'CN-9', '901', 13)"));
+        db.query(QStringLiteral(
+            "insert into izdel (id, Name, Seria, Nomer, otdel) values (901, 'HP LaserJet 5100', 'CN-9', '901', 13)"));
         name = QStringLiteral("HP LaserJet 5100");
         second = 901;
         column = QStringLiteral("Изделие");
@@ -425,9 +425,12 @@ void TestOpenEditor::keyboardStartsInTheGrid_data()
     QTest::addColumn<int>("window");
     QTest::addColumn<int>("key");
     for (const char *backend : {"sqlite", "postgres"}) {
-        QTest::addRow("%s: states, Down", backend) << QString::fromLatin1(backend) << int(Window::States) << int(Qt::Key_Down);
-        QTest::addRow("%s: repairs, Insert", backend) << QString::fromLatin1(backend) << int(Window::Repairs) << int(Qt::Key_Insert);
-        QTest::addRow("%s: requests, Down", backend) << QString::fromLatin1(backend) << int(Window::Requests) << int(Qt::Key_Down);
+        QTest::addRow("%s: states, Down", backend)
+            << QString::fromLatin1(backend) << int(Window::States) << int(Qt::Key_Down);
+        QTest::addRow("%s: repairs, Insert", backend)
+            << QString::fromLatin1(backend) << int(Window::Repairs) << int(Qt::Key_Insert);
+        QTest::addRow("%s: requests, Down", backend)
+            << QString::fromLatin1(backend) << int(Window::Requests) << int(Qt::Key_Down);
     }
 }
 

@@ -33,17 +33,14 @@ inline void typeText(QWidget *widget, const QString &text)
     }
 }
 
-inline int currentId(TDataSet *ds)
-{
-    return ds->IsEmpty() ? -1 : ds->FieldByName(QStringLiteral("id"))->AsInteger();
-}
+inline int currentId(TDataSet *ds) { return ds->IsEmpty() ? -1 : ds->FieldByName(QStringLiteral("id"))->AsInteger(); }
 
 }  // namespace RegisterTest
 
 // The program started on `db` without a window; its messages are answered while it starts.
-#define TAVRELL_START_PROGRAM(db)                                                        \
-    do {                                                                                 \
-        ScriptedDialogs startDialogs;                                                    \
-        const QString notStarted = MainWindowFixture::startProgram(db, startDialogs);    \
-        QVERIFY2(notStarted.isEmpty(), qPrintable(notStarted));                          \
+#define TAVRELL_START_PROGRAM(db)                                                                                      \
+    do {                                                                                                               \
+        ScriptedDialogs startDialogs;                                                                                  \
+        const QString notStarted = MainWindowFixture::startProgram(db, startDialogs);                                  \
+        QVERIFY2(notStarted.isEmpty(), qPrintable(notStarted));                                                        \
     } while (false)

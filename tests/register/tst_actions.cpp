@@ -141,8 +141,9 @@ void TestActions::everyActionAsTheUserSeesIt()
 
     // Before anybody has logged in, and for a type that is no user type's, only what is
     // everybody's is enabled.
-    const QStringList types = {QStringLiteral("A"), QStringLiteral("D"), QStringLiteral("P"), QStringLiteral("R"),
-                               QString(), QStringLiteral("X"), QStringLiteral("before login")};
+    const QStringList types = {QStringLiteral("A"),           QStringLiteral("D"), QStringLiteral("P"),
+                               QStringLiteral("R"),           QString(),           QStringLiteral("X"),
+                               QStringLiteral("before login")};
     for (const QString &type : types) {
         logIn(1, type == QLatin1String("before login") ? QString() : type);
         TFrmmain w;

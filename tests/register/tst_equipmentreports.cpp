@@ -56,7 +56,10 @@ QStringList texts(const QList<QTextBlock> &blocks)
     return out;
 }
 
-bool centred(const QTextBlock &b) { return (b.blockFormat().alignment() & Qt::AlignHorizontal_Mask) == Qt::AlignHCenter; }
+bool centred(const QTextBlock &b)
+{
+    return (b.blockFormat().alignment() & Qt::AlignHorizontal_Mask) == Qt::AlignHCenter;
+}
 
 // Bold when every piece of its text is.
 bool bold(const QTextBlock &b)
@@ -106,9 +109,9 @@ QList<QStringList> gridRows(TFrmmain &w)
     return rows;
 }
 
-const QStringList GridTitles = {QStringLiteral("Название"), QStringLiteral("Номер"),     QStringLiteral("Тип"),
-                                QStringLiteral("Дата вып"), QStringLiteral("Ресурс"),    QStringLiteral("Серия"),
-                                QStringLiteral("Состояние"), QStringLiteral("Отдел"),    QStringLiteral("Формат")};
+const QStringList GridTitles = {QStringLiteral("Название"),  QStringLiteral("Номер"),  QStringLiteral("Тип"),
+                                QStringLiteral("Дата вып"),  QStringLiteral("Ресурс"), QStringLiteral("Серия"),
+                                QStringLiteral("Состояние"), QStringLiteral("Отдел"),  QStringLiteral("Формат")};
 
 }  // namespace
 
@@ -190,8 +193,8 @@ void TestEquipmentReports::listAsTable()
     QCOMPARE(rowTexts(t, 0), GridTitles);
     for (int r = 0; r < rows.size(); ++r)
         QCOMPARE(rowTexts(t, r + 1), rows.at(r));
-    QCOMPARE(rowTexts(t, 1).mid(0, 3), (QStringList{QStringLiteral("Canon 5530 D"), QStringLiteral("432124"),
-                                                   QStringLiteral("принтер")}));
+    QCOMPARE(rowTexts(t, 1).mid(0, 3),
+             (QStringList{QStringLiteral("Canon 5530 D"), QStringLiteral("432124"), QStringLiteral("принтер")}));
     // The walk leaves the list on its last item.
     QVERIFY(w.Qry->Eof());
     QCOMPARE(w.Grid->currentIndex().row(), 6);
@@ -239,8 +242,8 @@ void TestEquipmentReports::listByMailAndToFile()
     QCOMPARE(dialogs.saveTitles, QStringList{QStringLiteral("Выберите файл для сохранения. Tavrell")});
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(Cp1251::decode(f.readAll()), expected.join(QLatin1String("\r\n")).replace(QLatin1Char('\t'), QLatin1Char(';'))
-                                              + QLatin1String("\r\n"));
+    QCOMPARE(Cp1251::decode(f.readAll()),
+             expected.join(QLatin1String("\r\n")).replace(QLatin1Char('\t'), QLatin1Char(';')) + QLatin1String("\r\n"));
     QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Экспорт завершен\rФайл %1\rВсего строк 8").arg(path)});
 }
 
@@ -249,12 +252,15 @@ void TestEquipmentReports::byDepartment()
     TAVRELL_TEST_DB(db);
     // An item without department, and one whose series is empty.
     db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (108, 'Lost', 'X1', '7', NULL)"));
-    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (109, 'NoSeries', NULL, '8', 11)"));
+    db.query(
+        QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (109, 'NoSeries', NULL, '8', 11)"));
     // Department names in small letters and with "Ё" take their places in the alphabet.
     db.query(QStringLiteral("insert into otdel (id, Name) values (16, 'бухгалтерия')"));
     db.query(QStringLiteral("insert into otdel (id, Name) values (17, 'Ёмкостный')"));
-    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (110, 'Canon B', 'B1', '9', 16)"));
-    db.query(QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (111, 'Canon E', 'E1', '10', 17)"));
+    db.query(
+        QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (110, 'Canon B', 'B1', '9', 16)"));
+    db.query(
+        QStringLiteral("insert into izdel (id, Name, Seria, Nomer, otdel) values (111, 'Canon E', 'E1', '10', 17)"));
     TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("P"));
 
     w.ViewTechOnOtdel->trigger();
@@ -300,13 +306,14 @@ void TestEquipmentReports::byDepartment()
         list.sort();
     QMap<QString, QStringList> expected;
     expected[QStringLiteral("Отдел:")] = {QStringLiteral("Lost(X1,7) ")};
-    expected[QStringLiteral("Отдел:Административный")] = {QString(), QStringLiteral("HP ScanJet 3690C(В-5678432,1.23568e+006) ")};
+    expected[QStringLiteral("Отдел:Административный")] = {QString(),
+                                                          QStringLiteral("HP ScanJet 3690C(В-5678432,1.23568e+006) ")};
     expected[QStringLiteral("Отдел:бухгалтерия")] = {QStringLiteral("Canon B(B1,9) ")};
     expected[QStringLiteral("Отдел:Ёмкостный")] = {QStringLiteral("Canon E(E1,10) ")};
     expected[QStringLiteral("Отдел:Издательский")] = {QStringLiteral("Xerox 5915(G - 685432,458903) ")};
     expected[QStringLiteral("Отдел:Плановый")] = {QStringLiteral("Canon FC 336(R-8765423,4.58932e+006) "),
-                                                 QStringLiteral("Epson Perfection 1270(S - 234567,12345) "),
-                                                 QStringLiteral("HP deskjet 1220(В-64 21,134567) ")};
+                                                  QStringLiteral("Epson Perfection 1270(S - 234567,12345) "),
+                                                  QStringLiteral("HP deskjet 1220(В-64 21,134567) ")};
     expected[QStringLiteral("Отдел:Технический")] = {QStringLiteral("Canon 5530 D(А - 67567879,432124) ")};
     expected[QStringLiteral("Отдел:Экономический")] = {QStringLiteral("HP LaserJet 5100(В- 45678,543767) ")};
     QCOMPARE(items, expected);
@@ -320,8 +327,8 @@ void TestEquipmentReports::card_data()
     QTest::addColumn<QString>("department");
     for (const char *b : {"sqlite", "postgres"}) {
         const QString be = QString::fromLatin1(b);
-        QTest::addRow("%s: seeded item 103", b) << be << QString() << QStringLiteral("Еле дышит")
-                                                << QStringLiteral("Технический");
+        QTest::addRow("%s: seeded item 103", b)
+            << be << QString() << QStringLiteral("Еле дышит") << QStringLiteral("Технический");
         QTest::addRow("%s: without department or state", b)
             << be << QStringLiteral("update izdel set otdel = NULL, CurState = NULL where id = 103") << QString()
             << QString();
@@ -349,11 +356,18 @@ void TestEquipmentReports::card()
                                QStringLiteral("Формат : A4 "),
                                QStringLiteral("Ресурс : "),
                                QStringLiteral("Info : еле дышит пора сдавать в утиль")};
-    QList<Command> expected = {cmd("FileNew"), cmd("Filepagesetup", {2, 1, 60, 60, 60, 60}),
-                               cmd("bold", {true}), cmd("CenterPara"), title(QStringLiteral("Учетная карточка")),
-                               cmd("LeftPara"), cmd("bold", {true}),
-                               cmd("CenterPara"), title(QStringLiteral("принтер : Canon 5530 D")), cmd("LeftPara"),
-                               cmd("CenterPara"), title(QStringLiteral("Номер :432124 Серия :А - 67567879")),
+    QList<Command> expected = {cmd("FileNew"),
+                               cmd("Filepagesetup", {2, 1, 60, 60, 60, 60}),
+                               cmd("bold", {true}),
+                               cmd("CenterPara"),
+                               title(QStringLiteral("Учетная карточка")),
+                               cmd("LeftPara"),
+                               cmd("bold", {true}),
+                               cmd("CenterPara"),
+                               title(QStringLiteral("принтер : Canon 5530 D")),
+                               cmd("LeftPara"),
+                               cmd("CenterPara"),
+                               title(QStringLiteral("Номер :432124 Серия :А - 67567879")),
                                cmd("LeftPara")};
     for (const QString &line : lines)
         expected << insert(line) << insert(QStringLiteral("\r"));
@@ -368,8 +382,8 @@ void TestEquipmentReports::card()
     QVERIFY(doc);
     const QList<QTextBlock> blocks = outerBlocks(doc);
     QCOMPARE(texts(blocks), QStringList({QStringLiteral("Учетная карточка"), QStringLiteral("принтер : Canon 5530 D"),
-                                         QStringLiteral("Номер :432124 Серия :А - 67567879")})
-                                + lines + QStringList{QString()});
+                                         QStringLiteral("Номер :432124 Серия :А - 67567879")}) +
+                                lines + QStringList{QString()});
     for (int i = 0; i < blocks.size() - 1; ++i)
         QVERIFY2(centred(blocks.at(i)) == (i < 3), qPrintable(blocks.at(i).text()));
     QVERIFY(bold(blocks.first()));

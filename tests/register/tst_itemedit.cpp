@@ -167,7 +167,8 @@ void TestItemEdit::addStoresWhatWasTyped()
     }));
     w.ActAdd->trigger();
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
-    QSqlQuery q = db.query(QStringLiteral("select Name, Proizvod, Seria, Nomer, Resurs, Info, form, otdel from izdel where id = 111"));
+    QSqlQuery q = db.query(
+        QStringLiteral("select Name, Proizvod, Seria, Nomer, Resurs, Info, form, otdel from izdel where id = 111"));
     QVERIFY(q.next());
     // The edit takes no more than the column holds.
     QCOMPARE(q.value(0).toString(), QStringLiteral("Ricoh Aficio 1515 с очень длин"));
@@ -205,7 +206,8 @@ void TestItemEdit::refusedStoreKeepsTheEditor()
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages.first().icon, Dialogs::Icon::Critical);
     QVERIFY(!dialogs.messages.first().text.isEmpty());
-    QCOMPARE(db.scalar(QStringLiteral("select Name from izdel where id = 111")).toString(), QStringLiteral("Lexmark E120"));
+    QCOMPARE(db.scalar(QStringLiteral("select Name from izdel where id = 111")).toString(),
+             QStringLiteral("Lexmark E120"));
     QVERIFY(!w.Qry->isEditing());
 }
 
@@ -254,7 +256,8 @@ void TestItemEdit::editChangesAndCancels()
         return pressCancel(e);
     }));
     w.ActEdit->trigger();
-    QCOMPARE(db.scalar(QStringLiteral("select Seria from izdel where id = 106")).toString(), QStringLiteral("G - 685432"));
+    QCOMPARE(db.scalar(QStringLiteral("select Seria from izdel where id = 106")).toString(),
+             QStringLiteral("G - 685432"));
     QCOMPARE(w.Qry->FieldByName(QStringLiteral("Seria"))->AsString(), QStringLiteral("G - 685432"));
 
     dialogs.dialogs.enqueue(editor([](TFrmEdit &e) {
@@ -398,8 +401,8 @@ void TestItemEdit::deleteRefusedForAnItemWithRequests()
     QCOMPARE(dialogs.messages.size(), 2);
     const auto &m = dialogs.messages.at(1);
     QCOMPARE(m.icon, Dialogs::Icon::Critical);
-    QVERIFY2(m.text.contains(QStringLiteral("foreign key"), Qt::CaseInsensitive)
-                 || m.text.contains(QStringLiteral("zajav"), Qt::CaseInsensitive),
+    QVERIFY2(m.text.contains(QStringLiteral("foreign key"), Qt::CaseInsensitive) ||
+                 m.text.contains(QStringLiteral("zajav"), Qt::CaseInsensitive),
              qPrintable(m.text));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from izdel where id = 103")).toInt(), 1);
     QCOMPARE(w.Qry->RecordCount(), 7);

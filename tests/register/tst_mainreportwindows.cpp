@@ -91,10 +91,11 @@ private slots:
         TestDb db;
         QVERIFY2(db.ok(), qPrintable(db.error()));
         for (int i = 0; i < 150; ++i)
-            db.query(QStringLiteral("insert into izdel (id, Name, Proizvod, Seria, Nomer, CurState, otdel, form, Resurs) "
-                                    "values (%1, 'Принтер %1', 'принтер', 'В-%1', '%2', 1, 11, 'A4', 'R%1')")
-                         .arg(5000 + i)
-                         .arg(100000 + i));
+            db.query(
+                QStringLiteral("insert into izdel (id, Name, Proizvod, Seria, Nomer, CurState, otdel, form, Resurs) "
+                               "values (%1, 'Принтер %1', 'принтер', 'В-%1', '%2', 1, 11, 'A4', 'R%1')")
+                    .arg(5000 + i)
+                    .arg(100000 + i));
         // Every item a value in the last column, to find it on each page.
         db.query(QStringLiteral("update izdel set form = 'F' || (id % 100)"));
         QVERIFY(startProgram(db));
@@ -125,8 +126,10 @@ private slots:
         const QRegularExpression last(QStringLiteral("\\bF\\d\\d?\\b"));
         for (int i = 0; i < pages.size(); ++i) {
             for (const QString &title : titles)
-                QVERIFY2(pages.at(i).contains(title), qPrintable(QStringLiteral("page %1 lacks \"%2\"").arg(i + 1).arg(title)));
-            QVERIFY2(pages.at(i).contains(last), qPrintable(QStringLiteral("page %1 lacks the last column").arg(i + 1)));
+                QVERIFY2(pages.at(i).contains(title),
+                         qPrintable(QStringLiteral("page %1 lacks \"%2\"").arg(i + 1).arg(title)));
+            QVERIFY2(pages.at(i).contains(last),
+                     qPrintable(QStringLiteral("page %1 lacks the last column").arg(i + 1)));
         }
         QVERIFY(dialogs.messages.isEmpty());
     }

@@ -60,12 +60,12 @@ void TestMainWindow::listAndLayout()
     QCOMPARE(column(w.Qry, QStringLiteral("id")).first(), QStringLiteral("103"));
     QCOMPARE(w.StatusPanel0->text(), QStringLiteral("Всего 7 компонента(ов)"));
 
-    const QStringList fields = {QStringLiteral("Name"), QStringLiteral("Nomer"), QStringLiteral("Proizvod"),
-                                QStringLiteral("D_vup"), QStringLiteral("Resurs"), QStringLiteral("Seria"),
-                                QStringLiteral("Состояние"), QStringLiteral("Отдел"), QStringLiteral("form")};
-    const QStringList titles = {QStringLiteral("Название"), QStringLiteral("Номер"), QStringLiteral("Тип"),
-                                QStringLiteral("Дата вып"), QStringLiteral("Ресурс"), QStringLiteral("Серия"),
-                                QStringLiteral("Состояние"), QStringLiteral("Отдел"), QStringLiteral("Формат")};
+    const QStringList fields = {QStringLiteral("Name"),      QStringLiteral("Nomer"),  QStringLiteral("Proizvod"),
+                                QStringLiteral("D_vup"),     QStringLiteral("Resurs"), QStringLiteral("Seria"),
+                                QStringLiteral("Состояние"), QStringLiteral("Отдел"),  QStringLiteral("form")};
+    const QStringList titles = {QStringLiteral("Название"),  QStringLiteral("Номер"),  QStringLiteral("Тип"),
+                                QStringLiteral("Дата вып"),  QStringLiteral("Ресурс"), QStringLiteral("Серия"),
+                                QStringLiteral("Состояние"), QStringLiteral("Отдел"),  QStringLiteral("Формат")};
     QCOMPARE(w.Grid->columnCount(), fields.size());
     for (int i = 0; i < fields.size(); ++i) {
         QCOMPARE(w.Grid->column(i).FieldName, fields.at(i));
@@ -109,6 +109,7 @@ void TestMainWindow::rights_data()
     // add/edit/delete, directories.
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("enabled");  // letters: U A L Z H E D
+    // clang-format off
     QTest::newRow("A") << "A" << "UALZHED";
     QTest::newRow("D") << "D" << "Z";
     QTest::newRow("P") << "P" << "H";
@@ -117,6 +118,7 @@ void TestMainWindow::rights_data()
     QTest::newRow("unknown letter") << "X" << "";
     QTest::newRow("lower-case a") << "a" << "";
     QTest::newRow("first character counts") << "RA" << "HE";
+    // clang-format on
 }
 
 void TestMainWindow::rights()
@@ -137,9 +139,9 @@ void TestMainWindow::rights()
     check(QLatin1Char('E'), {w.ActAdd, w.ActEdit, w.ActDel});
     check(QLatin1Char('D'), {w.Action14, w.SprVidRemont, w.SprStates, w.SprResurs, w.Action1});
     // Everything else is open to everybody.
-    for (QAction *a : {w.FulltextFind, w.ActExit, w.RepRashPerPeriod, w.ExpToWord, w.ExpToMail, w.ExpToExcel,
-                       w.ActPrintCard, w.ViewTechOnOtdel, w.Arhive, w.ActFont, w.ActFind, w.ShowAdd,
-                       w.ViewSortPanel, w.Action7})
+    for (QAction *a :
+         {w.FulltextFind, w.ActExit, w.RepRashPerPeriod, w.ExpToWord, w.ExpToMail, w.ExpToExcel, w.ActPrintCard,
+          w.ViewTechOnOtdel, w.Arhive, w.ActFont, w.ActFind, w.ShowAdd, w.ViewSortPanel, w.Action7})
         QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
     // A disabled action does nothing, by shortcut or otherwise.
     w.ActDel->trigger();
@@ -186,10 +188,12 @@ void TestMainWindow::adminWindowsCheckTheTypeAgain_data()
 {
     QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("refused");
+    // clang-format off
     QTest::newRow("A") << "A" << false;
     QTest::newRow("D") << "D" << true;
     QTest::newRow("R") << "R" << true;
     QTest::newRow("empty") << "" << true;
+    // clang-format on
 }
 
 void TestMainWindow::adminWindowsCheckTheTypeAgain()
@@ -289,6 +293,7 @@ void TestMainWindow::actionsTable_data()
     QTest::addColumn<QString>("tooltip");
     QTest::addColumn<QString>("longHint");
     QTest::addColumn<QKeySequence>("shortcut");
+    // clang-format off
     QTest::newRow("ActAdd") << "ActAdd" << "Добавить" << "Добавить" << "Добавить" << QKeySequence(Qt::CTRL | Qt::Key_N);
     QTest::newRow("ActEdit") << "ActEdit" << "Редактировать" << "Редактировать" << "Редактировать" << QKeySequence(Qt::Key_F2);
     QTest::newRow("ActDel") << "ActDel" << "Удалить" << "Удалить" << "Удалить" << QKeySequence();
@@ -307,6 +312,7 @@ void TestMainWindow::actionsTable_data()
     QTest::newRow("ShowAdd") << "ShowAdd" << "Дополнительная информация" << "Показывать панель с дополнительной информацией"
                              << "Показывать панель с дополнительной информацией" << QKeySequence();
     QTest::newRow("Action7") << "Action7" << "О программе" << "О программе" << "Иноформация о прграмме" << QKeySequence(Qt::Key_F1);
+    // clang-format on
 }
 
 void TestMainWindow::actionsTable()
@@ -410,8 +416,8 @@ namespace {
 // The actions of the rights table.
 QList<QAction *> rightsActions(const TFrmmain &w)
 {
-    return {w.Action10, w.FileAdminUser, w.FileLogView, w.ObrZajaw, w.ObrRemont, w.ActAdd, w.ActEdit, w.ActDel,
-            w.Action14, w.SprVidRemont, w.SprStates, w.SprResurs, w.Action1};
+    return {w.Action10, w.FileAdminUser, w.FileLogView,  w.ObrZajaw,  w.ObrRemont, w.ActAdd, w.ActEdit,
+            w.ActDel,   w.Action14,      w.SprVidRemont, w.SprStates, w.SprResurs, w.Action1};
 }
 
 }  // namespace

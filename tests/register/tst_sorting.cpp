@@ -55,10 +55,7 @@ bool nonDecreasing(const QStringList &values)
 
 }  // namespace
 
-void TestSorting::titleClick_data()
-{
-    TestDb::addBackendRows();
-}
+void TestSorting::titleClick_data() { TestDb::addBackendRows(); }
 
 void TestSorting::titleClick()
 {
@@ -74,10 +71,8 @@ void TestSorting::titleClick()
         const char *keyField;  // the field whose values come in order
     };
     const Case cases[] = {
-        {"Отдел", "Otdel", 6, "otdel"},
-        {"Состояние", "CurState", 5, "CurState"},
-        {"Resurs", "Resurs", -1, nullptr},
-        {"Seria", "Seria", 3, nullptr},
+        {"Отдел", "Otdel", 6, "otdel"},    {"Состояние", "CurState", 5, "CurState"},
+        {"Resurs", "Resurs", -1, nullptr}, {"Seria", "Seria", 3, nullptr},
         {"Name", "Name", 0, nullptr},
     };
     for (const Case &c : cases) {
@@ -144,8 +139,8 @@ void TestSorting::secondSortField()
 void TestSorting::textOrderIgnoresCaseAndIsAlphabetical()
 {
     TAVRELL_TEST_DB(db);
-    const QStringList names = {QStringLiteral("вишня"), QStringLiteral("Арбуз"), QStringLiteral("банан"),
-                               QStringLiteral("ель"),   QStringLiteral("Ёлка"),  QStringLiteral("Груша"),
+    const QStringList names = {QStringLiteral("вишня"),   QStringLiteral("Арбуз"),   QStringLiteral("банан"),
+                               QStringLiteral("ель"),     QStringLiteral("Ёлка"),    QStringLiteral("Груша"),
                                QStringLiteral("абрикос"), QStringLiteral("epson b"), QStringLiteral("Canon b"),
                                QStringLiteral("hp b")};
     int id = 500;
@@ -339,7 +334,8 @@ void TestSorting::roundTrip()
     }
     const IniFile ini(iniPath(db));
     QCOMPARE(ini.readString(QStringLiteral("1"), QStringLiteral("SortField"), QString()), QStringLiteral("Состояние"));
-    QCOMPARE(ini.readString(QStringLiteral("1"), QStringLiteral("fontname"), QString()), QStringLiteral("DejaVu Sans Mono"));
+    QCOMPARE(ini.readString(QStringLiteral("1"), QStringLiteral("fontname"), QString()),
+             QStringLiteral("DejaVu Sans Mono"));
     QCOMPARE(ini.readString(QStringLiteral("1"), QStringLiteral("fontbold"), QString()), QStringLiteral("1"));
     QCOMPARE(ini.readString(QStringLiteral("1"), QStringLiteral("fontitalic"), QString()), QStringLiteral("0"));
     QCOMPARE(ini.readString(QStringLiteral("1"), QStringLiteral("fontcolor"), QString()), QStringLiteral("0"));
@@ -352,7 +348,7 @@ void TestSorting::roundTrip()
             keys << QString::fromUtf8(line.left(line.indexOf('=')).trimmed());
     keys.removeAll(QStringLiteral("server"));
     QCOMPARE(keys.join(QLatin1Char(' ')), QStringLiteral("fontname fontsize fontbold fontitalic fontunderline "
-                                                          "fontcolor SortField width height left top"));
+                                                         "fontcolor SortField width height left top"));
 
     TFrmmain again;
     again.SetupForUser();
@@ -406,17 +402,28 @@ void TestSorting::notANumberFallsBack_data()
     QTest::addColumn<QSize>("size");
     const QColor black(Qt::black);
     const QSize size(800, 400);
-    QTest::newRow("fontsize") << "fontsize" << "big" << 8 << black << false << size;
-    QTest::newRow("fontsize empty") << "fontsize" << "" << 8 << black << false << size;
-    QTest::newRow("fontsize zero") << "fontsize" << "0" << 8 << black << false << size;
-    QTest::newRow("fontsize read") << "fontsize" << "14" << 14 << black << false << size;
-    QTest::newRow("fontcolor") << "fontcolor" << "red" << 8 << black << false << size;
-    QTest::newRow("fontcolor read") << "fontcolor" << "65280" << 8 << QColor(0, 255, 0) << false << size;
-    QTest::newRow("fontbold") << "fontbold" << "yes" << 8 << black << false << size;
-    QTest::newRow("fontbold any non-zero") << "fontbold" << "-1" << 8 << black << true << size;
-    QTest::newRow("width") << "width" << "12px" << 8 << black << false << size;
-    QTest::newRow("width read") << "width" << "900" << 8 << black << false << QSize(900, 400);
-    QTest::newRow("height") << "height" << "tall" << 8 << black << false << size;
+    QTest::newRow("fontsize") << "fontsize"
+                              << "big" << 8 << black << false << size;
+    QTest::newRow("fontsize empty") << "fontsize"
+                                    << "" << 8 << black << false << size;
+    QTest::newRow("fontsize zero") << "fontsize"
+                                   << "0" << 8 << black << false << size;
+    QTest::newRow("fontsize read") << "fontsize"
+                                   << "14" << 14 << black << false << size;
+    QTest::newRow("fontcolor") << "fontcolor"
+                               << "red" << 8 << black << false << size;
+    QTest::newRow("fontcolor read") << "fontcolor"
+                                    << "65280" << 8 << QColor(0, 255, 0) << false << size;
+    QTest::newRow("fontbold") << "fontbold"
+                              << "yes" << 8 << black << false << size;
+    QTest::newRow("fontbold any non-zero") << "fontbold"
+                                           << "-1" << 8 << black << true << size;
+    QTest::newRow("width") << "width"
+                           << "12px" << 8 << black << false << size;
+    QTest::newRow("width read") << "width"
+                                << "900" << 8 << black << false << QSize(900, 400);
+    QTest::newRow("height") << "height"
+                            << "tall" << 8 << black << false << size;
 }
 
 void TestSorting::notANumberFallsBack()

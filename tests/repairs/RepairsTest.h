@@ -7,8 +7,7 @@
 
 #include <QScopeGuard>
 
-namespace RepairsTest
-{
+namespace RepairsTest {
 
 // The session of a user of this type while the returned guard lives.
 inline auto loggedInAs(const char *type)
@@ -34,4 +33,4 @@ inline void addRepairs(const TestDb &db)
                             "values (304, 11, 101, '', '2024-03-04 00:00:00')"));
 }
 
-} // namespace RepairsTest
+}  // namespace RepairsTest

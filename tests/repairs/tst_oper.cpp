@@ -27,8 +27,7 @@
 
 using namespace RepairsTest;
 
-namespace
-{
+namespace {
 
 QStringList barOrder(const TFrmKl &frm)
 {
@@ -49,10 +48,7 @@ QStringList rowTexts(const TFrmOper &frm)
     return out;
 }
 
-int currentId(const TFrmOper &frm)
-{
-    return frm.TblRem->FieldByName(QStringLiteral("id"))->AsInteger();
-}
+int currentId(const TFrmOper &frm) { return frm.TblRem->FieldByName(QStringLiteral("id"))->AsInteger(); }
 
 void find(TFrmOper &frm, int choice, const QString &text)
 {
@@ -61,15 +57,11 @@ void find(TFrmOper &frm, int choice, const QString &text)
     frm.SpeedButton2->click();
 }
 
-QString day(int y, int m, int d)
-{
-    return DateText::format(DayTime::of(QDate(y, m, d), QTime(0, 0)));
-}
+QString day(int y, int m, int d) { return DateText::format(DayTime::of(QDate(y, m, d), QTime(0, 0))); }
 
-} // namespace
+}  // namespace
 
-class TestOper : public QObject
-{
+class TestOper : public QObject {
     Q_OBJECT
 private slots:
     void window();
@@ -256,7 +248,7 @@ void TestOper::search_data()
     QTest::addColumn<QString>("backend");
     QTest::addColumn<int>("choice");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("found"); // 0: "Не найдено"
+    QTest::addColumn<int>("found");  // 0: "Не найдено"
     struct Case {
         const char *name;
         int choice;

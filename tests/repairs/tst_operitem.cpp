@@ -13,8 +13,7 @@
 
 using namespace RepairsTest;
 
-namespace
-{
+namespace {
 
 QStringList gridRows(const TFrmKl &frm)
 {
@@ -66,10 +65,9 @@ QString openedBy(QToolButton *button, ScriptedDialogs &dialogs, const std::funct
     return dialogs.execLog.last();
 }
 
-} // namespace
+}  // namespace
 
-class TestOperItem : public QObject
-{
+class TestOperItem : public QObject {
     Q_OBJECT
 private slots:
     void windowsOfOneRepair_data() { TestDb::addBackendRows(); }
@@ -112,9 +110,7 @@ void TestOperItem::windowsOfOneRepair()
                                 "1rem_id=200"}));
     seen.clear();
     QCOMPARE(openedBy(history.BtnOper, dialogs,
-                      [&](TFrmRepairPart &w) {
-                          seen << w.windowTitle() << titles(w).join('|') << gridRows(w);
-                      }),
+                      [&](TFrmRepairPart &w) { seen << w.windowTitle() << titles(w).join('|') << gridRows(w); }),
              QStringLiteral("FrmOperAct"));
     // In the list's own order, the same on every backend: the one without a date first.
     const QStringList operationsOf200{"|Замена картриджа|Выполнено",
@@ -201,7 +197,7 @@ void TestOperItem::refusedRowStaysInEditing_data()
 {
     QTest::addColumn<QString>("backend");
     QTest::addColumn<bool>("operations");
-    QTest::addColumn<QString>("choice"); // empty: none chosen
+    QTest::addColumn<QString>("choice");  // empty: none chosen
     for (const char *backend : {"sqlite", "postgres"}) {
         const QString b = QString::fromLatin1(backend);
         QTest::newRow(qPrintable(b + ": resource listed already")) << b << false << "Нагреват. элемент";

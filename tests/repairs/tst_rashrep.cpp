@@ -12,9 +12,9 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLayout>
-#include <QToolButton>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -59,10 +59,11 @@ QStringList listed(const TFrmRashRep &frm)
         return rows;
     for (int p = 0; p < ds->RecordCount(); ++p) {
         const int r = ds->rowIndexAt(p);
-        rows << QStringLiteral("%1|%2|%3").arg(ds->FieldByName(QStringLiteral("Name"))->valueAt(r).toString(),
-                                               ds->FieldByName(QStringLiteral("Ed_izmer"))->valueAt(r).toString(),
-                                               ds->FieldByName(QStringLiteral("summ"))->textOf(
-                                                   ds->FieldByName(QStringLiteral("summ"))->valueAt(r)));
+        rows << QStringLiteral("%1|%2|%3")
+                    .arg(ds->FieldByName(QStringLiteral("Name"))->valueAt(r).toString(),
+                         ds->FieldByName(QStringLiteral("Ed_izmer"))->valueAt(r).toString(),
+                         ds->FieldByName(QStringLiteral("summ"))
+                             ->textOf(ds->FieldByName(QStringLiteral("summ"))->valueAt(r)));
     }
     rows.sort(Qt::CaseInsensitive);
     return rows;
@@ -115,8 +116,8 @@ void TestRashRep::opening()
     ScriptedDialogs dialogs;
     FixedClock clock(QDateTime(today, QTime(15, 40, 12)));
     const QString day = QStringLiteral("yyyy-MM-dd");
-    addRepairs(db, {first.toString(day) + ";102;1", today.toString(day) + ";102;2", first.addDays(-1).toString(day) + ";102;4",
-                    today.addDays(1).toString(day) + ";102;8"});
+    addRepairs(db, {first.toString(day) + ";102;1", today.toString(day) + ";102;2",
+                    first.addDays(-1).toString(day) + ";102;4", today.addDays(1).toString(day) + ";102;8"});
     TFrmRashRep frm;
     QCOMPARE(frm.d1->date(), today);
     QCOMPARE(frm.d0->date(), first);
@@ -152,8 +153,8 @@ void TestRashRep::sums_data()
           << QStringList();
     });
     backendRow("two resources of one name and unit: one row", [&](QTestData &r) {
-        r << QStringList{"2024-03-05;102;1", "2024-03-06;120;2.5"} << QStringList{"120;Картридж;шт."} << mar1
-          << mar31 << QStringList{"Картридж|шт.|3,5"};
+        r << QStringList{"2024-03-05;102;1", "2024-03-06;120;2.5"} << QStringList{"120;Картридж;шт."} << mar1 << mar31
+          << QStringList{"Картридж|шт.|3,5"};
     });
     backendRow("names compared as the program compares texts", [&](QTestData &r) {
         r << QStringList{"2024-03-05;102;1", "2024-03-06;121;2"} << QStringList{"121;КАРТРИДЖ;ШТ."} << mar1 << mar31
@@ -183,7 +184,8 @@ void TestRashRep::sums()
     FixedClock clock(QDateTime(QDate(2024, 1, 10), QTime(9, 0)));
     for (const QString &r : resources) {
         const QStringList p = r.split(QLatin1Char(';'));
-        db.query(QStringLiteral("insert into resurs (id, Name, Ed_izmer) values (%1, '%2', '%3')").arg(p[0], p[1], p[2]));
+        db.query(
+            QStringLiteral("insert into resurs (id, Name, Ed_izmer) values (%1, '%2', '%3')").arg(p[0], p[1], p[2]));
     }
     addRepairs(db, lines);
     TFrmRashRep frm;
@@ -214,14 +216,13 @@ void TestRashRep::report()
     frm.BtnRep->click();
     using C = RecordingSink::Command;
     QVERIFY(sink->commands.size() > 10);
-    QCOMPARE(sink->commands.mid(2, 7),
-             (QList<C>{{"CenterPara", {}},
-                       {"Insert", {QStringLiteral("Сумма израсходованных средств\r")}},
-                       {"LeftPara", {}},
-                       {"CenterPara", {}},
-                       {"Insert", {QStringLiteral("На период с 01.03.2024 по 31.03.2024\r")}},
-                       {"LeftPara", {}},
-                       {"TableInsertTable", {0, 4, 2, 50, 0, 16}}}));
+    QCOMPARE(sink->commands.mid(2, 7), (QList<C>{{"CenterPara", {}},
+                                                 {"Insert", {QStringLiteral("Сумма израсходованных средств\r")}},
+                                                 {"LeftPara", {}},
+                                                 {"CenterPara", {}},
+                                                 {"Insert", {QStringLiteral("На период с 01.03.2024 по 31.03.2024\r")}},
+                                                 {"LeftPara", {}},
+                                                 {"TableInsertTable", {0, 4, 2, 50, 0, 16}}}));
     QCOMPARE(sink->commands.count(C{"TableInsertRow", {}}), 2);
     QVERIFY(sink->commands.contains(C{"Insert", {QStringLiteral("Израсходовано")}}));
     QCOMPARE(sink->commands.last().name, QStringLiteral("AppShow"));
@@ -299,9 +300,10 @@ void TestRashRep::notEditable()
 void TestRashRep::indexForPeriods()
 {
     TAVRELL_TEST_DB(db);
-    const QString exists = db.isPostgres()
-                               ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = 'remont_nach'")
-                               : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'remont_nach'");
+    const QString exists =
+        db.isPostgres()
+            ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname = 'remont_nach'")
+            : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'remont_nach'");
     QCOMPARE(db.scalar(exists).toInt(), 1);
     db.query(QStringLiteral("DROP INDEX remont_nach"));
     QCOMPARE(db.scalar(exists).toInt(), 0);

@@ -251,8 +251,8 @@ void TestZajaw::filter()
         QCOMPARE(frm.statusText(), QStringLiteral("Всего %1 запись(сей)").arg(ids.size()));
         if (choice == 2)
             for (int p = 0; p < dm->Tblzajav->RecordCount(); ++p)
-                QCOMPARE(TFrmZajaw::stateColor(dm->Tblzajav->FieldByName(QStringLiteral("State"))->valueAt(
-                             dm->Tblzajav->rowIndexAt(p))),
+                QCOMPARE(TFrmZajaw::stateColor(
+                             dm->Tblzajav->FieldByName(QStringLiteral("State"))->valueAt(dm->Tblzajav->rowIndexAt(p))),
                          QColor(0, 128, 0));
         frm.Combofilter->setCurrentIndex(0);
         QCOMPARE(listedIds(), (QList<int>{4, 5, 6, 7}));
@@ -280,21 +280,11 @@ void TestZajaw::card()
     TFrmZajaw frm;
     QVERIFY(dm->Tblzajav->Locate(QStringLiteral("id"), 5));
     frm.BtnCard->click();
-    QCOMPARE(inserts(*sink), (QStringList{"FileNew",
-                                          "Filepagesetup",
-                                          "CenterPara",
-                                          "Заявка\r",
-                                          "LeftPara",
-                                          "Дата :18.05.2005\r",
-                                          "Отдел :Административный\r",
-                                          "Описание :fghfgh\r",
-                                          "Текущее состояние :Приостановлена\r",
-                                          "ФИО Заявившего :\r",
-                                          "Телефон :\r\r",
-                                          "Возможная причина :\r\r",
-                                          "Дополнительная информация :\r\r",
-                                          "",
-                                          "AppShow"}));
+    QCOMPARE(inserts(*sink),
+             (QStringList{"FileNew", "Filepagesetup", "CenterPara", "Заявка\r", "LeftPara", "Дата :18.05.2005\r",
+                          "Отдел :Административный\r", "Описание :fghfgh\r", "Текущее состояние :Приостановлена\r",
+                          "ФИО Заявившего :\r", "Телефон :\r\r", "Возможная причина :\r\r",
+                          "Дополнительная информация :\r\r", "", "AppShow"}));
     // The notes go in unchanged, as the last insert.
     sink->commands.clear();
     QVERIFY(dm->Tblzajav->Locate(QStringLiteral("id"), 4));
@@ -403,8 +393,9 @@ void TestZajaw::rowColours()
     const QColor selection = frm.grid->palette().color(QPalette::Active, QPalette::Highlight);
     // The style shades the current cell of the focused grid by a step or two.
     const QColor current = cellColour(frm, rowOf(6), 1);
-    QVERIFY2(qAbs(current.red() - selection.red()) + qAbs(current.green() - selection.green())
-                     + qAbs(current.blue() - selection.blue()) <= 12,
+    QVERIFY2(qAbs(current.red() - selection.red()) + qAbs(current.green() - selection.green()) +
+                     qAbs(current.blue() - selection.blue()) <=
+                 12,
              qPrintable(current.name() + QStringLiteral(" is not the selection colour ") + selection.name()));
     QCOMPARE(cellColour(frm, rowOf(6), 2), QColor(255, 0, 0));
 }
@@ -519,8 +510,8 @@ void TestZajaw::mainWindowOpensIt()
     dialogs.dialogs.enqueue([&](QDialog &d) {
         auto *frm = qobject_cast<TFrmZajaw *>(&d);
         if (frm)
-            seen = frm->grid->model()->headerData(2, Qt::Horizontal).toString() + QLatin1Char('|')
-                   + QString::number(dm->TblIsdel->findRow(QStringLiteral("id"), 120) >= 0);
+            seen = frm->grid->model()->headerData(2, Qt::Horizontal).toString() + QLatin1Char('|') +
+                   QString::number(dm->TblIsdel->findRow(QStringLiteral("id"), 120) >= 0);
         return int(QDialog::Accepted);
     });
     QCOMPARE(w.ObrZajaw->isEnabled(), opens);

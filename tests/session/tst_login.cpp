@@ -3,9 +3,9 @@
 #include "TestSupport.h"
 #include "core/DayTime.h"
 #include "core/Session.h"
+#include "data/Tdm.h"
 #include "session/Splash.h"
 #include "session/login.h"
-#include "data/Tdm.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -49,9 +49,11 @@ private slots:
         QTest::addColumn<QString>("login");
         QTest::addColumn<QString>("shown");
         for (const char *b : {"sqlite", "postgres"}) {
+            // clang-format off
             QTest::addRow("%s: R never logged in", b) << b << "R" << "(никогда)";
             QTest::addRow("%s: SYS ADMIN", b) << b << "SYS ADMIN" << "18.05.2005 13:33:38";
             QTest::addRow("%s: P never logged in", b) << b << "P" << "(никогда)";
+            // clang-format on
         }
     }
     void listAndLastLogin()
@@ -87,11 +89,13 @@ private slots:
     {
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("text");
+        // clang-format off
         QTest::newRow("ru") << QLocale(QLocale::Russian, QLocale::Russia) << "18.05.2005 13:33:38";
         QTest::newRow("de") << QLocale(QLocale::German, QLocale::Germany) << "18.05.2005 13:33:38";
         QTest::newRow("en_US, four-digit year")
             << QLocale(QLocale::English, QLocale::UnitedStates)
             << QLocale(QLocale::English, QLocale::UnitedStates).toString(QTime(13, 33, 38), QStringLiteral("'5/18/2005 'h:mm:ss AP"));
+        // clang-format on
     }
     void lastLoginText()
     {
@@ -112,6 +116,7 @@ private slots:
         QTest::addColumn<int>("userId");  // 0: refused
         QTest::addColumn<QString>("type");
         for (const char *b : {"sqlite", "postgres"}) {
+            // clang-format off
             QTest::addRow("%s: admin", b) << b << "SYS ADMIN" << "a" << 1 << "A";
             QTest::addRow("%s: admin, other letter case", b) << b << "SYS ADMIN" << "A" << 1 << "A";
             QTest::addRow("%s: engineer", b) << b << "R" << "r" << 4 << "R";
@@ -120,6 +125,7 @@ private slots:
             QTest::addRow("%s: another user's password", b) << b << "R" << "p" << 0 << "";
             QTest::addRow("%s: empty password", b) << b << "P" << "" << 0 << "";
             QTest::addRow("%s: password with a blank after it", b) << b << "P" << "p " << 0 << "";
+            // clang-format on
         }
     }
     void attempt()

@@ -1,12 +1,12 @@
 // The change-password dialog, the user settings action on a real database, and the about box.
 #include "TestSupport.h"
 #include "core/DayTime.h"
-#include "session/ChPassw.h"
 #include "core/Session.h"
-#include "session/UserSett.h"
-#include "session/about.h"
 #include "data/Tdm.h"
 #include "db/TDataSet.h"
+#include "session/ChPassw.h"
+#include "session/UserSett.h"
+#include "session/about.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -46,7 +46,8 @@ void type(QWidget *edit, const QString &text)
 
 int logRows(const TestDb &db, int action)
 {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM UserLog WHERE usr = 1 AND LogAction = %1").arg(action)).toInt();
+    return db.scalar(QStringLiteral("SELECT count(*) FROM UserLog WHERE usr = 1 AND LogAction = %1").arg(action))
+        .toInt();
 }
 
 }  // namespace
@@ -59,15 +60,24 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("equal") << "secret" << "secret" << true;
-        QTest::newRow("equal, one character") << "x" << "x" << true;
-        QTest::newRow("equal, Cyrillic") << "пароль" << "пароль" << true;
-        QTest::newRow("last character differs") << "secret" << "secreT" << false;
-        QTest::newRow("one character more") << "secret" << "secret1" << false;
-        QTest::newRow("both empty") << "" << "" << false;
-        QTest::newRow("first empty") << "" << "secret" << false;
-        QTest::newRow("second empty") << "secret" << "" << false;
-        QTest::newRow("blank after it") << "secret" << "secret " << false;
+        QTest::newRow("equal") << "secret"
+                               << "secret" << true;
+        QTest::newRow("equal, one character") << "x"
+                                              << "x" << true;
+        QTest::newRow("equal, Cyrillic") << "пароль"
+                                         << "пароль" << true;
+        QTest::newRow("last character differs") << "secret"
+                                                << "secreT" << false;
+        QTest::newRow("one character more") << "secret"
+                                            << "secret1" << false;
+        QTest::newRow("both empty") << ""
+                                    << "" << false;
+        QTest::newRow("first empty") << ""
+                                     << "secret" << false;
+        QTest::newRow("second empty") << "secret"
+                                      << "" << false;
+        QTest::newRow("blank after it") << "secret"
+                                        << "secret " << false;
     }
     void okEnabling()
     {
@@ -121,9 +131,9 @@ private slots:
         ScriptedDialogs d;
         d.dialogs << [](QDialog &dlg) {
             auto &sett = static_cast<TFrmSett &>(dlg);
-            if (sett.LabeledEdit1->text() != QLatin1String("SYS ADMIN") || sett.LabeledEdit2->text() != QLatin1String("a")
-                || !sett.LabeledEdit1->isReadOnly() || !sett.LabeledEdit2->isReadOnly()
-                || sett.LabeledEdit2->echoMode() != QLineEdit::Password)
+            if (sett.LabeledEdit1->text() != QLatin1String("SYS ADMIN") ||
+                sett.LabeledEdit2->text() != QLatin1String("a") || !sett.LabeledEdit1->isReadOnly() ||
+                !sett.LabeledEdit2->isReadOnly() || sett.LabeledEdit2->echoMode() != QLineEdit::Password)
                 return int(QDialog::Rejected);
             return int(QDialog::Accepted);
         };

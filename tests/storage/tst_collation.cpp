@@ -132,7 +132,7 @@ void TestCollation::newFileIsValidForOtherTools()
     QVERIFY2(db.ok(), qPrintable(db.error()));
     const QString file = fileOf(db);
     // Written through the program's connection.
-    const QStringList names = {QStringLiteral("Ёлка"), QStringLiteral("ёж"), QStringLiteral("Арбуз"),
+    const QStringList names = {QStringLiteral("Ёлка"),    QStringLiteral("ёж"),     QStringLiteral("Арбуз"),
                                QStringLiteral("арбалет"), QStringLiteral("яблоко"), QStringLiteral("Юла")};
     int id = 300;
     for (const QString &n : names) {
@@ -155,8 +155,8 @@ void TestCollation::newFileIsValidForOtherTools()
     QCOMPARE(shell(file, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%%1%'")
                              .arg(QLatin1String(SqliteBackend::RussianCi))),
              QStringLiteral("0"));
-    const QStringList views = shell(file, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'view'"))
-                                  .split(QLatin1Char('\n'));
+    const QStringList views =
+        shell(file, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'view'")).split(QLatin1Char('\n'));
     QCOMPARE(views.size(), 4);
     for (const QString &v : views) {
         const QString count = shell(file, QStringLiteral("SELECT count(*) FROM %1").arg(v));
@@ -176,10 +176,7 @@ void TestCollation::programComparesRussianText()
     };
     // Every letter without regard to case; "Е" and "Ё" stay different letters.
     const Case cases[] = {
-        {"ИВАНОВ", "ёЛКА", 9},
-        {"иванов", "ЁЛКА", 9},
-        {"иванов", "Елка", 0},
-        {"Иванoв", "Ёлка", 0},  // a Latin "o"
+        {"ИВАНОВ", "ёЛКА", 9}, {"иванов", "ЁЛКА", 9}, {"иванов", "Елка", 0}, {"Иванoв", "Ёлка", 0},  // a Latin "o"
     };
     int second = 0;
     for (const Case &c : cases) {
@@ -193,8 +190,8 @@ void TestCollation::programComparesRussianText()
     // Ordering as the program asks for it.
     db.query(QStringLiteral("INSERT INTO otdel (id, Name) VALUES (30, 'Ёмкостный'), (31, 'бухгалтерия'), "
                             "(32, 'ель')"));
-    QSqlQuery q = db.query(QStringLiteral("SELECT Name FROM otdel ORDER BY %1, id")
-                               .arg(dm->backend().russianCi(QStringLiteral("Name"))));
+    QSqlQuery q = db.query(
+        QStringLiteral("SELECT Name FROM otdel ORDER BY %1, id").arg(dm->backend().russianCi(QStringLiteral("Name"))));
     QStringList order;
     while (q.next())
         order << q.value(0).toString();
@@ -211,8 +208,8 @@ void TestCollation::programComparesRussianText()
     order.clear();
     while (q.next())
         order << q.value(0).toString();
-    QCOMPARE(order, QStringList({"3D-печать", "Brother", "canon", "epson", "HP LaserJet", "Xerox", "Амур", "Ёж",
-                                 "яблоко"}));
+    QCOMPARE(order,
+             QStringList({"3D-печать", "Brother", "canon", "epson", "HP LaserJet", "Xerox", "Амур", "Ёж", "яблоко"}));
 }
 
 QTEST_MAIN(TestCollation)

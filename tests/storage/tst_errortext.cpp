@@ -4,10 +4,10 @@
 // own paths (dataset, procedures, field conversion).
 #include "TestSupport.h"
 #include "core/Errors.h"
+#include "db/TDataSet.h"
 #include "storage/ErrorText.h"
 #include "storage/PgBackend.h"
 #include "storage/SqliteBackend.h"
-#include "db/TDataSet.h"
 
 #include <QSqlError>
 #include <QtTest>
@@ -98,7 +98,8 @@ void TestErrorText::realRefusals_data()
         bool serverOnly;
     };
     const Row rows[] = {
-        {"unique key", "main", QStringLiteral("INSERT INTO otdel (id, Name) VALUES (11, 'x')"), Cause::UniqueKey, false},
+        {"unique key", "main", QStringLiteral("INSERT INTO otdel (id, Name) VALUES (11, 'x')"), Cause::UniqueKey,
+         false},
         {"foreign key, missing row", "main", QStringLiteral("INSERT INTO izdel (id, otdel) VALUES (500, 999)"),
          Cause::ForeignKey, false},
         {"foreign key, referred to", "main", QStringLiteral("DELETE FROM izdel WHERE id = 101"), Cause::ForeignKey,
@@ -164,41 +165,47 @@ void TestErrorText::fabricatedErrors_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<Cause>("cause");
     const int statement = QSqlError::StatementError, connection = QSqlError::ConnectionError;
-    QTest::newRow("sqlite: disk full") << "database or disk is full" << "13" << statement << Cause::DiskFull;
-    QTest::newRow("sqlite: busy snapshot") << "database is locked" << "517" << statement << Cause::Busy;
-    QTest::newRow("sqlite: table locked") << "database table is locked" << "6" << statement << Cause::Busy;
-    QTest::newRow("sqlite: read-only, primary code") << "attempt to write a readonly database" << "8" << statement
-                                                     << Cause::ReadOnly;
-    QTest::newRow("sqlite: another check") << "CHECK constraint failed: x > 0" << "275" << statement << Cause::Other;
-    QTest::newRow("sqlite: unique, primary code only")
-        << "UNIQUE constraint failed: otdel.id" << "19" << statement << Cause::UniqueKey;
+    QTest::newRow("sqlite: disk full") << "database or disk is full"
+                                       << "13" << statement << Cause::DiskFull;
+    QTest::newRow("sqlite: busy snapshot") << "database is locked"
+                                           << "517" << statement << Cause::Busy;
+    QTest::newRow("sqlite: table locked") << "database table is locked"
+                                          << "6" << statement << Cause::Busy;
+    QTest::newRow("sqlite: read-only, primary code") << "attempt to write a readonly database"
+                                                     << "8" << statement << Cause::ReadOnly;
+    QTest::newRow("sqlite: another check") << "CHECK constraint failed: x > 0"
+                                           << "275" << statement << Cause::Other;
+    QTest::newRow("sqlite: unique, primary code only") << "UNIQUE constraint failed: otdel.id"
+                                                       << "19" << statement << Cause::UniqueKey;
     QTest::newRow("server: disk full") << "ERROR:  could not extend file: No space left on device\n(53100)"
                                        << "53100" << statement << Cause::DiskFull;
     QTest::newRow("server: shut down") << "FATAL:  terminating connection due to administrator command\n(57P01)"
                                        << "57P01" << statement << Cause::ConnectionLost;
-    QTest::newRow("server: connection failure") << "SSL connection has been closed unexpectedly" << "08006"
-                                                << connection << Cause::ConnectionLost;
-    QTest::newRow("server: closed, no code") << "server closed the connection unexpectedly" << "" << statement
-                                             << Cause::ConnectionLost;
-    QTest::newRow("server: deadlock") << "ERROR:  deadlock detected\n(40P01)" << "40P01" << statement << Cause::Busy;
-    QTest::newRow("server: lock timeout") << "ERROR:  canceling statement due to lock timeout\n(55P03)" << "55P03"
-                                          << statement << Cause::Busy;
+    QTest::newRow("server: connection failure") << "SSL connection has been closed unexpectedly"
+                                                << "08006" << connection << Cause::ConnectionLost;
+    QTest::newRow("server: closed, no code") << "server closed the connection unexpectedly"
+                                             << "" << statement << Cause::ConnectionLost;
+    QTest::newRow("server: deadlock") << "ERROR:  deadlock detected\n(40P01)"
+                                      << "40P01" << statement << Cause::Busy;
+    QTest::newRow("server: lock timeout") << "ERROR:  canceling statement due to lock timeout\n(55P03)"
+                                          << "55P03" << statement << Cause::Busy;
     QTest::newRow("server: date format") << "ERROR:  invalid input syntax for type timestamp: \"x\"\n(22007)"
                                          << "22007" << statement << Cause::BadDate;
-    QTest::newRow("server: syntax") << "ERROR:  syntax error at or near \"x\"\n(42601)" << "42601" << statement
-                                    << Cause::Other;
-    QTest::newRow("sqlite: damaged file") << "database disk image is malformed" << "11" << statement
-                                          << Cause::Damaged;
-    QTest::newRow("sqlite: damaged, no code") << "database disk image is malformed" << "" << statement
-                                              << Cause::Damaged;
-    QTest::newRow("sqlite: not a database") << "file is not a database" << "26" << statement << Cause::Damaged;
+    QTest::newRow("server: syntax") << "ERROR:  syntax error at or near \"x\"\n(42601)"
+                                    << "42601" << statement << Cause::Other;
+    QTest::newRow("sqlite: damaged file") << "database disk image is malformed"
+                                          << "11" << statement << Cause::Damaged;
+    QTest::newRow("sqlite: damaged, no code") << "database disk image is malformed"
+                                              << "" << statement << Cause::Damaged;
+    QTest::newRow("sqlite: not a database") << "file is not a database"
+                                            << "26" << statement << Cause::Damaged;
     QTest::newRow("server: damaged page") << "ERROR:  invalid page in block 7 of relation base/1/2\n(XX001)"
                                           << "XX001" << statement << Cause::Damaged;
     QTest::newRow("server: NUL cut the statement")
         << "ERROR:  unterminated quoted string at or near \"'a\"\nLINE 1: UPDATE otdel SET Name = 'a\n(42601)"
         << "42601" << statement << Cause::NulCharacter;
-    QTest::newRow("closed connection, no error at all") << "" << "" << int(QSqlError::NoError)
-                                                        << Cause::ConnectionLost;
+    QTest::newRow("closed connection, no error at all") << ""
+                                                        << "" << int(QSqlError::NoError) << Cause::ConnectionLost;
 }
 
 void TestErrorText::fabricatedErrors()

@@ -1,7 +1,7 @@
 // The settings file: case-insensitive names, writes on disk at once, bad files survived.
 #include "TestSupport.h"
-#include "core/Errors.h"
 #include "core/Cp1251.h"
+#include "core/Errors.h"
 #include "storage/IniFile.h"
 
 #include <QFile>
@@ -24,8 +24,7 @@ QByteArray readFile(const QString &path)
 }
 QByteArray cp1251(const char *utf8) { return Cp1251::encode(QString::fromUtf8(utf8)); }
 // A byte string with the NUL bytes it holds.
-template <size_t N>
-QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
+template <size_t N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 }  // namespace
 
 class TestIniFile : public QObject {
@@ -33,6 +32,7 @@ class TestIniFile : public QObject {
 private slots:
     void reads_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
@@ -47,6 +47,7 @@ private slots:
         QTest::newRow("missing file") << QByteArray() << "1" << "width" << "" << -1;
         QTest::newRow("binary") << QByteArray("\xff\xfe\x00\x01[1]\nwidth=5", 16) << "1" << "width" << "" << -1;
         QTest::newRow("value with equals") << QByteArray("[main]\nserver=host=db port=5432\n") << "main" << "server" << "host=db port=5432" << -1;
+        // clang-format on
     }
 
     void reads()
@@ -68,6 +69,7 @@ private slots:
     // What a write leaves of the file: the one key's line changes, every other byte stays.
     void writeKeepsWhatWasRead_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("readSection");
         QTest::addColumn<QString>("readKey");
@@ -105,6 +107,7 @@ private slots:
         QTest::newRow("byte-order mark")
             << QByteArray("\xef\xbb\xbf[main]\r\nserver=сервер\r\n") << "main" << "server" << "сервер" << "main"
             << "server" << "другой" << QByteArray("\xef\xbb\xbf[main]\r\nserver=другой\r\n");
+        // clang-format on
     }
 
     void writeKeepsWhatWasRead()
@@ -133,6 +136,7 @@ private slots:
     // A file that cannot be read is told apart from no file, and never written over.
     void unreadableFileIsNotEmptySettings_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("state");
         QTest::newRow("missing") << "missing" << int(IniFile::State::Missing);
@@ -141,6 +145,7 @@ private slots:
         QTest::newRow("no right to read") << "closed" << int(IniFile::State::Unreadable);
         QTest::newRow("a folder") << "folder" << int(IniFile::State::Unreadable);
         QTest::newRow("a pipe") << "pipe" << int(IniFile::State::Unreadable);
+        // clang-format on
     }
 
     void unreadableFileIsNotEmptySettings()
@@ -171,8 +176,8 @@ private slots:
         QCOMPARE(ini.readString(QStringLiteral("main"), QStringLiteral("server"), QString()), QString());
         if (ini.state() == IniFile::State::TooLarge || ini.state() == IniFile::State::Unreadable) {
             QVERIFY(!ini.problem().isEmpty());
-            QVERIFY_THROWS_EXCEPTION(FileError, ini.writeString(QStringLiteral("main"), QStringLiteral("server"),
-                                                                QStringLiteral("y")));
+            QVERIFY_THROWS_EXCEPTION(
+                FileError, ini.writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("y")));
             QCOMPARE(QFileInfo(path).size(), before.size());
             QCOMPARE(QFileInfo(path).isDir(), before.isDir());
         } else {
@@ -184,6 +189,7 @@ private slots:
     // whole, and every section is not when the line may be a header.
     void unreadableSections_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("mainLine");
         QTest::addColumn<int>("otherLine");
@@ -192,6 +198,7 @@ private slots:
         QTest::newRow("other section") << bytes("[main]\r\nserver=db\r\n[1]\r\nwid\0th=5\r\n") << 0 << 4;
         QTest::newRow("header") << bytes("[1]\r\nwidth=5\r\n[ma\0in]\r\nserver=db\r\n") << 3 << 3;
         QTest::newRow("MAIN in capitals") << bytes("[MAIN]\r\n\0\r\nserver=db\r\n") << 2 << 0;
+        // clang-format on
     }
 
     void unreadableSections()
@@ -222,7 +229,8 @@ private slots:
                                                 "server=(local)\r\n[7]\r\nSortField=Состояние\r\n")
                                      .toUtf8());
         IniFile again(path);
-        QCOMPARE(again.readString(QStringLiteral("7"), QStringLiteral("sortfield"), QString()), QStringLiteral("Состояние"));
+        QCOMPARE(again.readString(QStringLiteral("7"), QStringLiteral("sortfield"), QString()),
+                 QStringLiteral("Состояние"));
         QVERIFY(again.readBool(QStringLiteral("1"), QStringLiteral("FONTITALIC"), false));
     }
 
@@ -253,7 +261,8 @@ private slots:
         writeFile(path, big);
         IniFile ini(path);
         QCOMPARE(ini.readString(QStringLiteral("main"), QStringLiteral("server"), QString()), QString());
-        QVERIFY_THROWS_EXCEPTION(FileError, ini.writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("y")));
+        QVERIFY_THROWS_EXCEPTION(
+            FileError, ini.writeString(QStringLiteral("main"), QStringLiteral("server"), QStringLiteral("y")));
         QCOMPARE(QFileInfo(path).size(), qint64(big.size()));
     }
 };

@@ -37,9 +37,8 @@ std::vector<QVector<QVariant>> driverRows(QSqlDatabase db, const QString &sql, c
 
 QString describe(const QVariant &v)
 {
-    return QStringLiteral("%1%2 %3")
-        .arg(QLatin1String(v.metaType().name() ? v.metaType().name() : "invalid"),
-             v.isNull() ? QStringLiteral(" (null)") : QString(), v.toString());
+    return QStringLiteral("%1%2 %3").arg(QLatin1String(v.metaType().name() ? v.metaType().name() : "invalid"),
+                                         v.isNull() ? QStringLiteral(" (null)") : QString(), v.toString());
 }
 
 // Exactly the same value: type, null-ness, a double to its last bit (NaN and -0 included),
@@ -54,8 +53,8 @@ bool same(const QVariant &a, const QVariant &e)
     }
     if (a.metaType().id() == QMetaType::QDateTime) {
         const QDateTime x = a.toDateTime(), y = e.toDateTime();
-        return x.isValid() == y.isValid() && x.date() == y.date() && x.time() == y.time()
-               && x.timeSpec() == y.timeSpec() && x.offsetFromUtc() == y.offsetFromUtc();
+        return x.isValid() == y.isValid() && x.date() == y.date() && x.time() == y.time() &&
+               x.timeSpec() == y.timeSpec() && x.offsetFromUtc() == y.offsetFromUtc();
     }
     return a == e;
 }
@@ -126,9 +125,9 @@ void compareWithDriver(QSqlDatabase db, const Backend &backend, const QString &s
             const QVariant &a = got[r][c], &e = expected[r][c];
             QVERIFY2(asDates ? sameAsDate(a, e) : same(a, e),
                      qPrintable(QStringLiteral("row %1 column %2: %3, the driver: %4")
-                                                .arg(r)
-                                                .arg(columns[c])
-                                                .arg(describeFully(a), describeFully(e))));
+                                    .arg(r)
+                                    .arg(columns[c])
+                                    .arg(describeFully(a), describeFully(e))));
         }
     }
 }
@@ -165,7 +164,9 @@ void compareWithDriver(const TestDb &db, const QString &sql, const QVector<int> 
             const QVariant &a = got[r][c], &e = expected[r][c];
             const bool same = a.metaType() == e.metaType() && a.isNull() == e.isNull() && a == e;
             QVERIFY2(same, qPrintable(QStringLiteral("row %1 column %2: %3, the driver: %4")
-                                          .arg(r).arg(columns[c]).arg(describe(a), describe(e))));
+                                          .arg(r)
+                                          .arg(columns[c])
+                                          .arg(describe(a), describe(e))));
         }
 }
 
@@ -220,10 +221,10 @@ private slots:
             // surrogate, a NUL inside, a two-byte letter with a stray continuation after it or
             // ASCII in its place, a lone continuation; and valid two-, three- and four-byte
             // letters at the edges of their forms: each as the driver reads it.
-            for (const char *bytes : {"41c328ff42", "c0af", "eda080", "610062", "d0", "d09f80", "d041", "80", "c1bf",
-                                      "d09fd180d0b8", "c280dfbf", "e282ac41", "f09f9880", "efbfbe",
-                                      "414243444546474849d09f", "4142434445464748c32841424344454647484950",
-                                      "d09f4142434445464748ff"})
+            for (const char *bytes :
+                 {"41c328ff42", "c0af", "eda080", "610062", "d0", "d09f80", "d041", "80", "c1bf", "d09fd180d0b8",
+                  "c280dfbf", "e282ac41", "f09f9880", "efbfbe", "414243444546474849d09f",
+                  "4142434445464748c32841424344454647484950", "d09f4142434445464748ff"})
                 db.query(QStringLiteral("insert into kinds (id, t) values ((select max(id) + 1 from kinds), "
                                         "CAST(x'%1' AS TEXT))")
                              .arg(QLatin1String(bytes)));
@@ -246,7 +247,8 @@ private slots:
         c.transaction();
         QSqlQuery ins(c);
         ins.prepare(QStringLiteral("insert into texts values (?, ?, ?, ?)"));
-        const QString longText = QStringLiteral("Очень длинная причина ремонта, которая не помещается в короткий текст");
+        const QString longText =
+            QStringLiteral("Очень длинная причина ремонта, которая не помещается в короткий текст");
         for (int i = 0; i < 6000; ++i) {
             ins.bindValue(0, i);
             ins.bindValue(1, i % 7 == 6 ? QVariant() : QVariant(QStringLiteral("Принтер %1").arg(i % 7)));
@@ -322,7 +324,8 @@ private slots:
         ds.Edit();
         ds.FieldByName(QStringLiteral("note"))->setValue(QStringLiteral("записано"));
         ds.Post();
-        QCOMPARE(db.scalar(QStringLiteral("select note from days where id = 2")).toString(), QStringLiteral("записано"));
+        QCOMPARE(db.scalar(QStringLiteral("select note from days where id = 2")).toString(),
+                 QStringLiteral("записано"));
         QCOMPARE(db.scalar(QStringLiteral("select d from days where id = 2")).toString(), text);
     }
 
@@ -364,13 +367,13 @@ private slots:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QStringList>("values");
         QTest::addColumn<bool>("direct");
-        const QStringList texts = {"''", "'Удовлетворительное'", "'ЁЛКА ёлка'", "'a\\b \"q\" ''x'''", "'🙂 emoji'",
-                                   "' пробелы '", "'x'", "E'строка\\r\\nвторая'"};
+        const QStringList texts = {"''",           "'Удовлетворительное'", "'ЁЛКА ёлка'", "'a\\b \"q\" ''x'''",
+                                   "'🙂 emoji'", "' пробелы '",          "'x'",         "E'строка\\r\\nвторая'"};
         QTest::newRow("integer") << "integer" << QStringList{"0", "1", "-1", "2147483647", "-2147483647", "42"} << true;
         QTest::newRow("smallint") << "smallint" << QStringList{"0", "-32767", "32767", "7"} << true;
-        QTest::newRow("bigint") << "bigint"
-                                << QStringList{"0", "9223372036854775807", "-9223372036854775807", "-1",
-                                               "9007199254740993", "-9007199254740993", "4294967296"}
+        QTest::newRow("bigint") << "bigint" << QStringList{"0",         "9223372036854775807", "-9223372036854775807",
+                                                           "-1",        "9007199254740993",    "-9007199254740993",
+                                                           "4294967296"}
                                 << true;
         QTest::newRow("varchar ci") << "varchar(40) COLLATE ci" << texts << true;
         QTest::newRow("char(3) ci") << "char(3) COLLATE ci" << QStringList{"''", "'A4'", "'др.'", "'🙂'", "'abc'"}
@@ -378,15 +381,26 @@ private slots:
         QTest::newRow("char(10) ci") << "char(10) COLLATE ci" << QStringList{"''", "'12345'", "'Ресурс'", "' x'"}
                                      << true;
         QTest::newRow("text ci") << "text COLLATE ci" << texts << true;
-        QTest::newRow("timestamp(3)")
-            << "timestamp(3)"
-            << QStringList{"'2003-09-21 10:11:12.345'", "'2003-09-21 10:11:12'", "'2003-09-21 10:11:12.3'",
-                           "'2003-09-21 10:11:12.34'", "'2003-09-21 10:11:12.001'", "'1899-12-30 00:00:00'",
-                           "'1899-12-30 00:00:00.5'", "'1919-07-01 00:30:00'", "'0001-01-01'",
-                           "'0999-12-31 23:59:59.999'", "'9999-12-31 23:59:59.999'", "'2003-03-30 02:30:00'",
-                           "'2003-10-26 02:30:00'", "'2038-01-19 03:14:08'", "'10000-01-01'", "'0044-03-15 BC'",
-                           "'infinity'", "'-infinity'"}
-            << true;
+        QTest::newRow("timestamp(3)") << "timestamp(3)"
+                                      << QStringList{"'2003-09-21 10:11:12.345'",
+                                                     "'2003-09-21 10:11:12'",
+                                                     "'2003-09-21 10:11:12.3'",
+                                                     "'2003-09-21 10:11:12.34'",
+                                                     "'2003-09-21 10:11:12.001'",
+                                                     "'1899-12-30 00:00:00'",
+                                                     "'1899-12-30 00:00:00.5'",
+                                                     "'1919-07-01 00:30:00'",
+                                                     "'0001-01-01'",
+                                                     "'0999-12-31 23:59:59.999'",
+                                                     "'9999-12-31 23:59:59.999'",
+                                                     "'2003-03-30 02:30:00'",
+                                                     "'2003-10-26 02:30:00'",
+                                                     "'2038-01-19 03:14:08'",
+                                                     "'10000-01-01'",
+                                                     "'0044-03-15 BC'",
+                                                     "'infinity'",
+                                                     "'-infinity'"}
+                                      << true;
         QTest::newRow("timestamp, microseconds")
             << "timestamp"
             << QStringList{"'2003-09-21 10:11:12.345678'", "'2003-09-21 10:11:12.9996'", "'2003-09-21 23:59:59.9996'",
@@ -395,24 +409,26 @@ private slots:
         QTest::newRow("timestamp with time zone")
             << "timestamptz"
             << QStringList{"'2003-09-21 10:11:12.345+00'", "'2003-03-30 02:30:00+00'", "'1899-12-30 01:00:00+00'",
-                           "'9999-12-31 23:59:59+00'", "'0044-03-15 BC'", "'infinity'"}
+                           "'9999-12-31 23:59:59+00'",     "'0044-03-15 BC'",          "'infinity'"}
             << true;
-        QTest::newRow("date") << "date"
-                              << QStringList{"'2003-09-21'", "'1899-12-30'", "'0001-01-01'", "'0999-01-01'",
-                                             "'9999-12-31'", "'10000-01-01'", "'0044-03-15 BC'", "'infinity'",
-                                             "'-infinity'"}
+        QTest::newRow("date") << "date" << QStringList{"'2003-09-21'",    "'1899-12-30'", "'0001-01-01'",
+                                                       "'0999-01-01'",    "'9999-12-31'", "'10000-01-01'",
+                                                       "'0044-03-15 BC'", "'infinity'",   "'-infinity'"}
                               << true;
         QTest::newRow("double precision")
             << "double precision"
-            << QStringList{"0", "1.5", "-0.25", "1e300", "-1e-300", "'Infinity'", "'-Infinity'", "'NaN'", "5e-324",
-                           "0.1", "'-0'", "123456789.123456789", "1e-310"}
+            << QStringList{"0",           "1.5",   "-0.25",  "1e300", "-1e-300", "'Infinity'",
+                           "'-Infinity'", "'NaN'", "5e-324", "0.1",   "'-0'",    "123456789.123456789",
+                           "1e-310"}
             << true;
         QTest::newRow("real") << "real" << QStringList{"0.1", "4.5", "3.4e38", "-1e-30", "'NaN'"} << true;
-        QTest::newRow("numeric")
-            << "numeric"
-            << QStringList{"0", "123456789012345678901234567890.123456789", "-0.5", "12345678901234567890",
-                           "0.1", "1e308", "1e400", "-1e400", "1e-400", "'NaN'", "'Infinity'", "'-Infinity'"}
-            << true;
+        QTest::newRow("numeric") << "numeric" << QStringList{"0",          "123456789012345678901234567890.123456789",
+                                                             "-0.5",       "12345678901234567890",
+                                                             "0.1",        "1e308",
+                                                             "1e400",      "-1e400",
+                                                             "1e-400",     "'NaN'",
+                                                             "'Infinity'", "'-Infinity'"}
+                                 << true;
         QTest::newRow("numeric(10,2)") << "numeric(10,2)" << QStringList{"1.50", "-3.25", "0", "99999999.99"} << true;
         QTest::newRow("boolean") << "boolean" << QStringList{"true", "false"} << true;
         QTest::newRow("bytea") << "bytea" << QStringList{"'\\x00ff10'", "''", "'\\x5c27'", "'\\x00'"} << true;
@@ -475,8 +491,8 @@ private slots:
             << "select a.id, a.name || ' : ' || coalesce(b.name, '') as izd, a.d_vup, a.form, a.resurs "
                "from izdel a left join otdel b on b.id = a.otdel order by 2"
             << true;
-        QTest::newRow("an unknown type among them") << "select g, g * interval '1 minute' from generate_series(1, 5) g"
-                                                    << false;
+        QTest::newRow("an unknown type among them")
+            << "select g, g * interval '1 minute' from generate_series(1, 5) g" << false;
         QTest::newRow("no row") << "select g from generate_series(1, 0) g" << true;
         QTest::newRow("one row") << "select g from generate_series(1, 1) g" << true;
         QTest::newRow("two rows") << "select g from generate_series(1, 2) g" << true;

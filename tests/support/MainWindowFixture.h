@@ -33,8 +33,8 @@ inline QString startProgram(TestDb &db, const ScriptedDialogs &dialogs)
         return QString();
     QString why = QStringLiteral("the data module did not start");
     if (!dialogs.messages.isEmpty())
-        why += (ready ? QStringLiteral(": starting it showed: ") : QStringLiteral(": "))
-               + dialogs.texts().join(QStringLiteral(" | "));
+        why += (ready ? QStringLiteral(": starting it showed: ") : QStringLiteral(": ")) +
+               dialogs.texts().join(QStringLiteral(" | "));
     return why;
 }
 
@@ -91,18 +91,18 @@ private:
 
 // The program started on `db` and `dialogs` (declared here) answering every message; ends the
 // test when it does not start.
-#define TAVRELL_PROGRAM(dialogs, db)                                                     \
-    ScriptedDialogs dialogs;                                                             \
-    do {                                                                                 \
-        const QString notStarted = MainWindowFixture::startProgram(db, dialogs);         \
-        QVERIFY2(notStarted.isEmpty(), qPrintable(notStarted));                          \
+#define TAVRELL_PROGRAM(dialogs, db)                                                                                   \
+    ScriptedDialogs dialogs;                                                                                           \
+    do {                                                                                                               \
+        const QString notStarted = MainWindowFixture::startProgram(db, dialogs);                                       \
+        QVERIFY2(notStarted.isEmpty(), qPrintable(notStarted));                                                        \
     } while (false)
 
 // ... and `user` (a LoggedIn) logged in, the main window `w` (declared here) built and set up
 // for him.
-#define TAVRELL_MAIN_WINDOW(w, dialogs, db, user)                                        \
-    TAVRELL_PROGRAM(dialogs, db);                                                        \
-    const LoggedIn w##User = (user);                                                     \
-    w##User.logIn(db);                                                                   \
-    TFrmmain w;                                                                          \
+#define TAVRELL_MAIN_WINDOW(w, dialogs, db, user)                                                                      \
+    TAVRELL_PROGRAM(dialogs, db);                                                                                      \
+    const LoggedIn w##User = (user);                                                                                   \
+    w##User.logIn(db);                                                                                                 \
+    TFrmmain w;                                                                                                        \
     w##User.setUp(w)

@@ -1,15 +1,15 @@
 #include "TestSupport.h"
 
+#include "core/Errors.h"
+#include "db/TDataSet.h"
+#include "storage/PgBackend.h"
 #include <QCoreApplication>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QTest>
-#include "storage/PgBackend.h"
-#include "db/TDataSet.h"
-#include "core/Errors.h"
 #include <atomic>
 #include <ctime>
-#include <QFile>
 #if defined(Q_OS_LINUX)
 #include <sys/fsuid.h>
 #include <unistd.h>

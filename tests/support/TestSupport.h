@@ -27,13 +27,13 @@ public:
     ~ScriptedDialogs();  // restores the desktop dialogs
 
     QList<Message> messages;
-    QQueue<int> answers;                               // buttons to press, in order
-    QQueue<std::function<int(QDialog &)>> dialogs;     // handlers for modal dialogs, in order
-    QStringList execLog;                               // objectName of every dialog run modally
-    QQueue<QFont> fonts;                               // fonts to choose; empty = cancel
-    QQueue<QColor> fontColors;                         // the colour chosen with each font; empty = kept
-    QList<QColor> offeredFontColors;                   // the colour each font dialog opened with
-    QQueue<QString> saveNames;                         // file names to choose; empty = cancel
+    QQueue<int> answers;                            // buttons to press, in order
+    QQueue<std::function<int(QDialog &)>> dialogs;  // handlers for modal dialogs, in order
+    QStringList execLog;                            // objectName of every dialog run modally
+    QQueue<QFont> fonts;                            // fonts to choose; empty = cancel
+    QQueue<QColor> fontColors;                      // the colour chosen with each font; empty = kept
+    QList<QColor> offeredFontColors;                // the colour each font dialog opened with
+    QQueue<QString> saveNames;                      // file names to choose; empty = cancel
     QStringList saveTitles, saveFilters;
 
     QStringList texts() const;
@@ -122,21 +122,21 @@ private:
 
 // Without a test PostgreSQL server the shared-database cases skip on a developer's machine;
 // under CI (the CI variable set) they fail, since the test command must run them there.
-#define TAVRELL_NO_PG_SERVER()                                                         \
-    do {                                                                              \
-        if (qEnvironmentVariableIsSet("CI"))                                          \
-            QFAIL("no test PostgreSQL server under CI (TAVRELL_TEST_PGSERVER is not set)"); \
-        QSKIP("no test PostgreSQL server (TAVRELL_TEST_PGSERVER is not set)");        \
+#define TAVRELL_NO_PG_SERVER()                                                                                         \
+    do {                                                                                                               \
+        if (qEnvironmentVariableIsSet("CI"))                                                                           \
+            QFAIL("no test PostgreSQL server under CI (TAVRELL_TEST_PGSERVER is not set)");                            \
+        QSKIP("no test PostgreSQL server (TAVRELL_TEST_PGSERVER is not set)");                                         \
     } while (false)
 
 // A fresh database `var` on the named backend; ends the test when it cannot be made.
-#define TAVRELL_TEST_DB_ON(var, backendName)                                          \
-    if (QString(backendName) == QLatin1String("postgres") && testPgServer().isEmpty()) \
-        TAVRELL_NO_PG_SERVER();                                                       \
-    TestDb var(backendName);                                                          \
+#define TAVRELL_TEST_DB_ON(var, backendName)                                                                           \
+    if (QString(backendName) == QLatin1String("postgres") && testPgServer().isEmpty())                                 \
+        TAVRELL_NO_PG_SERVER();                                                                                        \
+    TestDb var(backendName);                                                                                           \
     QVERIFY2(var.ok(), qPrintable(var.error()))
 
 // Use at the start of a data-driven test function whose rows come from addBackendRows().
-#define TAVRELL_TEST_DB(var)                                                          \
-    QFETCH(QString, backend);                                                         \
+#define TAVRELL_TEST_DB(var)                                                                                           \
+    QFETCH(QString, backend);                                                                                          \
     TAVRELL_TEST_DB_ON(var, backend)
