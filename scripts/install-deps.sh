@@ -3,7 +3,7 @@
 # test Tavrell. Does nothing when everything is there.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config dpkg-dev desktop-file-utils lintian
+  build-essential cmake ninja-build pkg-config dpkg-dev desktop-file-utils lintian clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
   qt6-translations-l10n
   libsqlite3-dev sqlite3
