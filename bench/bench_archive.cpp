@@ -212,7 +212,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "the archive was not made\n");
         return 1;
     }
-    const QString folder = frm.TblExp.FieldByName(QStringLiteral("path"))->AsString();
+    const QString folder = frm.TblExp->FieldByName(QStringLiteral("path"))->AsString();
 
     printf("items %d, repairs %d, resource lines %d\n", items, repairs, lines);
     for (const Measured &m : measured)

@@ -61,46 +61,50 @@ QString archiveFolderName(const QDate &date)
     return QStringLiteral("%1_%2_%3").arg(date.year()).arg(date.month()).arg(date.day());
 }
 
-ArchiveTables::ArchiveTables()
-{
-    ADOTable2.setObjectName(QStringLiteral("ADOTable2"));
-    ADOTable2.setTableName(QStringLiteral("kl_exp_tp"));
-    ADOTable2.addField(QStringLiteral("id"), FieldType::Integer);
-    ADOTable2.addField(QStringLiteral("Name"), FieldType::String, 25);
-    ADOTable2.Open();
+namespace {
 
-    TblExp.setObjectName(QStringLiteral("TblExp"));
-    TblExp.setTableName(QStringLiteral("exp_data"));
-    TblExp.setOrderBy(QStringLiteral("dt"));
-    TblExp.addField(QStringLiteral("dt"), FieldType::DateTime).setDisplayLabel(tr("Дата"));
-    TblExp
-        .addLookupField(QStringLiteral("Тип"), QStringLiteral("tp"), &ADOTable2, QStringLiteral("id"),
+void declareRegister(TDataSet &register_)
+{
+    // The kinds behind the lookup, read before the register.
+    auto *kinds = new TDataSet(&register_);
+    kinds->setObjectName(QStringLiteral("ADOTable2"));
+    kinds->setTableName(QStringLiteral("kl_exp_tp"));
+    kinds->addField(QStringLiteral("id"), FieldType::Integer);
+    kinds->addField(QStringLiteral("Name"), FieldType::String, 25);
+    kinds->Open();
+
+    register_.setObjectName(QStringLiteral("TblExp"));
+    register_.setTableName(QStringLiteral("exp_data"));
+    register_.setOrderBy(QStringLiteral("dt"));
+    register_.addField(QStringLiteral("dt"), FieldType::DateTime).setDisplayLabel(tr("Дата"));
+    register_
+        .addLookupField(QStringLiteral("Тип"), QStringLiteral("tp"), kinds, QStringLiteral("id"),
                         QStringLiteral("Name"), 25)
         .setReadOnly(true);
-    TblExp.addField(QStringLiteral("tp"), FieldType::Integer).setVisible(false);
+    register_.addField(QStringLiteral("tp"), FieldType::Integer).setVisible(false);
     // A database whose register could not be widened still holds 50 characters of path.
-    const Backend *b = TblExp.backend();
+    const Backend *b = register_.backend();
     const int pathSize = b ? b->columnSize(QStringLiteral("exp_data"), QStringLiteral("path")) : 0;
-    TblExp.addField(QStringLiteral("path"), FieldType::String, pathSize > 0 ? pathSize : 50)
+    register_.addField(QStringLiteral("path"), FieldType::String, pathSize > 0 ? pathSize : 50)
         .setDisplayLabel(tr("Путь"))
         .setFitToContent();
 }
 
-namespace {
-
-ListWindowDecl archiveWindow(TDataSet *register_)
+ListWindowDecl archiveWindow()
 {
-    ListWindowDecl d(QStringLiteral("FrmArchive"), tr("Архивация"), register_);
+    ListWindowDecl d(QStringLiteral("FrmArchive"), tr("Архивация"), nullptr);
+    d.OwnDataSet = &declareRegister;
     d.NavigatorButtons = DBNavigator::MoveButtons();
     d.GridEditable = false;
-    d.KeepOpen = false;
     d.Size = QSize(720, 350);  // the path whole
     return d;
 }
 
 }  // namespace
 
-TFrmArchive::TFrmArchive(QWidget *parent) : ArchiveTables(), TFrmKl(archiveWindow(&TblExp), parent)
+TFrmArchive::TFrmArchive(QWidget *parent)
+    : TFrmKl(archiveWindow(), parent), TblExp(DsLoc->DataSet()),
+      ADOTable2(TblExp->findChild<TDataSet *>(QStringLiteral("ADOTable2"), Qt::FindDirectChildrenOnly))
 {
     SpeedButton1 =
         addToolButton(ListButton(
@@ -243,7 +247,7 @@ bool TFrmArchive::MakeArhiveClick()
         QDir(Seams::dataFolder()).filePath(archiveFolderName(Seams::today().date())) + QLatin1Char('/');
     // The register keeps the folder whole or not at all: a cut path would name a folder
     // that does not exist.
-    const int room = TblExp.FieldByName(QStringLiteral("path"))->Size();
+    const int room = TblExp->FieldByName(QStringLiteral("path"))->Size();
     if (folder.size() > room) {
         ErrorBox(tr("Путь к папке архива длиннее %1 символов, реестр архивов не может его хранить:\n%2\n"
                     "Архивация не проведена.")
@@ -282,11 +286,11 @@ bool TFrmArchive::MakeArhiveClick()
         throw;
     }
     StatusBar->showMessage(tr("Экспорт завершен "));
-    TblExp.Append();
-    TblExp.FieldByName(QStringLiteral("dt"))->setValue(Seams::now());
-    TblExp.FieldByName(QStringLiteral("tp"))->setValue(ComboBox1->currentIndex() + 1);
-    TblExp.FieldByName(QStringLiteral("path"))->setValue(folder);
-    TblExp.Post();
+    TblExp->Append();
+    TblExp->FieldByName(QStringLiteral("dt"))->setValue(Seams::now());
+    TblExp->FieldByName(QStringLiteral("tp"))->setValue(ComboBox1->currentIndex() + 1);
+    TblExp->FieldByName(QStringLiteral("path"))->setValue(folder);
+    TblExp->Post();
     // The rows are all there; what the code page could not hold is named.
     if (!lost.isEmpty())
         InfoBox(tr("Архивация завершена.\r") + lost.text());
@@ -307,10 +311,10 @@ void recoverArchiveFolders(const QString &dataFolder)
 
 void TFrmArchive::SpeedButton1Click()
 {
-    if (TblExp.IsEmpty()) {
+    if (TblExp->IsEmpty()) {
         InfoBox(tr("Реестр архивов пуст: удалять нечего"));
         return;
     }
     if (ConfirmBox(tr("Вы действительно хотите удалить этот архив")))
-        TblExp.Delete();
+        TblExp->Delete();
 }

@@ -31,22 +31,15 @@ QString archiveFolderName(const QDate &date);
 // an unfinished move undone, parts and set-aside files removed (FileGroup::recover).
 void recoverArchiveFolders(const QString &dataFolder);
 
-// The register and the kinds come before the template, which opens the register.
-struct ArchiveTables {
-    ArchiveTables();
-    TDataSet TblExp;
-    TDataSet ADOTable2;  // kl_exp_tp, the kinds behind the lookup "Тип"
-    // One table at a time; made anew for each, since its fields are the table's columns.
-    std::unique_ptr<TDataSet> qtmp;
-};
-
-class TFrmArchive : private ArchiveTables, public TFrmKl {
+class TFrmArchive : public TFrmKl {
 
 public:
     explicit TFrmArchive(QWidget *parent = nullptr);
-    using ArchiveTables::ADOTable2;
-    using ArchiveTables::qtmp;
-    using ArchiveTables::TblExp;
+
+    TDataSet *TblExp;     // exp_data, the register of archives
+    TDataSet *ADOTable2;  // kl_exp_tp, the kinds behind the lookup "Тип"
+    // One table at a time; made anew for each, since its fields are the table's columns.
+    std::unique_ptr<TDataSet> qtmp;
 
     QToolButton *SpeedButton1;  // "Удалить запись"
     QToolButton *MakeArhive;    // "Провести новую архивацию"

@@ -16,33 +16,33 @@ ListWindowDecl usersWindow()
     return d;
 }
 
-LogListTable::LogListTable()
-{
-    ADOTable1.setObjectName(QStringLiteral("ADOTable1"));
-    ADOTable1.setTableName(QStringLiteral("VIEWLOG"));
-    // The view's own order does not bind every server: ask for it.
-    ADOTable1.setOrderBy(QStringLiteral("dt"));
-    ADOTable1.addField(QStringLiteral("dt"), FieldType::DateTime)
-        .setDisplayLabel(QCoreApplication::translate("TFrmLogList", "Дата время"));
-    ADOTable1.addField(QStringLiteral("login"), FieldType::String, 20)
-        .setDisplayLabel(QCoreApplication::translate("TFrmLogList", "Имя пользователя"));
-    ADOTable1.addField(QStringLiteral("Name"), FieldType::String, 30)
-        .setDisplayLabel(QCoreApplication::translate("TFrmLogList", "Событие"));
-    ADOTable1.setReadOnly(true);
-}
-
 namespace {
 
-ListWindowDecl logListWindow(TDataSet *table)
+void declareLog(TDataSet &log)
+{
+    log.setObjectName(QStringLiteral("ADOTable1"));
+    log.setTableName(QStringLiteral("VIEWLOG"));
+    // The view's own order does not bind every server: ask for it.
+    log.setOrderBy(QStringLiteral("dt"));
+    log.addField(QStringLiteral("dt"), FieldType::DateTime)
+        .setDisplayLabel(QCoreApplication::translate("TFrmLogList", "Дата время"));
+    log.addField(QStringLiteral("login"), FieldType::String, 20)
+        .setDisplayLabel(QCoreApplication::translate("TFrmLogList", "Имя пользователя"));
+    log.addField(QStringLiteral("Name"), FieldType::String, 30)
+        .setDisplayLabel(QCoreApplication::translate("TFrmLogList", "Событие"));
+    log.setReadOnly(true);
+}
+
+ListWindowDecl logListWindow()
 {
     ListWindowDecl d(QStringLiteral("FrmLogList"),
-                     QCoreApplication::translate("TFrmLogList", "Лог работы пользователей"), table);
+                     QCoreApplication::translate("TFrmLogList", "Лог работы пользователей"), nullptr);
+    d.OwnDataSet = &declareLog;
     d.ReadOnly = true;
     d.GridEditable = false;
-    d.KeepOpen = false;
     return d;
 }
 
 }  // namespace
 
-TFrmLogList::TFrmLogList(QWidget *parent) : LogListTable(), TFrmKl(logListWindow(&ADOTable1), parent) {}
+TFrmLogList::TFrmLogList(QWidget *parent) : TFrmKl(logListWindow(), parent), ADOTable1(DsLoc->DataSet()) {}

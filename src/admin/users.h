@@ -8,15 +8,8 @@
 // The users window: a declaration, nothing of its own beyond it.
 ListWindowDecl usersWindow();
 
-// The log rows are read into a table of the window's own, so it comes before the template.
-struct LogListTable {
-    LogListTable();
-    TDataSet ADOTable1;
-};
-
-class TFrmLogList : private LogListTable, public TFrmKl {
-
+class TFrmLogList : public TFrmKl {
 public:
     explicit TFrmLogList(QWidget *parent = nullptr);
-    using LogListTable::ADOTable1;
+    TDataSet *ADOTable1;  // VIEWLOG, read into a table of the window's own
 };

@@ -4,8 +4,10 @@
 //
 //     ListWindowDecl("FrmKlvidrem", tr("Справочник видов ремонта"), dm->Tblvidu)
 //
-// A window with handlers of its own derives from TFrmKl, fills a declaration for its base
-// and adds its handlers (and buttons with addToolButton).
+// A window that reads a query or a table of its own declares it too (OwnDataSet); the
+// template makes it, owns it and opens it. A window with handlers of its own derives from
+// TFrmKl, fills a declaration for its base and adds its handlers (and buttons with
+// addToolButton).
 #include "db/DBNavigator.h"
 
 #include <QCoreApplication>
@@ -86,6 +88,13 @@ struct ListButton {
     static bool hasRows(const TFrmKl &window);
 };
 
+// A line the report writes between its title and the table (the period or the filter the
+// list shows).
+struct ReportHeading {
+    QString Text;          // empty: no line
+    bool Centred = false;  // centred as the title is
+};
+
 struct ListWindowDecl {
     ListWindowDecl() = default;
     ListWindowDecl(const QString &name, const QString &caption, TDataSet *dataSet,
@@ -98,7 +107,18 @@ struct ListWindowDecl {
     // The window's title; also the title of its report, mail and export.
     QString Caption = QCoreApplication::translate("TFrmKl", "Справочник");
     TDataSet *DataSet = nullptr;  // behind DsLoc; opened with the window (an open one stays as it is)
-    QList<ListColumn> Columns;    // empty: the dataset's visible fields, with their labels and widths
+    // A dataset of the window's own instead of a shared one: the template makes it as its
+    // child before anything else, has it declared here (its name, statement, fields; further
+    // datasets it needs, such as a lookup's, as its children) and opens it as declared. It
+    // closes when the window does and goes with the window.
+    std::function<void(TDataSet &)> OwnDataSet;
+    // Shared tables read again before the dataset opens, so that its lookups see the rows
+    // added since they were last read.
+    QList<TDataSet *> Reread;
+    // The names of the data source and the grid.
+    QString DataSourceName = QStringLiteral("DsLoc");
+    QString GridName = QStringLiteral("grid");
+    QList<ListColumn> Columns;  // empty: the dataset's visible fields, with their labels and widths
     QSize Size{500, 350};
 
     // The navigator: which buttons it shows and their ten hints (the last for refresh).
@@ -116,11 +136,13 @@ struct ListWindowDecl {
     // The grid is typed into (a read-only grid may still leave the window's own buttons
     // to change the dataset).
     bool GridEditable = true;
-    // The dataset stays open when the window closes (the data module's shared tables do).
+    // The shared dataset stays open when the window closes (the data module's tables do).
     bool KeepOpen = true;
     // The template opens the dataset with the window; a window whose query needs its
     // parameters set first opens it itself.
     bool OpenOnCreate = true;
     // The one-panel status bar "Всего %d запись(сей)".
     bool HasStatusBar = true;
+    // The report's line under its title, as the window shows it when the report is made.
+    std::function<ReportHeading(const TFrmKl &)> ReportHeadingOf;
 };

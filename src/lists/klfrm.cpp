@@ -45,8 +45,16 @@ TFrmKl::TFrmKl(const ListWindowDecl &decl, QWidget *parent) : QDialog(parent), m
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
-    DsLoc = new TDataSource(this, decl.DataSet);
-    DsLoc->setObjectName(QStringLiteral("DsLoc"));
+    for (TDataSet *shared : decl.Reread) {
+        shared->Close();
+        shared->Open();
+    }
+    if (decl.OwnDataSet) {
+        m_decl.DataSet = new TDataSet(this);
+        decl.OwnDataSet(*m_decl.DataSet);
+    }
+    DsLoc = new TDataSource(this, m_decl.DataSet);
+    DsLoc->setObjectName(decl.DataSourceName);
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -72,7 +80,7 @@ TFrmKl::TFrmKl(const ListWindowDecl &decl, QWidget *parent) : QDialog(parent), m
     m_bar->addStretch();
 
     grid = new TDBGrid(this);
-    grid->setObjectName(QStringLiteral("grid"));
+    grid->setObjectName(decl.GridName);
     grid->setDataSource(DsLoc);
     grid->setReadOnly(!decl.GridEditable);
 
@@ -122,8 +130,8 @@ TFrmKl::TFrmKl(const ListWindowDecl &decl, QWidget *parent) : QDialog(parent), m
     resize(decl.Size);
     FormCreate();
     // Read-only after opening: a dataset that cannot be opened is left as it was.
-    if (decl.ReadOnly && decl.DataSet && !decl.DataSet->ReadOnly()) {
-        decl.DataSet->setReadOnly(true);
+    if (decl.ReadOnly && m_decl.DataSet && !m_decl.DataSet->ReadOnly()) {
+        m_decl.DataSet->setReadOnly(true);
         m_madeReadOnly = true;
     }
     buildColumns();
@@ -261,7 +269,7 @@ void TFrmKl::done(int result)
     if (!Guard::run([&] { may = closeQuery(); }) || !may)
         return;
     QDialog::done(result);
-    if (!m_decl.KeepOpen)
+    if (!m_decl.KeepOpen || m_decl.OwnDataSet)
         if (TDataSet *ds = DsLoc->DataSet())
             ds->Close();
 }
@@ -292,6 +300,11 @@ void TFrmKl::BtnRepClick()
     }
     word.NewDocument();
     word.InsertTitle(windowTitle() + QLatin1Char('\r'));
+    if (m_decl.ReportHeadingOf) {
+        const ReportHeading heading = m_decl.ReportHeadingOf(*this);
+        if (!heading.Text.isEmpty())
+            heading.Centred ? word.InsertTitle(heading.Text) : word.Insert(heading.Text);
+    }
     GridToWord(grid, DsLoc->DataSet(), word, true);
     word.Show();
 }

@@ -69,12 +69,13 @@ protected:
     virtual void DsLocDataChange(TField *field);
     // The report, mail and export of the list toolbar, all titled with the caption.
     // The grid as a numbered table under the caption, shown in the report window.
-    virtual void BtnRepClick();
+    // A declared heading line stands between the caption and the table.
+    void BtnRepClick();
     // The grid as TAB-separated lines in a new message of the mail client.
-    virtual void BtnSendToMailClick();
+    void BtnSendToMailClick();
     // The grid as a CSV file the user chooses.
-    virtual void BtnExportClick();
-    virtual void BtnCloseClick();
+    void BtnExportClick();
+    void BtnCloseClick();
     // Whether the window may close now (a window that saves a pending row on closing does
     // it here); typed values are already stored in the row.
     virtual bool closeQuery() { return true; }

@@ -25,15 +25,10 @@ QString name(const char *text) { return QString::fromUtf8(text); }
 
 }  // namespace
 
-TFrmOper::TFrmOper(QWidget *parent) : TFrmOper(std::make_unique<TDataSet>(), parent) {}
-
-TFrmOper::TFrmOper(std::unique_ptr<TDataSet> rem, QWidget *parent) : TFrmKl(declaration(*rem), parent)
+TFrmOper::TFrmOper(QWidget *parent) : TFrmKl(declaration(), parent)
 {
-    TblRem = rem.release();
-    TblRem->setParent(this);
+    TblRem = DsLoc->DataSet();
     TblRem->OnNewRecord = [this](TDataSet &ds) { TblRemNewRecord(ds); };
-    DsLoc->setObjectName(QStringLiteral("dsLoc"));
-    grid->setObjectName(QStringLiteral("Grid"));
 
     BtnItems = addToolButton(ListButton(QStringLiteral("BtnItems"), tr("Комплектующие"), [this](TFrmKl &) {
                                  BtnItemsClick();
@@ -59,29 +54,20 @@ QStringList TFrmOper::findChoices()
             tr("Отдел"),       tr("Причина"),          tr("Начало ремонта"), tr("Окончание ремонта")};
 }
 
-ListWindowDecl TFrmOper::declaration(TDataSet &rem)
+ListWindowDecl TFrmOper::declaration()
 {
-    // Before the list opens: the lookups see departments and items added since they were
-    // last read.
-    dm->TblOtdel->Close();
-    dm->TblOtdel->Open();
-    dm->TblIsdel->Close();
-    dm->TblIsdel->Open();
-    declareTblRem(rem);
-
-    ListWindowDecl d(QStringLiteral("FrmOper"), tr("История работ"), &rem,
-                     {ListColumn(QStringLiteral("Nach_rem")), ListColumn(name("Вид ремонта")),
-                      // The item is chosen in the picker: its names are many and not unique.
-                      ListColumn(name("Изделие")).readOnly().ellipsis(), ListColumn(QStringLiteral("Ser")).readOnly(),
-                      ListColumn(name("Отдел")).readOnly(), ListColumn(QStringLiteral("Prichina")),
-                      ListColumn(QStringLiteral("Specialist")), ListColumn(QStringLiteral("Okonh_rem"))});
-    d.NavigatorButtons = DBNavigator::AllButtons();
-    d.NavigatorHints = DBNavigator::standardHints();
+    ListWindowDecl d = repairListWindow(QStringLiteral("FrmOper"), tr("История работ"));
+    d.OwnDataSet = &TFrmOper::declareTblRem;
+    // The lookups see departments and items added since they were last read.
+    d.Reread = {dm->TblOtdel, dm->TblIsdel};
+    d.DataSourceName = QStringLiteral("dsLoc");
+    d.GridName = QStringLiteral("Grid");
+    d.Columns = {ListColumn(QStringLiteral("Nach_rem")), ListColumn(name("Вид ремонта")),
+                 // The item is chosen in the picker: its names are many and not unique.
+                 ListColumn(name("Изделие")).readOnly().ellipsis(), ListColumn(QStringLiteral("Ser")).readOnly(),
+                 ListColumn(name("Отдел")).readOnly(), ListColumn(QStringLiteral("Prichina")),
+                 ListColumn(QStringLiteral("Specialist")), ListColumn(QStringLiteral("Okonh_rem"))};
     d.CloseName = QStringLiteral("SpeedButton1");
-    d.CloseHint.clear();
-    d.HasStatusBar = false;
-    d.KeepOpen = false;
-    d.ReadOnly = session().typeIn(Rights::ReadOnlyRepairs);
     d.Size = QSize(950, 480);
     return d;
 }

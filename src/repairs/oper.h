@@ -5,8 +5,6 @@
 // "Работы" open the resources and the operations of the current repair.
 #include "lists/klfrm.h"
 
-#include <memory>
-
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -38,8 +36,7 @@ public:
     void SpeedButton2Click();
 
 private:
-    TFrmOper(std::unique_ptr<TDataSet> rem, QWidget *parent);
-    static ListWindowDecl declaration(TDataSet &rem);
+    static ListWindowDecl declaration();
     static void declareTblRem(TDataSet &rem);
     void declareQryFind(int choice, const QString &text);
     QWidget *createFindPanel();

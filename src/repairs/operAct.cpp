@@ -4,20 +4,25 @@
 #include "data/Tdm.h"
 
 TFrmOperAct::TFrmOperAct(TDataSource *repair, int remId, QWidget *parent)
-    : TFrmOperAct(std::make_unique<TDataSet>(), repair, remId, parent)
+    : TFrmRepairPart(declaration(remId), repair, remId, parent)
 {
-}
-
-TFrmOperAct::TFrmOperAct(std::unique_ptr<TDataSet> table, TDataSource *repair, int remId, QWidget *parent)
-    : TFrmRepairPart(declaration(*table, remId), repair, remId, parent)
-{
-    Table1 = adopt(table, this);
-    DsLoc->setObjectName(QStringLiteral("dsLoc"));
-    grid->setObjectName(QStringLiteral("Grid"));
+    Table1 = DsLoc->DataSet();
     Table1->OnNewRecord = [this](TDataSet &ds) { Table1NewRecord(ds); };
 }
 
-ListWindowDecl TFrmOperAct::declaration(TDataSet &table, int remId)
+ListWindowDecl TFrmOperAct::declaration(int remId)
+{
+    ListWindowDecl d = repairListWindow(QStringLiteral("FrmOperAct"), tr("Операции по ремонту"));
+    d.OwnDataSet = [remId](TDataSet &table) { declareTable1(table, remId); };
+    d.DataSourceName = QStringLiteral("dsLoc");
+    d.GridName = QStringLiteral("Grid");
+    // The date with its time of day in full.
+    d.Columns = {ListColumn(QStringLiteral("dt"), QString(), 19), ListColumn(QString::fromUtf8("Операция")),
+                 ListColumn(QString::fromUtf8("Состояние"))};
+    return d;
+}
+
+void TFrmOperAct::declareTable1(TDataSet &table, int remId)
 {
     table.setObjectName(QStringLiteral("Table1"));
     // In the order of the table's index IX_rem_op: by date, those without one first; the key
@@ -35,11 +40,6 @@ ListWindowDecl TFrmOperAct::declaration(TDataSet &table, int remId)
         .addLookupField(QStringLiteral("Состояние"), QStringLiteral("State"), dm->TableRemOpState, QStringLiteral("id"),
                         QStringLiteral("StateName"), 15)
         .setDisplayLabel(tr("Состояние"));
-    ListWindowDecl d = partDeclaration(QStringLiteral("FrmOperAct"), tr("Операции по ремонту"), &table);
-    // The date with its time of day in full.
-    d.Columns = {ListColumn(QStringLiteral("dt"), QString(), 19), ListColumn(QString::fromUtf8("Операция")),
-                 ListColumn(QString::fromUtf8("Состояние"))};
-    return d;
 }
 
 void TFrmOperAct::Table1NewRecord(TDataSet &dataSet)

@@ -11,7 +11,7 @@ public:
     TDataSet *Table1;  // rem_op
 
 private:
-    TFrmOperAct(std::unique_ptr<TDataSet> table, TDataSource *repair, int remId, QWidget *parent);
-    static ListWindowDecl declaration(TDataSet &table, int remId);
+    static ListWindowDecl declaration(int remId);
+    static void declareTable1(TDataSet &table, int remId);
     void Table1NewRecord(TDataSet &dataSet);
 };

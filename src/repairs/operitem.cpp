@@ -61,14 +61,13 @@ TFrmRepairPart::TFrmRepairPart(const ListWindowDecl &decl, TDataSource *repair, 
     windowLayout()->insertWidget(0, PanelHead);
 }
 
-ListWindowDecl TFrmRepairPart::partDeclaration(const QString &name, const QString &caption, TDataSet *dataSet)
+ListWindowDecl repairListWindow(const QString &name, const QString &caption)
 {
-    ListWindowDecl d(name, caption, dataSet);
+    ListWindowDecl d(name, caption, nullptr);
     d.NavigatorButtons = DBNavigator::AllButtons();
     d.NavigatorHints = DBNavigator::standardHints();
     d.CloseHint.clear();
     d.HasStatusBar = false;
-    d.KeepOpen = false;
     d.ReadOnly = session().typeIn(Rights::ReadOnlyRepairs);
     d.Size = QSize(560, 400);
     return d;
@@ -93,18 +92,20 @@ void TFrmRepairPart::readRowsOf(TDataSet &dataSet, const QString &table, int rem
 // Resources of a repair
 
 TFrmOperItem::TFrmOperItem(TDataSource *repair, int remId, QWidget *parent)
-    : TFrmOperItem(std::make_unique<TDataSet>(), repair, remId, parent)
+    : TFrmRepairPart(declaration(remId), repair, remId, parent)
 {
-}
-
-TFrmOperItem::TFrmOperItem(std::unique_ptr<TDataSet> tbl, TDataSource *repair, int remId, QWidget *parent)
-    : TFrmRepairPart(declaration(*tbl, remId), repair, remId, parent)
-{
-    Tbl = adopt(tbl, this);
+    Tbl = DsLoc->DataSet();
     Tbl->OnNewRecord = [this](TDataSet &ds) { Table1NewRecord(ds); };
 }
 
-ListWindowDecl TFrmOperItem::declaration(TDataSet &tbl, int remId)
+ListWindowDecl TFrmOperItem::declaration(int remId)
+{
+    ListWindowDecl d = repairListWindow(QStringLiteral("FrmOperItem"), tr("Комплектующие операции"));
+    d.OwnDataSet = [remId](TDataSet &tbl) { declareTbl(tbl, remId); };
+    return d;
+}
+
+void TFrmOperItem::declareTbl(TDataSet &tbl, int remId)
 {
     tbl.setObjectName(QStringLiteral("Tbl"));
     // The key: one order on every backend, whatever the server's own.
@@ -121,7 +122,6 @@ ListWindowDecl TFrmOperItem::declaration(TDataSet &tbl, int remId)
                        QStringLiteral("Ed_izmer"), 12)
         .setDisplayLabel(tr("Ед. Изм"))
         .setReadOnly(true);
-    return partDeclaration(QStringLiteral("FrmOperItem"), tr("Комплектующие операции"), &tbl);
 }
 
 void TFrmOperItem::Table1NewRecord(TDataSet &dataSet)

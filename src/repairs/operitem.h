@@ -4,8 +4,6 @@
 // table rem_op). Both show the repair above their list and read only that repair's rows.
 #include "lists/klfrm.h"
 
-#include <memory>
-
 class DBEdit;
 
 // What the two windows share: the header of the current repair (read-only), and the key
@@ -24,22 +22,16 @@ public:
     DBEdit *EditIzd;    // "Изделие"
 
 protected:
-    // The declaration both windows share: their own dataset, all ten navigator buttons with
-    // the standard hints, a close button without a hint, no status bar, read-only for the
-    // lead engineer.
-    static ListWindowDecl partDeclaration(const QString &name, const QString &caption, TDataSet *dataSet);
     // Reads only the rows of the repair (the table is large, a repair has a few), and keeps
     // the list's filter "rem_id=<key>" as well; in `orderBy`'s columns' order (ascending,
     // nulls first).
     static void readRowsOf(TDataSet &dataSet, const QString &table, int remId, const QStringList &orderBy);
-    // A dataset made before its window, freed with it (or when the window cannot open).
-    template <class T> static T *adopt(std::unique_ptr<T> &owned, QObject *window)
-    {
-        T *p = owned.release();
-        p->setParent(window);
-        return p;
-    }
 };
+
+// The declaration the repair windows share: their own dataset, all ten navigator buttons
+// with the standard hints, a close button without a hint, no status bar, read-only for the
+// lead engineer.
+ListWindowDecl repairListWindow(const QString &name, const QString &caption);
 
 class TFrmOperItem : public TFrmRepairPart {
     Q_OBJECT
@@ -49,7 +41,7 @@ public:
     TDataSet *Tbl;  // rem_res
 
 private:
-    TFrmOperItem(std::unique_ptr<TDataSet> tbl, TDataSource *repair, int remId, QWidget *parent);
-    static ListWindowDecl declaration(TDataSet &tbl, int remId);
+    static ListWindowDecl declaration(int remId);
+    static void declareTbl(TDataSet &tbl, int remId);
     void Table1NewRecord(TDataSet &dataSet);
 };

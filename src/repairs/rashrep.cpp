@@ -2,54 +2,60 @@
 
 #include "core/DayTime.h"
 #include "core/Guard.h"
-#include "core/MsgBox.h"
 #include "core/Seams.h"
-#include "export/MSWord.h"
-#include "export/sg2word.h"
 
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
-ListWindowDecl TFrmRashRep::declaration(TDataSet *query)
+void TFrmRashRep::declareQuery(TDataSet &query)
 {
-    query->setObjectName(QStringLiteral("qry"));
+    query.setObjectName(QStringLiteral("qry"));
     // Summed per resource first, so that only those sums are grouped by name and unit (as
     // the program compares texts, on every backend). A line without quantity adds nothing;
     // a resource with no quantity at all in the period shows an empty sum. Listed by name and
     // unit, one order on every backend.
-    query->setSQL(QStringLiteral("SELECT resurs.Name, SUM(s.summ) AS summ, resurs.Ed_izmer\n"
-                                 "FROM (SELECT rem_res.res_id, SUM(rem_res.cnt) AS summ\n"
-                                 "      FROM remont INNER JOIN\n"
-                                 "      rem_res ON remont.id = rem_res.rem_id\n"
-                                 "      WHERE remont.Nach_rem BETWEEN :d0 AND :d1\n"
-                                 "      GROUP BY rem_res.res_id) s INNER JOIN\n"
-                                 "resurs ON s.res_id = resurs.id\n"
-                                 "GROUP BY %1, %2\n"
-                                 "ORDER BY %3, %4")
-                      .arg(query->russianCi(QStringLiteral("resurs.Name")),
-                           query->russianCi(QStringLiteral("resurs.Ed_izmer")),
-                           TDataSet::orderTerm(query->russianCi(QStringLiteral("resurs.Name"))),
-                           TDataSet::orderTerm(query->russianCi(QStringLiteral("resurs.Ed_izmer")))));
-    query->addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Название"));
-    query->addField(QStringLiteral("Ed_izmer"), FieldType::String, 12).setDisplayLabel(tr("Ед. изм."));
-    query->addField(QStringLiteral("summ"), FieldType::Float).setDisplayLabel(tr("Израсходовано")).setReadOnly(true);
+    query.setSQL(QStringLiteral("SELECT resurs.Name, SUM(s.summ) AS summ, resurs.Ed_izmer\n"
+                                "FROM (SELECT rem_res.res_id, SUM(rem_res.cnt) AS summ\n"
+                                "      FROM remont INNER JOIN\n"
+                                "      rem_res ON remont.id = rem_res.rem_id\n"
+                                "      WHERE remont.Nach_rem BETWEEN :d0 AND :d1\n"
+                                "      GROUP BY rem_res.res_id) s INNER JOIN\n"
+                                "resurs ON s.res_id = resurs.id\n"
+                                "GROUP BY %1, %2\n"
+                                "ORDER BY %3, %4")
+                     .arg(query.russianCi(QStringLiteral("resurs.Name")),
+                          query.russianCi(QStringLiteral("resurs.Ed_izmer")),
+                          TDataSet::orderTerm(query.russianCi(QStringLiteral("resurs.Name"))),
+                          TDataSet::orderTerm(query.russianCi(QStringLiteral("resurs.Ed_izmer")))));
+    query.addField(QStringLiteral("Name"), FieldType::String, 30).setDisplayLabel(tr("Название"));
+    query.addField(QStringLiteral("Ed_izmer"), FieldType::String, 12).setDisplayLabel(tr("Ед. изм."));
+    query.addField(QStringLiteral("summ"), FieldType::Float).setDisplayLabel(tr("Израсходовано")).setReadOnly(true);
+}
 
-    ListWindowDecl d(QStringLiteral("FrmRashRep"), tr("Сумма израсходованных средств"), query);
+ListWindowDecl TFrmRashRep::declaration()
+{
+    ListWindowDecl d(QStringLiteral("FrmRashRep"), tr("Сумма израсходованных средств"), nullptr);
+    d.OwnDataSet = &TFrmRashRep::declareQuery;
     d.Size = QSize(560, 400);
     d.ReadOnly = true;
     d.GridEditable = false;
-    d.KeepOpen = false;
     // The period is set first; then the window runs the query itself.
     d.OpenOnCreate = false;
+    // The report names the period under its title.
+    d.ReportHeadingOf = [](const TFrmKl &window) {
+        const auto &self = static_cast<const TFrmRashRep &>(window);
+        auto day = [](const QDate &d) { return DateText::format(DayTime::of(d)); };
+        return ReportHeading{
+            tr("На период с %1 по %2").arg(day(self.d0->date()), day(self.d1->date())) + QLatin1Char('\r'), true};
+    };
     return d;
 }
 
-TFrmRashRep::TFrmRashRep(QWidget *parent) : TFrmKl(declaration(new TDataSet), parent)
+TFrmRashRep::TFrmRashRep(QWidget *parent) : TFrmKl(declaration(), parent)
 {
     qry = DsLoc->DataSet();
-    qry->setParent(this);
 
     Panel2 = new QWidget(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
@@ -99,19 +105,4 @@ void TFrmRashRep::d0Change()
     qry->setParam(QStringLiteral("d0"), DayTime::of(d0->date()));
     qry->setParam(QStringLiteral("d1"), DayTime::of(d1->date()));
     qry->Open();
-}
-
-void TFrmRashRep::BtnRepClick()
-{
-    TMSWord word;
-    if (!word.Open()) {
-        ErrorBox(tr("Не могу открыть msWord"));
-        return;
-    }
-    auto day = [](const QDate &d) { return DateText::format(DayTime::of(d)); };
-    word.NewDocument();
-    word.InsertTitle(windowTitle() + QLatin1Char('\r'));
-    word.InsertTitle(tr("На период с %1 по %2").arg(day(d0->date()), day(d1->date())) + QLatin1Char('\r'));
-    GridToWord(grid, qry, word, true);
-    word.Show();
 }

@@ -19,11 +19,9 @@ public:
     // when it is shorter).
     static QDate monthBefore(const QDate &today);
 
-protected:
-    void BtnRepClick() override;
-
 private:
-    static ListWindowDecl declaration(TDataSet *query);
+    static ListWindowDecl declaration();
+    static void declareQuery(TDataSet &query);
     // Runs the query for the chosen period again.
     void d0Change();
 };

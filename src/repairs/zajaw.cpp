@@ -28,15 +28,19 @@ const char *const FilterTexts[] = {nullptr, "State <> 0", "State = 0", "State = 
 
 ListWindowDecl TFrmZajaw::declaration()
 {
-    // Opening, first step: the items are read again, so that the item lookup shows the
-    // items added since they were last read. Done before the base opens the requests.
-    dm->TblIsdel->Close();
-    dm->TblIsdel->Open();
-
     ListWindowDecl d(QStringLiteral("FrmZajaw"), tr("Заявки"), dm->Tblzajav,
                      {ListColumn(QStringLiteral("Data")), ListColumn(QStringLiteral("Opis")),
                       ListColumn(QStringLiteral("Изделие")), ListColumn(QStringLiteral("Состояние"))});
+    // The item lookup shows the items added since they were last read.
+    d.Reread = {dm->TblIsdel};
     d.Size = QSize(900, 560);
+    // The report names the filter the list shows under its title.
+    d.ReportHeadingOf = [](const TFrmKl &window) {
+        const auto &self = static_cast<const TFrmZajaw &>(window);
+        if (self.Combofilter->currentIndex() <= 0)
+            return ReportHeading();
+        return ReportHeading{tr("Фильтр: ") + self.Combofilter->currentText()};
+    };
     return d;
 }
 
@@ -197,21 +201,6 @@ void TFrmZajaw::BtnCardClick()
     word.Insert(tr("Возможная причина :") + text("MayBy") + cr + cr);
     word.Insert(tr("Дополнительная информация :") + cr + cr);
     word.Insert(text("Prim"));
-    word.Show();
-}
-
-void TFrmZajaw::BtnRepClick()
-{
-    TMSWord word;
-    if (!word.Open()) {
-        ErrorBox(tr("Не могу открыть msWord"));
-        return;
-    }
-    word.NewDocument();
-    word.InsertTitle(windowTitle() + QLatin1Char('\r'));
-    if (Combofilter->currentIndex() > 0)
-        word.Insert(tr("Фильтр: ") + Combofilter->currentText());
-    GridToWord(grid, DsLoc->DataSet(), word, true);
     word.Show();
 }
 

@@ -35,7 +35,6 @@ protected:
     // database refuses keeps the window open, in editing.
     bool closeQuery() override;
     void DsLocDataChange(TField *field) override;
-    void BtnRepClick() override;
 
 private:
     static ListWindowDecl declaration();

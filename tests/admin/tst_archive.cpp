@@ -255,7 +255,7 @@ void TestArchive::kinds()
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
     QCOMPARE(db.scalar(QStringLiteral("select tp from exp_data")).toInt(), kind + 1);
     QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
-    QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("Тип"))->AsString(), kindName);
+    QCOMPARE(frm.TblExp->FieldByName(QStringLiteral("Тип"))->AsString(), kindName);
     QStringList titles;
     for (int i = 0; i < frm.grid->columnCount(); ++i)
         titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
@@ -379,7 +379,7 @@ void TestArchive::longPathKeptWhole()
     ScriptedDialogs dialogs;
     FixedClock clock(Day);
     TFrmArchive frm;
-    QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("path"))->Size(), 255);
+    QCOMPARE(frm.TblExp->FieldByName(QStringLiteral("path"))->Size(), 255);
     const QString dataFolder = QDir(db.folder()).filePath(QStringLiteral(".local/share/Tavrell/tavrell"));
     QVERIFY(QDir().mkpath(dataFolder));
     Seams::setProgramFolder(dataFolder);
@@ -390,7 +390,7 @@ void TestArchive::longPathKeptWhole()
     QVERIFY(folder.size() > 50);
     QCOMPARE(filesIn(folder).size(), 11);
     QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
-    QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("path"))->AsString(), folder);
+    QCOMPARE(frm.TblExp->FieldByName(QStringLiteral("path"))->AsString(), folder);
 }
 
 void TestArchive::pathColumnFitsItsPaths_data()
@@ -490,7 +490,7 @@ void TestArchive::registerWidenedAtStart()
         TAVRELL_PROGRAM(dialogs, db);
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
         TFrmArchive frm;
-        QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("path"))->Size(), 255);
+        QCOMPARE(frm.TblExp->FieldByName(QStringLiteral("path"))->Size(), 255);
     }
     QCOMPARE(registerShape(db), shape);
     QCOMPARE(db.scalar(row).toString(), QStringLiteral("1 2 /arh/2005_3_5/"));

@@ -115,6 +115,8 @@ private slots:
     void declaredDateColumnFitsTheLocalesDate_data();
     void declaredDateColumnFitsTheLocalesDate();
     void closingAndStatusBar();
+    void ownDataSet_data() { TestDb::addBackendRows(); }
+    void ownDataSet();
     void modalOpening();
     void ownHandlers();
 };
@@ -420,6 +422,64 @@ void TestListDecl::closingAndStatusBar()
     frm.BtnClose->click();
     QVERIFY(!frm.isVisible());
     QVERIFY(!rem.Active());
+}
+
+// A dataset of the window's own: the shared tables its lookups read are read again first;
+// it is made as the window's child, declared, opened and shown under the declared names;
+// it closes with the window and goes with it. The report writes the declared heading
+// between its title and the table.
+void TestListDecl::ownDataSet()
+{
+    TAVRELL_TEST_DB(db);
+    addKinds(db);
+    dm->Tblvidu->Open();
+    // Added after the shared table was read, as another copy of the program would.
+    db.query(QStringLiteral("insert into vidu (id, Name) values (4, 'Добавлен позже')"));
+    auto sink = std::make_shared<RecordingSink>();
+    TMSWord::setSinkFactory([sink] { return sink; });
+    auto restoreSink = qScopeGuard([] { TMSWord::setSinkFactory({}); });
+
+    QPointer<TDataSet> own;
+    bool rereadFirst = false;
+    ListWindowDecl d(QStringLiteral("FrmOper"), QStringLiteral("История работ"), nullptr);
+    d.Reread = {dm->Tblvidu};
+    d.OwnDataSet = [&](TDataSet &ds) {
+        rereadFirst = dm->Tblvidu->Locate(QStringLiteral("id"), 4);
+        ds.setObjectName(QStringLiteral("TblKinds"));
+        ds.setSQL(QStringLiteral("select id, Name from vidu order by id"));
+        own = &ds;
+    };
+    d.DataSourceName = QStringLiteral("dsLoc");
+    d.GridName = QStringLiteral("Grid");
+    d.ReportHeadingOf = [](const TFrmKl &w) {
+        return ReportHeading{QStringLiteral("Видов: %1\r").arg(w.DsLoc->DataSet()->RecordCount()), true};
+    };
+    {
+        TFrmKl frm(d);
+        QVERIFY(rereadFirst);
+        QVERIFY(own);
+        QCOMPARE(own->parent(), &frm);
+        QCOMPARE(frm.DsLoc->DataSet(), own.data());
+        QVERIFY(own->Active());
+        QCOMPARE(frm.findChild<TDataSet *>(QStringLiteral("TblKinds")), own.data());
+        QCOMPARE(frm.DsLoc->objectName(), QStringLiteral("dsLoc"));
+        QCOMPARE(frm.grid->objectName(), QStringLiteral("Grid"));
+        QCOMPARE(frm.grid->model()->rowCount(), 4);
+
+        frm.BtnRep->click();
+        const auto title = RecordingSink::Command{"Insert", {QStringLiteral("История работ\r")}};
+        const auto heading = RecordingSink::Command{"Insert", {QStringLiteral("Видов: 4\r")}};
+        const int at = sink->commands.indexOf(title);
+        QVERIFY(at > 0);
+        QCOMPARE(sink->commands.mid(at + 1, 4),
+                 (QList<RecordingSink::Command>{{"LeftPara", {}}, {"CenterPara", {}}, heading, {"LeftPara", {}}}));
+
+        frm.show();
+        frm.BtnClose->click();
+        QVERIFY(own);
+        QVERIFY(!own->Active());
+    }
+    QVERIFY(own.isNull());
 }
 
 // Opened modally through the dialogs seam and destroyed after; an error while opening
