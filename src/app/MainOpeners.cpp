@@ -1,13 +1,15 @@
 // The windows of repairs and admin that the main window opens. Register may not include
-// those folders; the program's top may, so the table of openers lives here. A window is
-// added by one row: the action whose handler opens it, and how it opens.
-#include "register/main.h"
+// those folders; the program's top may, so it registers here how each opens. A window is
+// added by one row here and the action row that names it.
+#include "app/MainOpeners.h"
 
 #include "admin/Directories.h"
 #include "admin/arh.h"
 #include "admin/find.h"
 #include "admin/users.h"
 #include "core/Seams.h"
+#include "register/WindowOpeners.h"
+#include "register/main.h"
 #include "repairs/oper.h"
 #include "repairs/rashrep.h"
 #include "repairs/zajaw.h"
@@ -47,21 +49,21 @@ void fulltextFind(TFrmmain &main)
 
 }  // namespace
 
-QList<TFrmmain::Opener> &TFrmmain::openers()
+void registerWindowOpeners()
 {
-    static QList<Opener> table = {
-        {&TFrmmain::SprVidRemont, directoryWindowOf<Directory::KlVidrem>},
-        {&TFrmmain::SprStates, directoryWindowOf<Directory::KlStates>},
-        {&TFrmmain::SprResurs, directoryWindowOf<Directory::Resurs>},
-        {&TFrmmain::Action14, directoryWindowOf<Directory::KlAct>},
-        {&TFrmmain::Action1, directoryWindowOf<Directory::KlOtdels>},
-        {&TFrmmain::FileAdminUser, declared<usersWindow>},
-        {&TFrmmain::FileLogView, modal<TFrmLogList>},
-        {&TFrmmain::Arhive, modal<TFrmArchive>},
-        {&TFrmmain::ObrRemont, modal<TFrmOper>},
-        {&TFrmmain::ObrZajaw, modal<TFrmZajaw>},
-        {&TFrmmain::RepRashPerPeriod, modal<TFrmRashRep>},
-        {&TFrmmain::FulltextFind, fulltextFind},
+    using W = OpenedWindow;
+    WindowOpeners::registry() = {
+        {W::RepairKinds, directoryWindowOf<Directory::KlVidrem>},
+        {W::States, directoryWindowOf<Directory::KlStates>},
+        {W::Resources, directoryWindowOf<Directory::Resurs>},
+        {W::Operations, directoryWindowOf<Directory::KlAct>},
+        {W::Departments, directoryWindowOf<Directory::KlOtdels>},
+        {W::Users, declared<usersWindow>},
+        {W::UserLog, modal<TFrmLogList>},
+        {W::Archive, modal<TFrmArchive>},
+        {W::RepairHistory, modal<TFrmOper>},
+        {W::Requests, modal<TFrmZajaw>},
+        {W::Consumption, modal<TFrmRashRep>},
+        {W::Search, fulltextFind},
     };
-    return table;
 }

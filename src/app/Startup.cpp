@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/CommandLine.h"
+#include "app/MainOpeners.h"
 #include "app/QtTexts.h"
 #include "core/Errors.h"
 #include "core/Guard.h"
@@ -93,6 +94,7 @@ int runSteps()
         return module.exitCode();
     }
 
+    registerWindowOpeners();
     // The main window opens its list now, before anybody has logged in.
     std::unique_ptr<TFrmmain> mainWindow;
     if (!Guard::run([&] { mainWindow = std::make_unique<TFrmmain>(); })) {

@@ -2,15 +2,14 @@
 // The main window: the equipment register and the hub from which every other window is
 // opened. Created at start-up with its list open, set up for the user after the login,
 // shown modally for the whole working time.
-#include <QList>
 #include <QMainWindow>
 #include <QString>
-#include <functional>
 #include <vector>
 
 #include "db/TDBGrid.h"
 
 class DBMemo;
+enum class OpenedWindow;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -84,34 +83,15 @@ public:
     void BitBtn1Click();
     void ShowAddExecute();
     void ActExitExecute();
-    void FulltextFindExecute();
     void ActUserExecute();
     void ActAboutExecute();
-    void FileAdminUserExecute();
-    void FileLogViewExecute();
-    void ObrZajawExecute();
-    void ShowOperExecute();
-    void RepRashPerPeriodExecute();
-    void SprVidRemontExecute();
-    void SprStatesExecute();
-    void SprResursExecute();
-    void KLActionExecute();
-    void Action1Execute();
-    void ArhiveExecute();
     void DataSource1DataChange();
     // Shows the long part of a hint in the second status panel.
     void ShowAppHint(const QString &hint);
 
-    // The windows of repairs and admin that actions open, one row each. The table is
-    // defined in src/app (MainOpeners.cpp), which may include those folders; register
-    // never does. A test may add rows of its own.
-    struct Opener {
-        QAction *TFrmmain::*action;  // the action whose handler opens it
-        std::function<void(TFrmmain &window)> open;
-    };
-    static QList<Opener> &openers();
-    // Opens the window of an action through its opener; nothing while it has none.
-    void openWindowOf(QAction *TFrmmain::*action);
+    // Opens a window of repairs or admin (WindowOpeners.h) as its action does, after
+    // asking the logged-in user's rights for it.
+    void openWindow(OpenedWindow window);
     // Whether the logged-in user's type may use an action of the window.
     bool mayUse(const QAction *action) const;
 

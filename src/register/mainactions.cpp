@@ -1,12 +1,12 @@
 // The main window's actions as one table: what the user sees of each (menu, caption,
 // hints, shortcut, picture), what it runs and who may use it; the menus and the toolbar
 // built from it; and the handlers that open other windows.
+#include "register/WindowOpeners.h"
 #include "register/main.h"
 
 #include "core/Guard.h"
 #include "core/MsgBox.h"
 #include "core/Session.h"
-#include "data/Tdm.h"
 #include "session/UserSett.h"
 #include "session/about.h"
 
@@ -44,11 +44,15 @@ struct Picture {
     QStyle::StandardPixmap fallback = QStyle::SP_CustomBase;
 };
 
-// What an action runs: a handler, or, for a check mark, the panel shown while it is set.
+// What an action runs: a handler, a window of another folder it opens, or, for a check
+// mark, the panel shown while it is set.
 struct Runs {
     Runs(void (TFrmmain::*h)()) : handler(h) {}
+    Runs(OpenedWindow w) : window(w), opens(true) {}
     Runs(QWidget *TFrmmain::*p, bool on) : panel(p), checked(on) {}
     void (TFrmmain::*handler)() = nullptr;
+    OpenedWindow window{};
+    bool opens = false;
     QWidget *TFrmmain::*panel = nullptr;
     bool checked = false;
 };
@@ -72,6 +76,7 @@ struct ActionRow {
 
 #define T(text) QT_TRANSLATE_NOOP("TFrmmain", text)
 using F = TFrmmain;
+using W = OpenedWindow;
 // clang-format off
 const ActionRow Actions[] = {
     {&F::Action10, "Action10", Menu::File, Sep::No,
@@ -80,10 +85,10 @@ const ActionRow Actions[] = {
     {&F::FileAdminUser, "FileAdminUser", Menu::File, Sep::No,
      T("Администрирование пользователей"), T("Администрирование пользователей"),
      T("Администрирование пользователей"), "",
-     {}, &F::FileAdminUserExecute, Rights::Administration},
+     {}, W::Users, Rights::Administration},
     {&F::FileLogView, "FileLogView", Menu::File, Sep::No,
      T("Лог работы пользователей"), T("Лог работы пользователей"), T("Лог работы пользователей"), "",
-     {}, &F::FileLogViewExecute, Rights::Administration},
+     {}, W::UserLog, Rights::Administration},
     {&F::ActExit, "ActExit", Menu::File, Sep::Before,
      T("Выход"), T("Выход"), T("Выйти из программы"), "Alt+F4",
      {"application-exit", QStyle::SP_DialogCloseButton}, &F::ActExitExecute, nullptr},
@@ -99,33 +104,33 @@ const ActionRow Actions[] = {
      {"edit-delete", QStyle::SP_TrashIcon}, &F::BtnDelClick, Rights::EditItems},
     {&F::FulltextFind, "FulltextFind", Menu::Equipment, Sep::Before,
      T("Полнотекстовый поиск"), T("Полнотекстовый поиск"), T("Полнотекстовый поиск"), "Ctrl+F",
-     {}, &F::FulltextFindExecute, nullptr},
+     {}, W::Search, nullptr},
 
     {&F::SprVidRemont, "SprVidRemont", Menu::Directories, Sep::No,
      T("Виды ремонта"), T("Виды ремонта"), T("Виды ремонта"), "",
-     {}, &F::SprVidRemontExecute, Rights::Administration},
+     {}, W::RepairKinds, Rights::Administration},
     {&F::SprStates, "SprStates", Menu::Directories, Sep::No,
      T("Состояния"), T("Состояния"), T("Состояния"), "",
-     {}, &F::SprStatesExecute, Rights::Administration},
+     {}, W::States, Rights::Administration},
     {&F::SprResurs, "SprResurs", Menu::Directories, Sep::No,
      T("Ресурсы"), T("Ресурсы"), T("Ресурсы"), "",
-     {}, &F::SprResursExecute, Rights::Administration},
+     {}, W::Resources, Rights::Administration},
     {&F::Action14, "Action14", Menu::Directories, Sep::No,
      T("Классификатор операций"), T("Классификатор операций"), T("Классификатор операций"), "",
-     {}, &F::KLActionExecute, Rights::Administration},
+     {}, W::Operations, Rights::Administration},
     {&F::Action1, "Action1", Menu::Directories, Sep::Before,
      T("Отделы"), T("Список отделов"), T("Список отделов"), "",
-     {}, &F::Action1Execute, Rights::Administration},
+     {}, W::Departments, Rights::Administration},
 
     {&F::ObrZajaw, "ObrZajaw", Menu::Processing, Sep::No,
      T("Заявки"), T("Заявки"), T("Заявки"), "",
-     {"task-due", QStyle::SP_MessageBoxWarning}, &F::ObrZajawExecute, Rights::Requests},
+     {"task-due", QStyle::SP_MessageBoxWarning}, W::Requests, Rights::Requests},
     {&F::ObrRemont, "ObrRemont", Menu::Processing, Sep::No,
      T("История работ"), T("История работ"), T("История работ"), "",
-     {"document-open-recent", QStyle::SP_BrowserReload}, &F::ShowOperExecute, Rights::RepairHistory},
+     {"document-open-recent", QStyle::SP_BrowserReload}, W::RepairHistory, Rights::RepairHistory},
     {&F::RepRashPerPeriod, "RepRashPerPeriod", Menu::Processing, Sep::Before,
      T("Расход материалов"), T("Расход материалов по периодам"), T("Расход материалов по периодам"), "",
-     {}, &F::RepRashPerPeriodExecute, nullptr},
+     {}, W::Consumption, nullptr},
 
     {&F::ExpToWord, "ExpToWord", Menu::Export, Sep::No,
      T("Открыть в &Word"), T("Открыть в Word"), T("Открыть в Word"), "",
@@ -145,7 +150,7 @@ const ActionRow Actions[] = {
 
     {&F::Arhive, "Arhive", Menu::Archive, Sep::No,
      T("Архивация"), T("Архивация"), T("Архивация"), "",
-     {}, &F::ArhiveExecute, nullptr},
+     {}, W::Archive, nullptr},
 
     {&F::ActFont, "ActFont", Menu::View, Sep::No,
      T("Шрифт"), T("Шрифт"), T("Изменение шрифта"), "",
@@ -217,6 +222,9 @@ void TFrmmain::createActions()
             // The check mark has toggled by the time this runs.
             connect(a, &QAction::toggled, this,
                     [this, panel = row.runs.panel](bool on) { (this->*panel)->setVisible(on); });
+        } else if (row.runs.opens) {
+            Guard::connect(a, &QAction::triggered, this,
+                           [this, window = row.runs.window](bool) { openWindow(window); });
         } else {
             Guard::connect(a, &QAction::triggered, this,
                            [this, handler = row.runs.handler](bool) { (this->*handler)(); });
@@ -277,13 +285,15 @@ bool TFrmmain::mayUse(const QAction *action) const
 // ---------------------------------------------------------------------------------------
 // The windows opened from here
 
-void TFrmmain::openWindowOf(QAction *TFrmmain::*action)
+void TFrmmain::openWindow(OpenedWindow window)
 {
-    for (const Opener &o : openers())
-        if (o.action == action) {
-            o.open(*this);
+    // Asked here too, not only through the action's enabled state: other code opens windows.
+    for (const ActionRow &row : Actions)
+        if (row.runs.opens && row.runs.window == window && !allowed(row, session())) {
+            ErrorBox(tr("У Вас нет прав доступа"));
             return;
         }
+    WindowOpeners::open(window, *this);
 }
 
 void TFrmmain::ActExitExecute() { close(); }
@@ -300,51 +310,6 @@ void TFrmmain::BitBtn1Click()
     ActFind->setChecked(false);
 }
 
-void TFrmmain::FulltextFindExecute() { openWindowOf(&TFrmmain::FulltextFind); }
-
 void TFrmmain::ActUserExecute() { RunUserSettings(this); }
 
 void TFrmmain::ActAboutExecute() { ShowAboutBox(this); }
-
-void TFrmmain::FileAdminUserExecute()
-{
-    if (!session().typeIn(Rights::Administration)) {
-        ErrorBox(tr("У Вас нет прав доступа"));
-        return;
-    }
-    openWindowOf(&TFrmmain::FileAdminUser);
-}
-
-void TFrmmain::FileLogViewExecute()
-{
-    if (!session().typeIn(Rights::Administration)) {
-        ErrorBox(tr("У Вас нет прав доступа"));
-        return;
-    }
-    openWindowOf(&TFrmmain::FileLogView);
-}
-
-void TFrmmain::ObrZajawExecute()
-{
-    // The requests window looks items up in the shared table: items added in this run
-    // must be there.
-    dm->TblIsdel->Close();
-    dm->TblIsdel->Open();
-    openWindowOf(&TFrmmain::ObrZajaw);
-}
-
-void TFrmmain::ShowOperExecute() { openWindowOf(&TFrmmain::ObrRemont); }
-
-void TFrmmain::RepRashPerPeriodExecute() { openWindowOf(&TFrmmain::RepRashPerPeriod); }
-
-void TFrmmain::SprVidRemontExecute() { openWindowOf(&TFrmmain::SprVidRemont); }
-
-void TFrmmain::SprStatesExecute() { openWindowOf(&TFrmmain::SprStates); }
-
-void TFrmmain::SprResursExecute() { openWindowOf(&TFrmmain::SprResurs); }
-
-void TFrmmain::KLActionExecute() { openWindowOf(&TFrmmain::Action14); }
-
-void TFrmmain::Action1Execute() { openWindowOf(&TFrmmain::Action1); }
-
-void TFrmmain::ArhiveExecute() { openWindowOf(&TFrmmain::Arhive); }

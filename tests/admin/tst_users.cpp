@@ -184,8 +184,8 @@ void TestUsers::handlersCheckTheType()
         TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as(type));
         QVERIFY(!w.FileAdminUser->isEnabled());
         QVERIFY(!w.FileLogView->isEnabled());
-        w.FileAdminUserExecute();
-        w.FileLogViewExecute();
+        w.openWindow(OpenedWindow::Users);
+        w.openWindow(OpenedWindow::UserLog);
         QCOMPARE(dialogs.texts(), (QStringList{"У Вас нет прав доступа", "У Вас нет прав доступа"}));
         QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Ошибка"));
         QVERIFY(dialogs.execLog.isEmpty());

@@ -66,47 +66,47 @@ const ActionCase ActionCases[] = {
 };
 // clang-format on
 
-// The actions whose handlers open a window of another folder, with those handlers.
+// The actions that open a window of another folder, with the window each names.
 struct OpenerCase {
     QAction *TFrmmain::*action;
-    void (TFrmmain::*handler)();
+    OpenedWindow window;
 };
 
 const OpenerCase OpenerCases[] = {
-    {&TFrmmain::FulltextFind, &TFrmmain::FulltextFindExecute},
-    {&TFrmmain::FileAdminUser, &TFrmmain::FileAdminUserExecute},
-    {&TFrmmain::FileLogView, &TFrmmain::FileLogViewExecute},
-    {&TFrmmain::SprVidRemont, &TFrmmain::SprVidRemontExecute},
-    {&TFrmmain::SprStates, &TFrmmain::SprStatesExecute},
-    {&TFrmmain::SprResurs, &TFrmmain::SprResursExecute},
-    {&TFrmmain::Action14, &TFrmmain::KLActionExecute},
-    {&TFrmmain::Action1, &TFrmmain::Action1Execute},
-    {&TFrmmain::ObrZajaw, &TFrmmain::ObrZajawExecute},
-    {&TFrmmain::ObrRemont, &TFrmmain::ShowOperExecute},
-    {&TFrmmain::RepRashPerPeriod, &TFrmmain::RepRashPerPeriodExecute},
-    {&TFrmmain::Arhive, &TFrmmain::ArhiveExecute},
+    {&TFrmmain::FulltextFind, OpenedWindow::Search},
+    {&TFrmmain::FileAdminUser, OpenedWindow::Users},
+    {&TFrmmain::FileLogView, OpenedWindow::UserLog},
+    {&TFrmmain::SprVidRemont, OpenedWindow::RepairKinds},
+    {&TFrmmain::SprStates, OpenedWindow::States},
+    {&TFrmmain::SprResurs, OpenedWindow::Resources},
+    {&TFrmmain::Action14, OpenedWindow::Operations},
+    {&TFrmmain::Action1, OpenedWindow::Departments},
+    {&TFrmmain::ObrZajaw, OpenedWindow::Requests},
+    {&TFrmmain::ObrRemont, OpenedWindow::RepairHistory},
+    {&TFrmmain::RepRashPerPeriod, OpenedWindow::Consumption},
+    {&TFrmmain::Arhive, OpenedWindow::Archive},
 };
 
 // While it lives, the main window's openers are these instead of the program's own.
 class OpenersForTest {
 public:
-    explicit OpenersForTest(QList<TFrmmain::Opener> rows) : m_saved(TFrmmain::openers())
+    explicit OpenersForTest(std::map<OpenedWindow, WindowOpeners::Open> openers) : m_saved(WindowOpeners::registry())
     {
-        TFrmmain::openers() = std::move(rows);
+        WindowOpeners::registry() = std::move(openers);
     }
-    ~OpenersForTest() { TFrmmain::openers() = m_saved; }
+    ~OpenersForTest() { WindowOpeners::registry() = m_saved; }
 
 private:
-    QList<TFrmmain::Opener> m_saved;
+    std::map<OpenedWindow, WindowOpeners::Open> m_saved;
 };
 
-// Openers for every action of OpenerCases that write down which action opened what.
-QList<TFrmmain::Opener> recordingOpeners(QStringList &opened)
+// Openers for every window of OpenerCases that write down which action's window opened.
+std::map<OpenedWindow, WindowOpeners::Open> recordingOpeners(QStringList &opened)
 {
-    QList<TFrmmain::Opener> rows;
+    std::map<OpenedWindow, WindowOpeners::Open> openers;
     for (const OpenerCase &c : OpenerCases)
-        rows.append({c.action, [&opened, c](TFrmmain &w) { opened << (w.*c.action)->objectName(); }});
-    return rows;
+        openers[c.window] = [&opened, c](TFrmmain &w) { opened << (w.*c.action)->objectName(); };
+    return openers;
 }
 
 QString menuOf(TFrmmain &w, QAction *action)
@@ -181,18 +181,18 @@ void TestActions::handlersOpenTheirOwnWindows()
     w.SetupForUser();
     for (const OpenerCase &c : OpenerCases) {
         QAction *a = w.*c.action;
-        // As the user runs it, and as other code calls the handler.
+        // As the user runs it, and as other code opens the window.
         opened.clear();
         a->trigger();
         QCOMPARE(opened, QStringList{a->objectName()});
         opened.clear();
-        (w.*c.handler)();
+        w.openWindow(c.window);
         QCOMPARE(opened, QStringList{a->objectName()});
     }
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
 
     // An action without an opener yet opens nothing and says nothing.
-    TFrmmain::openers().clear();
+    WindowOpeners::registry().clear();
     opened.clear();
     w.ObrRemont->trigger();
     QVERIFY(opened.isEmpty());
@@ -225,8 +225,8 @@ void TestActions::adminWindowsOpenForTheAdministratorOnly()
     TFrmmain w;
     w.SetupForUser();
     // Called directly, as if the actions were enabled: the window opens only after the check.
-    w.FileAdminUserExecute();
-    w.FileLogViewExecute();
+    w.openWindow(OpenedWindow::Users);
+    w.openWindow(OpenedWindow::UserLog);
     if (opens) {
         QCOMPARE(opened, QStringList({QStringLiteral("FileAdminUser"), QStringLiteral("FileLogView")}));
         QVERIFY(dialogs.messages.isEmpty());
@@ -247,18 +247,18 @@ void TestActions::requestsSeeItemsAddedInThisRun()
     // Added after the shared table was read, as another copy of the program would.
     db.query(QStringLiteral("insert into izdel (id, Name) values (300, 'Added later')"));
 
+    // The program's own opener: the window finds the item when it opens.
     bool seen = false;
-    bool ran = false;
-    OpenersForTest openers({{&TFrmmain::ObrZajaw, [&](TFrmmain &) {
-                                 ran = true;
-                                 seen = dm->TblIsdel->Active() && dm->TblIsdel->Locate(QStringLiteral("id"), 300);
-                             }}});
+    dialogs.dialogs.enqueue([&](QDialog &) {
+        seen = dm->TblIsdel->Active() && dm->TblIsdel->Locate(QStringLiteral("id"), 300);
+        return int(QDialog::Rejected);
+    });
     logIn(3, QStringLiteral("D"));
     TFrmmain w;
     w.SetupForUser();
     QVERIFY(w.ObrZajaw->isEnabled());
     w.ObrZajaw->trigger();
-    QVERIFY(ran);
+    QCOMPARE(dialogs.execLog, QStringList{"FrmZajaw"});
     QVERIFY2(seen, "the requests window opened before the items were read again");
 }
 

@@ -203,8 +203,8 @@ void TestMainWindow::adminWindowsCheckTheTypeAgain()
     TAVRELL_TEST_DB_ON(db, "sqlite");
     TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as(type));
     // Called directly, as if the action were enabled.
-    w.FileAdminUserExecute();
-    w.FileLogViewExecute();
+    w.openWindow(OpenedWindow::Users);
+    w.openWindow(OpenedWindow::UserLog);
     if (!refused) {
         QVERIFY(dialogs.messages.isEmpty());
         return;

@@ -10,7 +10,9 @@
 // by the test's ScriptedDialogs, the user logs in, and the window is built and set up for him.
 // LoggedIn::nobody() leaves the window as it opens before the login: built, not set up.
 #include "TestSupport.h"
+#include "app/MainOpeners.h"
 #include "core/Session.h"
+#include "register/WindowOpeners.h"
 #include "register/main.h"
 #include "storage/IniFile.h"
 
@@ -22,12 +24,14 @@ namespace MainWindowFixture {
 
 inline QString iniPath(const TestDb &db) { return QDir(db.folder()).filePath(QStringLiteral("remont.ini")); }
 
-// Points the settings file at the test database and starts the data module on it. Returns
+// Points the settings file at the test database, starts the data module on it and registers
+// the windows the main window opens. Returns
 // why the program did not start; empty when it did. A successful start shows nothing, so a
 // message shown on the way is a failure too.
 inline QString startProgram(TestDb &db, const ScriptedDialogs &dialogs)
 {
     IniFile(iniPath(db)).writeString(QStringLiteral("main"), QStringLiteral("server"), db.serverName());
+    registerWindowOpeners();
     const bool ready = db.module()->DataModule1Create() == Tdm::Outcome::Ready;
     if (ready && dialogs.messages.isEmpty())
         return QString();
