@@ -368,6 +368,9 @@ public:
     // The backend of datasets created without one, when their connection is its own: the
     // data layer's owner sets it while it is connected.
     static void setDefaultBackend(Backend *backend);
+    // Whether the path names a file of the program's database (the default backend's, or
+    // the embedded one in the program's folder, which another copy may have open).
+    static bool isDatabaseFile(const QString &path);
 
 signals:
     // Open, close, requery, filter: every row may have changed.

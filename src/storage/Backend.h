@@ -129,6 +129,14 @@ public:
     // script's (run at start, in the chosen database); raises DbError when it cannot.
     virtual void upgradeTables() = 0;
 
+    // Whether the path names one of this database's files (the database and the files its
+    // engine keeps beside it), links resolved: nothing the program writes may land on them.
+    // A server's database has no file here.
+    virtual bool isDatabaseFile(const QString &path) const = 0;
+    // The same for the embedded database in the program's folder, whatever this copy works
+    // on: another copy started on "(local)" keeps its data there.
+    static bool isEmbeddedDatabaseFile(const QString &path);
+
     // A backend for a connection that was opened without one (by its driver), kept while the
     // program runs; null when the connection does not exist or its driver is not ours.
     static Backend *forConnection(const QString &connectionName);

@@ -38,6 +38,8 @@ public:
 
     void upgradeTables() override;
 
+    bool isDatabaseFile(const QString &) const override { return false; }
+
     // Past the first two rows, straight from the driver's connection through libpq; a column
     // of a type not known here leaves the read to the driver.
     void readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,

@@ -38,6 +38,8 @@ public:
 
     void upgradeTables() override;
 
+    bool isDatabaseFile(const QString &path) const override { return isEmbeddedDatabaseFile(path); }
+
     // Straight from SQLite: the driver's loop costs as much again as the reading. A date in
     // the program's own form comes as a date-time: as text it takes eight times the memory.
     void readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
