@@ -8,7 +8,6 @@
 #include "export/GridColumns.h"
 #include "export/WholeFile.h"
 #include "export/sg2csv.h"
-#include "storage/Backend.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -79,8 +78,7 @@ ArchiveTables::ArchiveTables()
         .setReadOnly(true);
     TblExp.addField(QStringLiteral("tp"), FieldType::Integer).setVisible(false);
     // A database whose register could not be widened still holds 50 characters of path.
-    const Backend *b = TblExp.backend();
-    const int pathSize = b ? b->columnSize(QStringLiteral("exp_data"), QStringLiteral("path")) : 0;
+    const int pathSize = TblExp.columnSize(QStringLiteral("path"));
     TblExp.addField(QStringLiteral("path"), FieldType::String, pathSize > 0 ? pathSize : 50)
         .setDisplayLabel(tr("Путь"))
         .setFitToContent();

@@ -227,6 +227,9 @@ public:
     // A table: reads "SELECT * FROM table [ORDER BY ...]" and posts to it by its primary key.
     void setTableName(const QString &table);
     const QString &TableName() const { return m_tableName; }
+    // The characters a text column of the table holds, as the database declares it (0: not
+    // known): a field declared before the database was widened may hold fewer.
+    int columnSize(const QString &column) const;
     // The columns a table is read in order of, separated by commas, ascending, nulls first
     // (the server sorts); empty for the order of the table's primary key.
     void setOrderBy(const QString &orderBy) { m_orderBy = orderBy; }
