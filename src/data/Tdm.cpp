@@ -145,8 +145,8 @@ Tdm::Outcome Tdm::startUp()
     if (missing)
         return createProgramDatabase(server, firstRun, !localCreation || !m_backend->isEmbedded(), intoExisting);
 
-    addMissingIndexes();
-    upgradeTables();
+    // Whatever cannot be brought up to date now is left for a later start.
+    m_backend->upgradeTables();
 
     // 7. Remember the server.
     if (firstRun && !rememberServer(server))
@@ -201,29 +201,6 @@ bool Tdm::rememberServer(const QString &server)
         ErrorBox(tr("Не удалось сохранить настройки: %1").arg(e.message()));
         m_exitCode = 1;
         return false;
-    }
-}
-
-void Tdm::addMissingIndexes()
-{
-    // Only speed depends on them: a user who may not make one (not the owner of a shared
-    // database), or a database busy with another copy, works on without.
-    static const char *const statements[] = {
-        "CREATE INDEX IF NOT EXISTS remont_nach ON remont (Nach_rem, id)",
-    };
-    for (const char *sql : statements) {
-        QSqlQuery q(connection());
-        q.exec(QString::fromLatin1(sql));
-    }
-}
-
-void Tdm::upgradeTables()
-{
-    // A user who may not change the tables (not the owner of a shared database), or a
-    // database busy with another copy, works on with them as they are.
-    try {
-        m_backend->upgradeTables();
-    } catch (const TavrellError &) {
     }
 }
 

@@ -88,10 +88,6 @@ private:
     // the user's yes, when `ask`), the server remembered on the first run, and the program
     // ends to be started again.
     Outcome createProgramDatabase(const QString &server, bool firstRun, bool ask, bool intoExisting);
-    // Adds to a database made by an earlier version the indexes its creation script now makes.
-    void addMissingIndexes();
-    // ... and widens the columns it now declares wider; a failure leaves them as they are.
-    void upgradeTables();
     void execProc(TStoredProc &proc);
 
     std::unique_ptr<IniFile> m_settings;

@@ -58,6 +58,16 @@ bool Backend::isEmbeddedDatabaseFile(const QString &path)
     return false;
 }
 
+void Backend::upgradeTables()
+{
+    for (const auto &step : upgradeSteps()) {
+        try {
+            step();
+        } catch (const TavrellError &) {
+        }
+    }
+}
+
 QString Backend::orderTerm(const QString &expr, bool descending)
 {
     return expr + (descending ? QLatin1String(" DESC NULLS LAST") : QLatin1String(" NULLS FIRST"));
