@@ -21,8 +21,6 @@ Tdm *dm = nullptr;
 
 static void initScripts() { Q_INIT_RESOURCE(scripts); }
 
-void TStoredProc::ExecProc() { m_owner->execProc(*this); }
-
 Tdm::Tdm(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("dm"));
@@ -275,11 +273,32 @@ void Tdm::CreateDatabase(const QString &scriptText)
     }
 }
 
-int Tdm::GetNewId(const QString &tableName)
+Backend &Tdm::procedures() const
 {
-    GetId.setParam(QStringLiteral("@name"), tableName);
-    GetId.ExecProc();
-    return GetId.param(QStringLiteral("@NewId")).toInt();
+    if (!m_backend)
+        throw DbError(tr("Нет соединения с базой данных"));
+    return *m_backend;
+}
+
+int Tdm::GetNewId(const QString &tableName) { return procedures().getId(tableName); }
+
+void Tdm::addToLog(const QDateTime &dt, int action, int userId) { procedures().addToLog(dt, action, userId); }
+
+void Tdm::changePassword(int userId, const QDateTime &dt, const QString &passw)
+{
+    procedures().changePassword(userId, dt, passw);
+}
+
+QDateTime Tdm::lastLogin(const QString &login) { return procedures().getLastLogin(login).toDateTime(); }
+
+Tdm::LoginResult Tdm::login(const QString &login, const QString &passw, const QDateTime &dt)
+{
+    QVariant tp;
+    LoginResult r;
+    r.userId = procedures().login(login, passw, dt, tp);
+    if (!tp.isNull())
+        r.userType = tp.toString();
+    return r;
 }
 
 QString Tdm::TblUserstpSetText(const QString &text)
@@ -293,31 +312,4 @@ QString Tdm::TblUserstpSetText(const QString &text)
     if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
         return QString(c.toUpper());
     return text.left(pair ? 2 : 1);
-}
-
-void Tdm::execProc(TStoredProc &proc)
-{
-    if (!m_backend)
-        throw DbError(tr("Нет соединения с базой данных"));
-    const QString name = proc.procedureName();
-    auto dt = [&](const char *param) { return proc.param(QLatin1String(param)).toDateTime(); };
-    if (name == QLatin1String("GetId")) {
-        proc.setParam(QStringLiteral("@NewId"), m_backend->getId(proc.param(QStringLiteral("@name")).toString()));
-    } else if (name == QLatin1String("AddToLog")) {
-        m_backend->addToLog(dt("@dt"), proc.param(QStringLiteral("@action")).toInt(),
-                            proc.param(QStringLiteral("@UserId")).toInt());
-    } else if (name == QLatin1String("ChangePassword")) {
-        m_backend->changePassword(proc.param(QStringLiteral("@UserId")).toInt(), dt("@dt"),
-                                  proc.param(QStringLiteral("@passw")).toString());
-    } else if (name == QLatin1String("GetLastLogin")) {
-        proc.setParam(QStringLiteral("@dt"), m_backend->getLastLogin(proc.param(QStringLiteral("@login")).toString()));
-    } else if (name == QLatin1String("LOGIN")) {
-        QVariant tp;
-        const int res = m_backend->login(proc.param(QStringLiteral("@login")).toString(),
-                                         proc.param(QStringLiteral("@PASSW")).toString(), dt("@dt"), tp);
-        proc.setParam(QStringLiteral("@RES"), res);
-        proc.setParam(QStringLiteral("@tp"), tp);
-    } else {
-        throw DbError(tr("Процедура %1 не найдена").arg(name));
-    }
 }
