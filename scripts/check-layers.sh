@@ -2,7 +2,8 @@
 # Checks that every #include in src/ points down the layers, never up:
 #   core → storage → db → data → export → lists → session → (register | repairs | admin) → app
 # A folder includes from itself and the folders before it; the three window folders do not
-# include each other. Prints each wrong include and fails when there is one.
+# include each other. Above storage only db and data include it: the rest reaches the database
+# through them. Prints each wrong include and fails when there is one.
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$root/src"
@@ -25,6 +26,8 @@ while IFS=: read -r file target; do
     fi
     if ((rt > rf)) || { ((rt == rf)) && [[ "$from" != "$to" ]]; }; then
         echo "$file: includes \"$target\": '$from' may not include '$to'"; bad=1
+    elif [[ "$to" == storage && "$from" != @(storage|db|data) ]]; then
+        echo "$file: includes \"$target\": only db and data reach the database's backends"; bad=1
     fi
 done < <(grep -rE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' --include='*.h' --include='*.cpp' . |
          sed -E 's#^\./##; s#^([^:]*):[[:space:]]*\#[[:space:]]*include[[:space:]]*"([^"]*)".*#\1:\2#')

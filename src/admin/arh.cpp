@@ -8,7 +8,6 @@
 #include "export/GridColumns.h"
 #include "export/WholeFile.h"
 #include "export/sg2csv.h"
-#include "storage/Backend.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -83,8 +82,7 @@ void declareRegister(TDataSet &register_)
         .setReadOnly(true);
     register_.addField(QStringLiteral("tp"), FieldType::Integer).setVisible(false);
     // A database whose register could not be widened still holds 50 characters of path.
-    const Backend *b = register_.backend();
-    const int pathSize = b ? b->columnSize(QStringLiteral("exp_data"), QStringLiteral("path")) : 0;
+    const int pathSize = register_.columnSize(QStringLiteral("path"));
     register_.addField(QStringLiteral("path"), FieldType::String, pathSize > 0 ? pathSize : 50)
         .setDisplayLabel(tr("Путь"))
         .setFitToContent();

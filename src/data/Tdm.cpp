@@ -21,8 +21,6 @@ Tdm *dm = nullptr;
 
 static void initScripts() { Q_INIT_RESOURCE(scripts); }
 
-void TStoredProc::ExecProc() { m_owner->execProc(*this); }
-
 Tdm::Tdm(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("dm"));
@@ -145,8 +143,8 @@ Tdm::Outcome Tdm::startUp()
     if (missing)
         return createProgramDatabase(server, firstRun, !localCreation || !m_backend->isEmbedded(), intoExisting);
 
-    addMissingIndexes();
-    upgradeTables();
+    // Whatever cannot be brought up to date now is left for a later start.
+    m_backend->upgradeTables();
 
     // 7. Remember the server.
     if (firstRun && !rememberServer(server))
@@ -201,29 +199,6 @@ bool Tdm::rememberServer(const QString &server)
         ErrorBox(tr("Не удалось сохранить настройки: %1").arg(e.message()));
         m_exitCode = 1;
         return false;
-    }
-}
-
-void Tdm::addMissingIndexes()
-{
-    // Only speed depends on them: a user who may not make one (not the owner of a shared
-    // database), or a database busy with another copy, works on without.
-    static const char *const statements[] = {
-        "CREATE INDEX IF NOT EXISTS remont_nach ON remont (Nach_rem, id)",
-    };
-    for (const char *sql : statements) {
-        QSqlQuery q(connection());
-        q.exec(QString::fromLatin1(sql));
-    }
-}
-
-void Tdm::upgradeTables()
-{
-    // A user who may not change the tables (not the owner of a shared database), or a
-    // database busy with another copy, works on with them as they are.
-    try {
-        m_backend->upgradeTables();
-    } catch (const TavrellError &) {
     }
 }
 
@@ -298,11 +273,32 @@ void Tdm::CreateDatabase(const QString &scriptText)
     }
 }
 
-int Tdm::GetNewId(const QString &tableName)
+Backend &Tdm::procedures() const
 {
-    GetId.setParam(QStringLiteral("@name"), tableName);
-    GetId.ExecProc();
-    return GetId.param(QStringLiteral("@NewId")).toInt();
+    if (!m_backend)
+        throw DbError(tr("Нет соединения с базой данных"));
+    return *m_backend;
+}
+
+int Tdm::GetNewId(const QString &tableName) { return procedures().getId(tableName); }
+
+void Tdm::addToLog(const QDateTime &dt, int action, int userId) { procedures().addToLog(dt, action, userId); }
+
+void Tdm::changePassword(int userId, const QDateTime &dt, const QString &passw)
+{
+    procedures().changePassword(userId, dt, passw);
+}
+
+QDateTime Tdm::lastLogin(const QString &login) { return procedures().getLastLogin(login).toDateTime(); }
+
+Tdm::LoginResult Tdm::login(const QString &login, const QString &passw, const QDateTime &dt)
+{
+    QVariant tp;
+    LoginResult r;
+    r.userId = procedures().login(login, passw, dt, tp);
+    if (!tp.isNull())
+        r.userType = tp.toString();
+    return r;
 }
 
 QString Tdm::TblUserstpSetText(const QString &text)
@@ -316,31 +312,4 @@ QString Tdm::TblUserstpSetText(const QString &text)
     if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
         return QString(c.toUpper());
     return text.left(pair ? 2 : 1);
-}
-
-void Tdm::execProc(TStoredProc &proc)
-{
-    if (!m_backend)
-        throw DbError(tr("Нет соединения с базой данных"));
-    const QString name = proc.procedureName();
-    auto dt = [&](const char *param) { return proc.param(QLatin1String(param)).toDateTime(); };
-    if (name == QLatin1String("GetId")) {
-        proc.setParam(QStringLiteral("@NewId"), m_backend->getId(proc.param(QStringLiteral("@name")).toString()));
-    } else if (name == QLatin1String("AddToLog")) {
-        m_backend->addToLog(dt("@dt"), proc.param(QStringLiteral("@action")).toInt(),
-                            proc.param(QStringLiteral("@UserId")).toInt());
-    } else if (name == QLatin1String("ChangePassword")) {
-        m_backend->changePassword(proc.param(QStringLiteral("@UserId")).toInt(), dt("@dt"),
-                                  proc.param(QStringLiteral("@passw")).toString());
-    } else if (name == QLatin1String("GetLastLogin")) {
-        proc.setParam(QStringLiteral("@dt"), m_backend->getLastLogin(proc.param(QStringLiteral("@login")).toString()));
-    } else if (name == QLatin1String("LOGIN")) {
-        QVariant tp;
-        const int res = m_backend->login(proc.param(QStringLiteral("@login")).toString(),
-                                         proc.param(QStringLiteral("@PASSW")).toString(), dt("@dt"), tp);
-        proc.setParam(QStringLiteral("@RES"), res);
-        proc.setParam(QStringLiteral("@tp"), tp);
-    } else {
-        throw DbError(tr("Процедура %1 не найдена").arg(name));
-    }
 }

@@ -6,30 +6,10 @@
 #include "storage/IniFile.h"
 
 #include <QDateTime>
-#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 #include <memory>
-
-class Tdm;
-
-// A stored-procedure component: parameters by name ("@name"), executed on the data
-// module's connection through the backend.
-class TStoredProc {
-public:
-    TStoredProc(Tdm *owner, const QString &procedureName) : m_owner(owner), m_procedureName(procedureName) {}
-    const QString &procedureName() const { return m_procedureName; }
-    void setParam(const QString &name, const QVariant &value) { m_params[name.toLower()] = value; }
-    QVariant param(const QString &name) const { return m_params.value(name.toLower()); }
-    // Raises DbError with the server's text.
-    void ExecProc();
-
-private:
-    Tdm *m_owner;
-    QString m_procedureName;
-    QMap<QString, QVariant> m_params;
-};
 
 class Tdm : public QObject, public SharedDataSets {
     Q_OBJECT
@@ -61,16 +41,25 @@ public:
     void CreateDatabase();
     void CreateDatabase(const QString &scriptText);
 
+    // The stored procedures, on the program's connection. Each raises DbError with the
+    // server's text, or when there is no connection.
     // A new key for the table; consumes it whether or not the record is ever saved.
     int GetNewId(const QString &tableName);
+    // A row of the user log: the user did the action (LogAction) at that moment.
+    void addToLog(const QDateTime &dt, int action, int userId);
+    // Stores the user's new password and logs the change at that moment.
+    void changePassword(int userId, const QDateTime &dt, const QString &passw);
+    // When the user of that login last logged in; invalid when never, or no such user.
+    QDateTime lastLogin(const QString &login);
+    struct LoginResult {
+        int userId = 0;    // 0: no user has that login and password
+        QString userType;  // null when there is none
+    };
+    // Checks the login and password; a user found is logged in at that moment.
+    LoginResult login(const QString &login, const QString &passw, const QDateTime &dt);
+
     // The user type as stored: first character, a-z upper-cased, others as typed.
     static QString TblUserstpSetText(const QString &text);
-
-    TStoredProc GetId{this, QStringLiteral("GetId")};
-    TStoredProc ProcAddToLog{this, QStringLiteral("AddToLog")};
-    TStoredProc ProcChangePassword{this, QStringLiteral("ChangePassword")};
-    TStoredProc ProcLogin{this, QStringLiteral("LOGIN")};
-    TStoredProc ProcGetLastLogin{this, QStringLiteral("GetLastLogin")};
 
     // For tests, tools and benchmarks: connect to a server without choosing a database
     // (connectToServer), or straight to the program's database on it (connectTo).
@@ -78,7 +67,6 @@ public:
     void connectTo(const QString &serverName);
 
 private:
-    friend class TStoredProc;
     // Takes the backend, connects it, and makes it the one of datasets made without one.
     void useBackend(std::unique_ptr<Backend> backend);
     Outcome startUp();
@@ -88,11 +76,8 @@ private:
     // the user's yes, when `ask`), the server remembered on the first run, and the program
     // ends to be started again.
     Outcome createProgramDatabase(const QString &server, bool firstRun, bool ask, bool intoExisting);
-    // Adds to a database made by an earlier version the indexes its creation script now makes.
-    void addMissingIndexes();
-    // ... and widens the columns it now declares wider; a failure leaves them as they are.
-    void upgradeTables();
-    void execProc(TStoredProc &proc);
+    // The backend of the stored procedures; raises DbError without a connection.
+    Backend &procedures() const;
 
     std::unique_ptr<IniFile> m_settings;
     std::unique_ptr<Backend> m_backend;

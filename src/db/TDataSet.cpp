@@ -37,6 +37,19 @@ Backend *TDataSet::s_defaultBackend = nullptr;
 
 void TDataSet::setDefaultBackend(Backend *backend) { s_defaultBackend = backend; }
 
+int TDataSet::columnSize(const QString &column) const
+{
+    const Backend *b = backend();
+    return b ? b->columnSize(postTable(), column) : 0;
+}
+
+bool TDataSet::isDatabaseFile(const QString &path)
+{
+    // The embedded file is kept whatever this copy works on: a copy started on "(local)"
+    // from the same folder has its data there.
+    return (s_defaultBackend && s_defaultBackend->isDatabaseFile(path)) || Backend::isEmbeddedDatabaseFile(path);
+}
+
 QString TDataSet::russianCi(const QString &expr) const
 {
     const Backend *b = backend();

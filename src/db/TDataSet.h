@@ -227,6 +227,9 @@ public:
     // A table: reads "SELECT * FROM table [ORDER BY ...]" and posts to it by its primary key.
     void setTableName(const QString &table);
     const QString &TableName() const { return m_tableName; }
+    // The characters a text column of the table holds, as the database declares it (0: not
+    // known): a field declared before the database was widened may hold fewer.
+    int columnSize(const QString &column) const;
     // The columns a table is read in order of, separated by commas, ascending, nulls first
     // (the server sorts); empty for the order of the table's primary key.
     void setOrderBy(const QString &orderBy) { m_orderBy = orderBy; }
@@ -368,6 +371,9 @@ public:
     // The backend of datasets created without one, when their connection is its own: the
     // data layer's owner sets it while it is connected.
     static void setDefaultBackend(Backend *backend);
+    // Whether the path names a file of the program's database (the default backend's, or
+    // the embedded one in the program's folder, which another copy may have open).
+    static bool isDatabaseFile(const QString &path);
 
 signals:
     // Open, close, requery, filter: every row may have changed.

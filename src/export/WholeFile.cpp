@@ -1,28 +1,12 @@
 #include "export/WholeFile.h"
 
 #include "core/PrivateFiles.h"
-#include "storage/Backend.h"
-#include "storage/SqliteBackend.h"
+#include "db/TDataSet.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStorageInfo>
-
-namespace {
-
-// The path with its folder's links resolved, for files that may not exist yet.
-QString resolved(const QString &fileName)
-{
-    const QFileInfo info(fileName);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return QDir(folder.isEmpty() ? info.absolutePath() : folder).filePath(info.fileName());
-}
-
-}  // namespace
 
 namespace WholeFile {
 
@@ -46,15 +30,10 @@ QString failure(const QFileDevice &file, const QString &target, qint64 needed)
 
 QString refusal(const QString &fileName)
 {
-    if (fileName.isEmpty())
+    if (!TDataSet::isDatabaseFile(fileName))
         return QString();
-    const QString target = resolved(fileName);
-    const QString database = SqliteBackend::fileFor(Backend::databaseName());
-    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
-        if (target == resolved(database + QLatin1String(suffix)))
-            return QCoreApplication::translate("WholeFile", "это файл базы данных программы, в него сохранять нельзя; "
-                                                            "выберите другое имя файла");
-    return QString();
+    return QCoreApplication::translate("WholeFile", "это файл базы данных программы, в него сохранять нельзя; "
+                                                    "выберите другое имя файла");
 }
 
 QString write(const QString &fileName, const QByteArray &bytes, bool inPlaceFallback)

@@ -427,12 +427,7 @@ void TFrmmain::closeEvent(QCloseEvent *event)
             // Each step reports its own failure; the window closes all the same.
             Guard::run([this] { SaveUserSettings(); });
             Qry->Close();
-            Guard::run([] {
-                dm->ProcAddToLog.setParam(QStringLiteral("@dt"), Seams::now());
-                dm->ProcAddToLog.setParam(QStringLiteral("@action"), LogAction::Logout);
-                dm->ProcAddToLog.setParam(QStringLiteral("@UserId"), session().CurrentUserId);
-                dm->ProcAddToLog.ExecProc();
-            });
+            Guard::run([] { dm->addToLog(Seams::now(), LogAction::Logout, session().CurrentUserId); });
         } else {
             Qry->Close();
         }

@@ -80,10 +80,7 @@ void RunUserSettings(QWidget *parent)
         if (Seams::dialogs().exec(dialog) != QDialog::Accepted)
             return;
         s.CurrentPassword = dialog.LabeledEdit2->text();
-        dm->ProcChangePassword.setParam(QStringLiteral("@UserId"), s.CurrentUserId);
-        dm->ProcChangePassword.setParam(QStringLiteral("@dt"), Seams::now());
-        dm->ProcChangePassword.setParam(QStringLiteral("@passw"), s.CurrentPassword);
-        dm->ProcChangePassword.ExecProc();
+        dm->changePassword(s.CurrentUserId, Seams::now(), s.CurrentPassword);
         // The next window that opens the users reads the new password.
         if (dm->TblUsers)
             dm->TblUsers->Close();

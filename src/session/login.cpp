@@ -125,31 +125,23 @@ QString TFrmLogin::lastLoginText(const QDateTime &dt)
 
 void TFrmLogin::ComboLogChange()
 {
-    dm->ProcGetLastLogin.setParam(QStringLiteral("@login"), ComboLog->currentText());
     el->setText(tr("(никогда)"));
-    dm->ProcGetLastLogin.ExecProc();
-    const QVariant v = dm->ProcGetLastLogin.param(QStringLiteral("@dt"));
-    const QDateTime dt = v.toDateTime();
+    const QDateTime dt = dm->lastLogin(ComboLog->currentText());
     // A zero date-time (the day the calendar of stored dates starts) means never as well.
-    if (!v.isNull() && dt.isValid() && DayTime::of(dt) != DayTime::of(QDate(1899, 12, 30)))
+    if (dt.isValid() && DayTime::of(dt) != DayTime::of(QDate(1899, 12, 30)))
         el->setText(lastLoginText(dt));
 }
 
 void TFrmLogin::BitBtn1Click()
 {
-    dm->ProcLogin.setParam(QStringLiteral("@PASSW"), ep->text());
-    dm->ProcLogin.setParam(QStringLiteral("@login"), ComboLog->currentText());
-    dm->ProcLogin.setParam(QStringLiteral("@dt"), Seams::now());
-    dm->ProcLogin.ExecProc();
-    const int res = dm->ProcLogin.param(QStringLiteral("@RES")).toInt();
-    if (res == 0) {
+    const Tdm::LoginResult user = dm->login(ComboLog->currentText(), ep->text(), Seams::now());
+    if (user.userId == 0) {
         ErrorBox(tr("Логин или пароль не правильные. Доступ запрещен."));
         return;
     }
-    const QVariant tp = dm->ProcLogin.param(QStringLiteral("@tp"));
     Session &s = session();
-    s.CurrentUserId = res;
-    s.CurrentUserType = tp.isNull() ? QString() : tp.toString();
+    s.CurrentUserId = user.userId;
+    s.CurrentUserType = user.userType;
     s.CurrentLogin = ComboLog->currentText();
     s.CurrentPassword = ep->text();
     accept();

@@ -6,6 +6,8 @@
 #include "storage/SqliteBackend.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -32,7 +34,39 @@ QString mappedName(const QString &name)
 {
     return name.compare(QLatin1String("org_tech"), Qt::CaseInsensitive) == 0 ? g_databaseName : name;
 }
+
+// The path with its folder's links resolved, for files that may not exist yet.
+QString resolved(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return QDir(folder.isEmpty() ? info.absolutePath() : folder).filePath(info.fileName());
+}
 }  // namespace
+
+bool Backend::isEmbeddedDatabaseFile(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QString target = resolved(path);
+    const QString database = SqliteBackend::fileFor(databaseName());
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        if (target == resolved(database + QLatin1String(suffix)))
+            return true;
+    return false;
+}
+
+void Backend::upgradeTables()
+{
+    for (const auto &step : upgradeSteps()) {
+        try {
+            step();
+        } catch (const TavrellError &) {
+        }
+    }
+}
 
 QString Backend::orderTerm(const QString &expr, bool descending)
 {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -126,8 +127,18 @@ public:
     int columnSize(const QString &table, const QString &column) const;
 
     // Brings the tables of a database made by an earlier version up to the creation
-    // script's (run at start, in the chosen database); raises DbError when it cannot.
-    virtual void upgradeTables() = 0;
+    // script's (run at start, in the chosen database), one step after another. A step that
+    // fails is left for a later start: a user who may not change the schema (not the owner
+    // of a shared database), or a database busy with another copy, works on without it.
+    void upgradeTables();
+
+    // Whether the path names one of this database's files (the database and the files its
+    // engine keeps beside it), links resolved: nothing the program writes may land on them.
+    // A server's database has no file here.
+    virtual bool isDatabaseFile(const QString &path) const = 0;
+    // The same for the embedded database in the program's folder, whatever this copy works
+    // on: another copy started on "(local)" keeps its data there.
+    static bool isEmbeddedDatabaseFile(const QString &path);
 
     // A backend for a connection that was opened without one (by its driver), kept while the
     // program runs; null when the connection does not exist or its driver is not ours.
@@ -147,6 +158,9 @@ protected:
     virtual void prepareDatabase(const QString &name);
     virtual void useDatabase(const QString &name) = 0;
     virtual void execStatement(const QString &sql) = 0;
+    // The steps of upgradeTables in the order they run, each bringing one thing a database
+    // made by an earlier version lacks; a step raises DbError when it cannot.
+    virtual std::vector<std::function<void()>> upgradeSteps() = 0;
 
 public:
     // The server's own text of an error.

@@ -298,7 +298,19 @@ QHash<QString, QString> PgBackend::declaredTypes(const QString &, const QSqlReco
     return types;
 }
 
-void PgBackend::upgradeTables()
+std::vector<std::function<void()>> PgBackend::upgradeSteps()
+{
+    return {
+        // The index the repairs of a period are found by; older databases lack it.
+        [this] {
+            QSqlQuery q(connection());
+            exec(q, QStringLiteral("CREATE INDEX IF NOT EXISTS remont_nach ON remont (nach_rem, id)"));
+        },
+        [this] { widenArchivePaths(); },
+    };
+}
+
+void PgBackend::widenArchivePaths()
 {
     // The register of archives held 50 characters of path, less than a folder in the user's
     // data folder takes.

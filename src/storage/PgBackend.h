@@ -36,7 +36,7 @@ public:
     // The driver reads char(n) and text as strings alike: told apart by the column's type.
     QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const override;
 
-    void upgradeTables() override;
+    bool isDatabaseFile(const QString &) const override { return false; }
 
     // Past the first two rows, straight from the driver's connection through libpq; a column
     // of a type not known here leaves the read to the driver.
@@ -53,8 +53,11 @@ protected:
     void prepareDatabase(const QString &name) override;
     void useDatabase(const QString &name) override;
     void execStatement(const QString &sql) override;
+    std::vector<std::function<void()>> upgradeSteps() override;
 
 private:
+    // Makes the register of archives hold 255 characters of path (it held 50).
+    void widenArchivePaths();
     void openOn(const QString &database);
     QString m_serverName;
     bool m_inScript = false;

@@ -598,7 +598,19 @@ QHash<QString, QString> SqliteBackend::declaredTypes(const QString &table, const
     return types;
 }
 
-void SqliteBackend::upgradeTables()
+std::vector<std::function<void()>> SqliteBackend::upgradeSteps()
+{
+    return {
+        // The index the repairs of a period are found by; older databases lack it.
+        [this] {
+            QSqlQuery q(connection());
+            exec(q, QStringLiteral("CREATE INDEX IF NOT EXISTS remont_nach ON remont (Nach_rem, id)"));
+        },
+        [this] { widenArchivePaths(); },
+    };
+}
+
+void SqliteBackend::widenArchivePaths()
 {
     // The register of archives held 50 characters of path, less than a folder in the user's
     // data folder takes. SQLite keeps the declared type (field sizes are read from it) and

@@ -36,7 +36,7 @@ public:
     // types tell what a column is.
     QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const override;
 
-    void upgradeTables() override;
+    bool isDatabaseFile(const QString &path) const override { return isEmbeddedDatabaseFile(path); }
 
     // Straight from SQLite: the driver's loop costs as much again as the reading. A date in
     // the program's own form comes as a date-time: as text it takes eight times the memory.
@@ -66,8 +66,11 @@ protected:
     void createDatabase(const QString &name) override;
     void useDatabase(const QString &name) override;
     void execStatement(const QString &sql) override;
+    std::vector<std::function<void()>> upgradeSteps() override;
 
 private:
+    // Makes the register of archives hold 255 characters of path (it held 50).
+    void widenArchivePaths();
     static int fileVersion(QSqlDatabase &db);
     static void reindexOldFile(QSqlDatabase &db);
 

@@ -207,11 +207,7 @@ namespace {
 int loginAs(const QString &login, const QString &password)
 {
     static int minute = 0;
-    dm->ProcLogin.setParam(QStringLiteral("@PASSW"), password);
-    dm->ProcLogin.setParam(QStringLiteral("@login"), login);
-    dm->ProcLogin.setParam(QStringLiteral("@dt"), QDateTime(QDate(2024, 5, 1), QTime(9, 0)).addSecs(60 * ++minute));
-    dm->ProcLogin.ExecProc();
-    return dm->ProcLogin.param(QStringLiteral("@RES")).toInt();
+    return dm->login(login, password, QDateTime(QDate(2024, 5, 1), QTime(9, 0)).addSecs(60 * ++minute)).userId;
 }
 
 // Adds a user in the window as it is typed into the grid; false when the post is refused.
@@ -254,10 +250,7 @@ void TestUsers::emptyPasswordLogsIn()
     QCOMPARE(loginAs(QStringLiteral("Петров"), QStringLiteral("x")), 0);
 
     // The password changed to an empty one.
-    dm->ProcChangePassword.setParam(QStringLiteral("@UserId"), 4);
-    dm->ProcChangePassword.setParam(QStringLiteral("@dt"), QDateTime(QDate(2024, 5, 2), QTime(9, 0)));
-    dm->ProcChangePassword.setParam(QStringLiteral("@passw"), QString());
-    dm->ProcChangePassword.ExecProc();
+    dm->changePassword(4, QDateTime(QDate(2024, 5, 2), QTime(9, 0)), QString());
     QCOMPARE(loginAs(QStringLiteral("R"), QString()), 4);
 }
 

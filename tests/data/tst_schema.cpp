@@ -753,13 +753,8 @@ void TestSchema::deletions()
 void TestSchema::getId()
 {
     TAVRELL_TEST_DB(db);
-    // Through the data module's procedure component, as the windows call it.
-    auto newId = [](const QString &name) {
-        dm->GetId.setParam(QStringLiteral("@name"), name);
-        dm->GetId.setParam(QStringLiteral("@NewId"), 0);
-        dm->GetId.ExecProc();
-        return dm->GetId.param(QStringLiteral("@NewId")).toInt();
-    };
+    // Through the data module, as the windows call it.
+    auto newId = [](const QString &name) { return dm->GetNewId(name); };
     QCOMPARE(newId(QStringLiteral("izdel")), 111);
     QCOMPARE(scalar(QStringLiteral("SELECT LastId FROM ids WHERE TblName = 'IZDEL'")).toInt(), 111);
     QCOMPARE(newId(QStringLiteral("IZDEL")), 112);
@@ -816,13 +811,10 @@ void TestSchema::login()
 
     const QStringList usersBefore = rowsOf(QStringLiteral("SELECT * FROM users ORDER BY ID"), QStringLiteral("users"));
     const QDateTime dt = DayTime::of(QDate(2005, 5, 20), QTime(8, 15, 42, 120));
-    dm->ProcLogin.setParam(QStringLiteral("@login"), login);
-    dm->ProcLogin.setParam(QStringLiteral("@PASSW"), passw);
-    dm->ProcLogin.setParam(QStringLiteral("@dt"), dt);
-    dm->ProcLogin.setParam(QStringLiteral("@RES"), sentRes);
-    dm->ProcLogin.ExecProc();
-    QCOMPARE(dm->ProcLogin.param(QStringLiteral("@RES")).toInt(), res);
-    QCOMPARE(dm->ProcLogin.param(QStringLiteral("@tp")).toString().trimmed(), tp);
+    const Tdm::LoginResult user = dm->login(login, passw, dt);
+    QCOMPARE(user.userId, res);
+    QCOMPARE(user.userType.trimmed(), tp);
+    QCOMPARE(user.userType.isNull(), res == 0);
 
     if (res == 0) {
         if (db.isPostgres()) {
@@ -860,11 +852,8 @@ void TestSchema::logTimeIsAKey()
     QCOMPARE(dm->backend().login(QStringLiteral("SYS ADMIN"), QStringLiteral("a"), dt, tp), 1);
 
     // Leaving the program at the same moment: refused with the server's message.
-    dm->ProcAddToLog.setParam(QStringLiteral("@dt"), dt);
-    dm->ProcAddToLog.setParam(QStringLiteral("@action"), 2);
-    dm->ProcAddToLog.setParam(QStringLiteral("@UserId"), 1);
     try {
-        dm->ProcAddToLog.ExecProc();
+        dm->addToLog(dt, 2, 1);
         QFAIL("a second log row with the same time was stored");
     } catch (const DbError &e) {
         QVERIFY(!e.message().isEmpty());
@@ -876,8 +865,7 @@ void TestSchema::logTimeIsAKey()
     QCOMPARE(rowsOf(QStringLiteral("SELECT usr, LogAction FROM UserLog")), QStringList({"1|1"}));
 
     // A millisecond later is another key.
-    dm->ProcAddToLog.setParam(QStringLiteral("@dt"), dt.addMSecs(1));
-    dm->ProcAddToLog.ExecProc();
+    dm->addToLog(dt.addMSecs(1), 2, 1);
     QCOMPARE(rowsOf(QStringLiteral("SELECT usr, LogAction FROM UserLog ORDER BY dt")), QStringList({"1|1", "1|2"}));
 }
 
@@ -885,12 +873,7 @@ void TestSchema::changePasswordAndLastLogin()
 {
     TAVRELL_TEST_DB(db);
     const QDateTime dt = DayTime::of(QDate(2005, 5, 21), QTime(17, 0, 1));
-    auto change = [&](const QString &passw, const QDateTime &at) {
-        dm->ProcChangePassword.setParam(QStringLiteral("@UserId"), 2);
-        dm->ProcChangePassword.setParam(QStringLiteral("@dt"), at);
-        dm->ProcChangePassword.setParam(QStringLiteral("@passw"), passw);
-        dm->ProcChangePassword.ExecProc();
-    };
+    auto change = [&](const QString &passw, const QDateTime &at) { dm->changePassword(2, at, passw); };
 
     // users.passw holds 20 characters: a longer password is refused, not cut.
     const QString tooLong(21, QChar(0x0436));
@@ -912,10 +895,8 @@ void TestSchema::changePasswordAndLastLogin()
     QVariant tp;
     QCOMPARE(dm->backend().login(QStringLiteral("p"), longest.toUpper(), dt.addSecs(1), tp), 2);
 
-    dm->ProcGetLastLogin.setParam(QStringLiteral("@login"), QStringLiteral("sys admin"));
-    dm->ProcGetLastLogin.ExecProc();
-    QCOMPARE(dm->ProcGetLastLogin.param(QStringLiteral("@dt")).toDateTime(),
-             DayTime::of(QDate(2005, 5, 18), QTime(13, 33, 38)));
+    QCOMPARE(dm->lastLogin(QStringLiteral("sys admin")), DayTime::of(QDate(2005, 5, 18), QTime(13, 33, 38)));
+    QVERIFY(!dm->lastLogin(QStringLiteral("R")).isValid());
     QCOMPARE(dm->backend().getLastLogin(QStringLiteral("P")).toDateTime(), dt.addSecs(1));
     QVERIFY(dm->backend().getLastLogin(QStringLiteral("R")).isNull());
     QVERIFY(dm->backend().getLastLogin(QStringLiteral("nobody")).isNull());

@@ -18,6 +18,8 @@ class TestWholeFile : public QObject {
 private slots:
     void fullDiskIsSaidSo_data();
     void fullDiskIsSaidSo();
+    void databaseFilesRefused_data();
+    void databaseFilesRefused();
 };
 
 void TestWholeFile::fullDiskIsSaidSo_data()
@@ -73,6 +75,47 @@ void TestWholeFile::fullDiskIsSaidSo()
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), old);
     }
+}
+
+void TestWholeFile::databaseFilesRefused_data()
+{
+    QTest::addColumn<QString>("backend");  // empty: not connected
+    QTest::addColumn<QString>("suffix");   // after the embedded database's file name
+    QTest::addColumn<bool>("refused");
+    for (const char *backend : {"", "sqlite", "postgres"}) {
+        const char *shown = *backend ? backend : "not connected";
+        QTest::addRow("%s: the database", shown) << QString::fromLatin1(backend) << QString() << true;
+        QTest::addRow("%s: its log", shown) << QString::fromLatin1(backend) << QStringLiteral("-wal") << true;
+        QTest::addRow("%s: its index", shown) << QString::fromLatin1(backend) << QStringLiteral("-shm") << true;
+        QTest::addRow("%s: its journal", shown) << QString::fromLatin1(backend) << QStringLiteral("-journal") << true;
+        QTest::addRow("%s: a file beside it", shown) << QString::fromLatin1(backend) << QStringLiteral(".csv") << false;
+    }
+}
+
+// The embedded database's files are refused whatever the program works on: a copy started
+// on "(local)" from the same folder keeps its data there while this one works on a server.
+void TestWholeFile::databaseFilesRefused()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, suffix);
+    QFETCH(bool, refused);
+    if (backend == QLatin1String("postgres") && testPgServer().isEmpty())
+        TAVRELL_NO_PG_SERVER();
+    QTemporaryDir dir;
+    std::unique_ptr<TestDb> db;
+    if (backend.isEmpty()) {
+        Seams::setProgramFolder(dir.path());
+    } else {
+        db = std::make_unique<TestDb>(backend);
+        QVERIFY2(db->ok(), qPrintable(db->error()));
+    }
+    const QString folder = db ? db->folder() : dir.path();
+    const QString path = QDir(folder).filePath(Backend::databaseName() + QStringLiteral(".sqlite") + suffix);
+    const QString reason = WholeFile::refusal(path);
+    if (backend.isEmpty())
+        Seams::setProgramFolder(QString());
+    QCOMPARE(reason.contains(QStringLiteral("это файл базы данных программы")), refused);
+    QCOMPARE(reason.isEmpty(), !refused);
 }
 
 QTEST_MAIN(TestWholeFile)

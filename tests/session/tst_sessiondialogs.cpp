@@ -220,11 +220,9 @@ private slots:
 
         // The server now takes the new password, in any letter case, and not the old one.
         for (const auto &[password, accepted] : {std::pair{"a", false}, std::pair{"новый1", true}}) {
-            dm->ProcLogin.setParam(QStringLiteral("@login"), QStringLiteral("SYS ADMIN"));
-            dm->ProcLogin.setParam(QStringLiteral("@PASSW"), QString::fromUtf8(password));
-            dm->ProcLogin.setParam(QStringLiteral("@dt"), LoginTime.addSecs(60));
-            dm->ProcLogin.ExecProc();
-            QCOMPARE(dm->ProcLogin.param(QStringLiteral("@RES")).toInt() != 0, accepted);
+            QCOMPARE(
+                dm->login(QStringLiteral("SYS ADMIN"), QString::fromUtf8(password), LoginTime.addSecs(60)).userId != 0,
+                accepted);
         }
     }
 
