@@ -123,7 +123,7 @@ TFrmFind::TFrmFind(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStays
 
 void TFrmFind::setDataSet(TDataSet *dataSet)
 {
-    m_ds = dataSet;
+    m_list = dataSet;
     // Its text is folded from now on while the program waits, ready for the first keystroke.
     if (dataSet)
         follow(FindIndex::of(dataSet));
@@ -194,7 +194,7 @@ void TFrmFind::Edit1Change()
     ListItems->setResults({}, nullptr);
     if (m_index)
         m_index->stopSearch();
-    TDataSet *ds = m_ds && m_ds->Active() ? m_ds.data() : nullptr;
+    TDataSet *ds = m_list && m_list->Active() ? m_list.data() : nullptr;
     const QString text = Edit1->text();
     if (text.isEmpty()) {
         m_moved = true;
@@ -232,7 +232,7 @@ void TFrmFind::searchProgressed()
 
 void TFrmFind::showResults(bool atKeystroke)
 {
-    TDataSet *ds = m_ds && m_ds->Active() ? m_ds.data() : nullptr;
+    TDataSet *ds = m_list && m_list->Active() ? m_list.data() : nullptr;
     const int count = ListItems->rowCount();
     btn->setEnabled(count > 0);
     btn->setText(QString::number(count));
@@ -264,9 +264,9 @@ void TFrmFind::showResults(bool atKeystroke)
 void TFrmFind::ListClick()
 {
     const QModelIndex at = List->currentIndex();
-    if (!at.isValid() || !List->selectionModel()->isSelected(at) || !m_ds || !m_ds->Active())
+    if (!at.isValid() || !List->selectionModel()->isSelected(at) || !m_list || !m_list->Active())
         return;
-    m_ds->Locate(QStringLiteral("id"), at.data(FindResultList::KeyRole));
+    m_list->Locate(QStringLiteral("id"), at.data(FindResultList::KeyRole));
 }
 
 void TFrmFind::btnClick()

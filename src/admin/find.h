@@ -56,7 +56,7 @@ public:
 
     // The record set searched: owned by somebody else, never opened or closed here.
     void setDataSet(TDataSet *dataSet);
-    TDataSet *dataSet() const { return m_ds; }
+    TDataSet *dataSet() const { return m_list; }
     // Whether the window is visible and lists the item (the main window's grid colouring).
     bool highlights(int id) const;
     // Given what the main window is to highlight whenever it changes (results, shown,
@@ -83,7 +83,7 @@ private:
     void searchProgressed();
     // Counts the results and, once a keystroke, moves the main window to the first match.
     void showResults(bool atKeystroke);
-    QPointer<TDataSet> m_ds;
+    QPointer<TDataSet> m_list;  // the main list searched
     QPointer<FindIndex> m_index;
     QMetaObject::Connection m_progress;
     quint64 m_epoch = 0;

@@ -39,7 +39,7 @@ bool FindIndex::sliceOver(int done, const QElapsedTimer &slice)
     return (done & 15) == 0 && slice.elapsed() >= SliceMs;
 }
 
-FindIndex::FindIndex(TDataSet *dataSet) : QObject(dataSet), m_ds(dataSet)
+FindIndex::FindIndex(TDataSet *dataSet) : QObject(dataSet), m_list(dataSet)
 {
     setObjectName(QStringLiteral("FindIndex"));
     // Every change of the rows reaches the text before the next search: one row at once,
@@ -157,14 +157,14 @@ int FindIndex::recordEnd(int rowIndex) const
 void FindIndex::rowChangedAt(int position)
 {
     ++m_version;
-    if (!m_started || !m_ds)
+    if (!m_started || !m_list)
         return;
-    const int row = m_ds->rowIndexAt(position);
+    const int row = m_list->rowIndexAt(position);
     if (!inBuffer(row))
         return;  // not folded yet: the build (and a running search) comes to it
     m_dead += recordEnd(row) - m_start[size_t(row)];
     appendRow(row);
-    if (m_built && m_dead > 1024 * 1024 && m_dead > m_buf.size() / 2)
+    if (m_built && m_dead > 1024 * 1024 && m_dead > m_texts.size() / 2)
         compact();
     runRowChanged(position, row);
 }
@@ -173,9 +173,9 @@ void FindIndex::rowInsertedAt(int position)
 {
     ++m_version;
     m_ranksCurrent = false;
-    if (!m_started || !m_ds)
+    if (!m_started || !m_list)
         return;
-    const int row = m_ds->rowIndexAt(position);
+    const int row = m_list->rowIndexAt(position);
     if (row < 0)
         return;
     // The rows before the build's position are folded; it comes to the others.
@@ -190,9 +190,9 @@ void FindIndex::rowAboutToGo(int position)
 {
     ++m_version;
     m_ranksCurrent = false;
-    if (!m_started || !m_ds)
+    if (!m_started || !m_list)
         return;
-    const int row = m_ds->rowIndexAt(position);
+    const int row = m_list->rowIndexAt(position);
     runRowGoing(position, row);
     if (inBuffer(row)) {
         m_dead += recordEnd(row) - m_start[size_t(row)];
@@ -214,19 +214,19 @@ void FindIndex::appendRow(int rowIndex)
     }
     // Room for the whole text, guessed from the first rows with a margin (room not written
     // costs no memory): growing it by copying, at 100,000 rows, stalls one slice.
-    if ((m_segRow.size() == 256 || m_segRow.size() == 4096) && size_t(m_ds->RecordCount()) > 2 * m_segRow.size()) {
-        const qsizetype guess = m_buf.size() / qsizetype(m_segRow.size()) * (m_ds->RecordCount() + 64) * 2;
-        if (guess > m_buf.capacity())
-            m_buf.reserve(guess);
+    if ((m_segRow.size() == 256 || m_segRow.size() == 4096) && size_t(m_list->RecordCount()) > 2 * m_segRow.size()) {
+        const qsizetype guess = m_texts.size() / qsizetype(m_segRow.size()) * (m_list->RecordCount() + 64) * 2;
+        if (guess > m_texts.capacity())
+            m_texts.reserve(guess);
     }
     const bool byLanguage = upperByLanguage();
-    TDataSet::ActiveRow active(m_ds, rowIndex);
-    const int start = int(m_buf.size());
+    TDataSet::ActiveRow active(m_list, rowIndex);
+    const int start = int(m_texts.size());
     m_endsAt[size_t(rowIndex)] = int(m_fieldEnd.size());
     for (size_t f = 0; f < n; ++f) {
-        appendFolded(m_buf, m_fields[int(f)]->AsString(), byLanguage);
-        m_fieldEnd.push_back(int(m_buf.size()));
-        m_buf += '\0';
+        appendFolded(m_texts, m_fields[int(f)]->AsString(), byLanguage);
+        m_fieldEnd.push_back(int(m_texts.size()));
+        m_texts += '\0';
     }
     m_start[size_t(rowIndex)] = start;
     m_segStart.push_back(start);
@@ -236,21 +236,21 @@ void FindIndex::appendRow(int rowIndex)
 void FindIndex::startBuild()
 {
     m_fields.clear();
-    m_id = nullptr;
-    for (TField *f : m_ds->Fields()) {
+    m_keyField = nullptr;
+    for (TField *f : m_list->Fields()) {
         if (isIdField(f))
-            m_id = m_id ? m_id : f;
+            m_keyField = m_keyField ? m_keyField : f;
         else
             m_fields << f;
     }
-    if (!m_id)
+    if (!m_keyField)
         throw TavrellError(tr("Поле «%1» не найдено").arg(QStringLiteral("id")));
     if (m_fields.size() > FindResult::MaxFields)
         throw TavrellError(tr("Слишком много полей для поиска: %1").arg(m_fields.size()));
     // Room for every row at once: growing these by copying, at 100,000 rows, would stall
     // one slice. The text keeps its room.
-    const size_t rows = size_t(m_ds->Active() ? m_ds->RecordCount() : 0) + 64;
-    m_buf.resize(0);
+    const size_t rows = size_t(m_list->Active() ? m_list->RecordCount() : 0) + 64;
+    m_texts.resize(0);
     m_start.clear();
     m_start.reserve(rows);
     m_endsAt.clear();
@@ -270,12 +270,12 @@ void FindIndex::startBuild()
 
 void FindIndex::buildMore(bool all)
 {
-    if (m_built || !m_ds)
+    if (m_built || !m_list)
         return;
     if (!m_started) {
         if (!all) {
             // Not while the list is closed or a row is being written: the next search builds.
-            if (!m_ds->Active() || m_ds->isEditing() || m_ds->Fields().isEmpty())
+            if (!m_list->Active() || m_list->isEditing() || m_list->Fields().isEmpty())
                 return;
             try {
                 startBuild();
@@ -286,12 +286,12 @@ void FindIndex::buildMore(bool all)
             startBuild();
         }
     }
-    const int count = m_ds->Active() ? m_ds->RecordCount() : 0;
+    const int count = m_list->Active() ? m_list->RecordCount() : 0;
     QElapsedTimer slice;
     slice.start();
     int done = 0;
     while (m_next < count) {
-        appendRow(m_ds->rowIndexAt(m_next++));
+        appendRow(m_list->rowIndexAt(m_next++));
         if (!all && m_next < count && sliceOver(++done, slice)) {
             m_idle.start();
             return;
@@ -313,22 +313,22 @@ void FindIndex::compact()
 {
     // Rows written again leave their old text behind; copied in the list's order.
     QByteArray buf;
-    buf.reserve(m_buf.size() - m_dead);
+    buf.reserve(m_texts.size() - m_dead);
     const size_t n = size_t(m_fields.size());
     std::vector<int> start(m_start.size(), -1);
     std::vector<int> fieldEnd;
     fieldEnd.reserve(m_fieldEnd.size());
     m_segStart.clear();
     m_segRow.clear();
-    const int count = m_ds->RecordCount();
+    const int count = m_list->RecordCount();
     for (int pos = 0; pos < count; ++pos) {
-        const int row = m_ds->rowIndexAt(pos);
+        const int row = m_list->rowIndexAt(pos);
         if (row < 0 || size_t(row) >= m_start.size() || m_start[size_t(row)] < 0)
             continue;
         const int from = m_start[size_t(row)];
         const int to = recordEnd(row);
         const int shift = int(buf.size()) - from;
-        buf.append(m_buf.constData() + from, to - from);
+        buf.append(m_texts.constData() + from, to - from);
         const int *e = ends(row);
         m_endsAt[size_t(row)] = int(fieldEnd.size());
         for (size_t f = 0; f < n; ++f)
@@ -337,7 +337,7 @@ void FindIndex::compact()
         m_segStart.push_back(from + shift);
         m_segRow.push_back(row);
     }
-    m_buf = std::move(buf);
+    m_texts = std::move(buf);
     m_start = std::move(start);
     m_fieldEnd = std::move(fieldEnd);
     m_dead = 0;
@@ -349,7 +349,7 @@ QString FindIndex::foldedField(int rowIndex, int field) const
         return QString();
     const int *e = ends(rowIndex);
     const int from = field == 0 ? m_start[size_t(rowIndex)] : e[field - 1] + 1;
-    return QString::fromUtf8(m_buf.constData() + from, e[field] - from);
+    return QString::fromUtf8(m_texts.constData() + from, e[field] - from);
 }
 
 void FindIndex::ensureRanks()
@@ -357,9 +357,9 @@ void FindIndex::ensureRanks()
     if (m_ranksCurrent)
         return;
     m_rank.assign(m_start.size(), -1);
-    const int count = m_ds && m_ds->Active() ? m_ds->RecordCount() : 0;
+    const int count = m_list && m_list->Active() ? m_list->RecordCount() : 0;
     for (int pos = 0; pos < count; ++pos) {
-        const int row = m_ds->rowIndexAt(pos);
+        const int row = m_list->rowIndexAt(pos);
         if (row >= 0 && size_t(row) < m_rank.size())
             m_rank[size_t(row)] = pos;
     }
@@ -379,7 +379,7 @@ bool FindIndex::matchRow(int rowIndex, const QVector<QByteArray> &words, FindRes
         return words.isEmpty();
     const int *ends = this->ends(rowIndex);
     const int end = ends[n - 1];
-    const char *b = m_buf.constData();
+    const char *b = m_texts.constData();
     for (const QByteArray &w : words) {
         bool found = false;
         int pos = start;
@@ -412,15 +412,15 @@ int FindIndex::leadWord(const QVector<QByteArray> &words) const
     // The word met least often in samples spread over the text (a common word makes many
     // candidates); the longest of equals.
     constexpr qsizetype Samples = 16, SampleSize = 16 * 1024;
-    const qsizetype step = qMax(SampleSize, m_buf.size() / Samples);
+    const qsizetype step = qMax(SampleSize, m_texts.size() / Samples);
     int lead = 0;
     qsizetype leadHits = -1;
     for (int i = 0; i < words.size(); ++i) {
         const QByteArray &w = words[i];
         qsizetype hits = 0;
-        for (qsizetype at = 0; at < m_buf.size() && (leadHits < 0 || hits <= leadHits); at += step) {
-            const char *b = m_buf.constData() + at;
-            const qsizetype n = qMin(SampleSize, m_buf.size() - at);
+        for (qsizetype at = 0; at < m_texts.size() && (leadHits < 0 || hits <= leadHits); at += step) {
+            const char *b = m_texts.constData() + at;
+            const qsizetype n = qMin(SampleSize, m_texts.size() - at);
             for (const char *from = b; (from = findBytes(from, n - (from - b), w));
                  from += qMax<qsizetype>(1, w.size()))
                 if (++hits > leadHits && leadHits >= 0)
@@ -438,7 +438,7 @@ QVector<FindResult> FindIndex::search(const QStringList &words)
 {
     QVector<FindResult> out;
     m_lastScan = Scan::None;
-    if (!m_ds || !m_ds->Active()) {
+    if (!m_list || !m_list->Active()) {
         m_lastRows.clear();
         m_lastVersion = ~quint64(0);
         return out;
@@ -461,10 +461,10 @@ QVector<FindResult> FindIndex::search(const QStringList &words)
         rows.swap(m_lastRows);
         m_lastScan = Scan::Narrowed;
     } else if (utf8.isEmpty()) {
-        const int count = m_ds->RecordCount();
+        const int count = m_list->RecordCount();
         rows.reserve(size_t(count));
         for (int pos = 0; pos < count; ++pos)
-            rows.push_back(m_ds->rowIndexAt(pos));
+            rows.push_back(m_list->rowIndexAt(pos));
         m_lastScan = Scan::All;
     } else {
         // The whole text is scanned for one word; each row it is found in is a candidate, the
@@ -472,8 +472,8 @@ QVector<FindResult> FindIndex::search(const QStringList &words)
         const int lead = leadWord(utf8);
         utf8.move(lead, utf8.size() - 1);
         const QByteArray &leadText = utf8.last();
-        const char *b = m_buf.constData();
-        const qsizetype size = m_buf.size();
+        const char *b = m_texts.constData();
+        const qsizetype size = m_texts.size();
         const size_t segs = m_segStart.size();
         size_t seg = 0;
         qsizetype from = 0;
@@ -498,7 +498,7 @@ QVector<FindResult> FindIndex::search(const QStringList &words)
         FindResult r;
         if (!matchRow(row, utf8, r))
             continue;
-        r.id = m_id->valueAt(row).toInt();
+        r.id = m_keyField->valueAt(row).toInt();
         r.position = m_rank[size_t(row)];
         out << r;
         matched.push_back(row);

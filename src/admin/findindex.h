@@ -46,7 +46,7 @@ public:
     // The dataset's index, made on first use.
     static FindIndex *of(TDataSet *dataSet);
 
-    TDataSet *dataSet() const { return m_ds; }
+    TDataSet *dataSet() const { return m_list; }
     // The searched fields, in the dataset's field order (all but `id`).
     const QVector<TField *> &fields() const { return m_fields; }
 
@@ -94,7 +94,7 @@ public:
     void prepare();
     bool isBuilt() const { return m_built; }
     // The folded text of all rows, one after the other (benchmark: the plain scan).
-    const QByteArray &buffer() const { return m_buf; }
+    const QByteArray &buffer() const { return m_texts; }
     // The folded text of the field of a storage row, as the index holds it now.
     QString foldedField(int rowIndex, int field) const;
 
@@ -139,12 +139,12 @@ private:
     // Checks every word in a row; fills the fields of `r` and returns true when all are found.
     bool matchRow(int rowIndex, const QVector<QByteArray> &words, FindResult &r) const;
 
-    QPointer<TDataSet> m_ds;
-    TField *m_id = nullptr;
+    QPointer<TDataSet> m_list;     // the main list indexed
+    TField *m_keyField = nullptr;  // the list's key, id
     QVector<TField *> m_fields;
 
     // Each live row: its fields' folded texts, each ended by a zero byte, from m_start[row].
-    QByteArray m_buf;
+    QByteArray m_texts;
     std::vector<int> m_start;  // by storage row; -1 when the row is not in the buffer
     // The offsets of the fields' ends, each row's after each other as they were written, and
     // where a storage row's begin. (Kept by row and field, a sorted list's rows, coming in

@@ -19,7 +19,7 @@ void FindIndex::startSearch(const QStringList &words)
     for (const QString &w : words)
         m_run.utf8 << w.toUtf8();
     m_lastScan = Scan::None;
-    if (!m_ds || !m_ds->Active()) {
+    if (!m_list || !m_list->Active()) {
         m_lastRows.clear();
         m_lastVersion = ~quint64(0);
         return;
@@ -53,28 +53,28 @@ bool FindIndex::searchSlice()
 {
     if (!m_run.active)
         return true;
-    if (!m_ds || !m_ds->Active()) {
+    if (!m_list || !m_list->Active()) {
         // Closed since: nothing to find in it.
         stopSearch();
         return true;
     }
     if (!m_started)
         startBuild();  // read again since the search started
-    const int count = m_ds->RecordCount();
+    const int count = m_list->RecordCount();
     const bool narrowing = !m_run.candidate.empty();
     QElapsedTimer slice;
     slice.start();
     int done = 0;
     while (m_run.pos < count) {
         const int pos = m_run.pos++;
-        const int row = m_ds->rowIndexAt(pos);
+        const int row = m_list->rowIndexAt(pos);
         if (!narrowing || size_t(row) >= m_run.candidate.size() || m_run.candidate[size_t(row)]) {
             // The search walks the list in its order: the build's position is never behind it.
             while (!m_built && m_next <= pos)
-                appendRow(m_ds->rowIndexAt(m_next++));
+                appendRow(m_list->rowIndexAt(m_next++));
             FindResult r;
             if (inBuffer(row) && matchRow(row, m_run.utf8, r)) {
-                r.id = m_id->valueAt(row).toInt();
+                r.id = m_keyField->valueAt(row).toInt();
                 r.position = pos;
                 m_run.results << r;
                 m_run.rows.push_back(row);
@@ -141,7 +141,7 @@ bool FindIndex::runMatch(int row, int position, FindResult &r) const
 {
     if (!matchRow(row, m_run.utf8, r))
         return false;
-    r.id = m_id->valueAt(row).toInt();
+    r.id = m_keyField->valueAt(row).toInt();
     r.position = position;
     return true;
 }

@@ -64,8 +64,8 @@ Scope::Scope(const QString &path)
 {
 #if defined(Q_OS_UNIX)
     if (isPrivate(path)) {
-        m_old = ::umask(077);
-        m_set = true;
+        m_oldMask = ::umask(077);
+        m_maskSet = true;
     }
 #else
     Q_UNUSED(path);
@@ -75,8 +75,8 @@ Scope::Scope(const QString &path)
 Scope::~Scope()
 {
 #if defined(Q_OS_UNIX)
-    if (m_set)
-        ::umask(mode_t(m_old));
+    if (m_maskSet)
+        ::umask(mode_t(m_oldMask));
 #endif
 }
 

@@ -23,8 +23,8 @@ public:
     Scope &operator=(const Scope &) = delete;
 
 private:
-    bool m_set = false;
-    unsigned m_old = 0;
+    bool m_maskSet = false;
+    unsigned m_oldMask = 0;
 };
 
 }  // namespace PrivateFiles

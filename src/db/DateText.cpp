@@ -1,3 +1,4 @@
+// The text forms of dates: the short date format, a date as shown, a sample, a typed date read.
 #include "db/TDataSet.h"
 
 #include "core/DayTime.h"

@@ -1,4 +1,6 @@
 #pragma once
+// One copy of each recurring text of a column read (TextPool), and how a read value takes its
+// place in a row.
 #include <QString>
 #include <QVariant>
 #include <deque>
