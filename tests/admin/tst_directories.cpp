@@ -108,11 +108,10 @@ private slots:
 
 void TestDirectories::openedFromTheMainWindow_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("which");
-    for (const char *backend : {"sqlite", "postgres"})
-        for (int i = 0; i < directoryCases().size(); ++i)
-            QTest::addRow("%s: %s", backend, directoryCases().at(i).tag) << QString::fromLatin1(backend) << i;
+    for (int i = 0; i < directoryCases().size(); ++i)
+        addBackendCase(directoryCases().at(i).tag, [&](QTestData &r) { r << i; });
 }
 
 // The action opens its window modally; a new row takes the counter's key, a name typed
@@ -167,7 +166,7 @@ void TestDirectories::openedFromTheMainWindow()
 
 void TestDirectories::deletions_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("directory");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("after");  // empty: refused, nothing deleted
@@ -191,10 +190,8 @@ void TestDirectories::deletions_data()
         {"state 2 meets request 4", Directory::KlStates, 2, ""},
         {"department 14 meets request 5", Directory::KlOtdels, 14, ""},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.tag)
-                << QString::fromLatin1(backend) << int(c.directory) << c.key << QString::fromLatin1(c.after);
+    for (const auto &c : cases)
+        addBackendCase(c.tag, [&](QTestData &r) { r << int(c.directory) << c.key << QString::fromLatin1(c.after); });
 }
 
 // Deleting through the navigator (after its confirmation) relies on the schema's cascades;

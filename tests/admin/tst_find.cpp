@@ -33,14 +33,14 @@ private slots:
     void searchFindsAndNames();
     void windowAsItOpens();
     void takesInputOverTheModalMainWindow();
-    void noResultAndClearing_data() { TestDb::addBackendRows(); }
+    void noResultAndClearing_data() { addBackendCases(); }
     void noResultAndClearing();
     void resultClickMovesTheList();
     void sortLeavesResultsUntilTheTextChanges();
     void highlightOnlyWhileVisible();
-    void followsTheEditor_data() { TestDb::addBackendRows(); }
+    void followsTheEditor_data() { addBackendCases(); }
     void followsTheEditor();
-    void followsADepartmentRenamed_data() { TestDb::addBackendRows(); }
+    void followsADepartmentRenamed_data() { addBackendCases(); }
     void followsADepartmentRenamed();
     void followsItemsAddedAndDeleted();
     void indexEqualsTheWalk();
@@ -138,7 +138,7 @@ void TestFind::wordsOfAText()
 // 106 Xerox 5915.
 void TestFind::searchFindsAndNames_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<int>("current");
@@ -163,10 +163,8 @@ void TestFind::searchFindsAndNames_data()
         {"across two fields is no match", "1220134567", {}, 106},
         {"nothing", "zzz", {}, 106},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Case &c : cases)
-            QTest::addRow("%s: %s", backend, c.name)
-                << QString::fromLatin1(backend) << QString::fromUtf8(c.text) << c.listed << c.current;
+    for (const Case &c : cases)
+        addBackendCase(c.name, [&](QTestData &r) { r << QString::fromUtf8(c.text) << c.listed << c.current; });
 }
 
 void TestFind::searchFindsAndNames()
@@ -444,7 +442,7 @@ void TestFind::indexEqualsTheWalk()
 // Two rows a slice: the seeded list of seven takes four, the first one at the keystroke.
 void TestFind::typedBeforeTheIndexIsComplete_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("current");
     struct Case {
@@ -456,10 +454,8 @@ void TestFind::typedBeforeTheIndexIsComplete_data()
         {"words in two fields", "hp плановый", 101},       {"blanks only: everything", "  ", 103},
         {"nothing: the last item at the end", "zzz", 106},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Case &c : cases)
-            QTest::addRow("%s: %s", backend, c.name)
-                << QString::fromLatin1(backend) << QString::fromUtf8(c.text) << c.current;
+    for (const Case &c : cases)
+        addBackendCase(c.name, [&](QTestData &r) { r << QString::fromUtf8(c.text) << c.current; });
 }
 
 void TestFind::typedBeforeTheIndexIsComplete()
@@ -503,7 +499,7 @@ void TestFind::typedBeforeTheIndexIsComplete()
 // 3690C, 106 Xerox 5915.
 void TestFind::listChangedWhileSearching_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("before");  // searched to the end first (the next one narrows it)
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("change");
@@ -531,11 +527,10 @@ void TestFind::listChangedWhileSearching_data()
         {"narrowing: sorted by department", "hp", "hp jet", "sort", {"105", "102", "101"}},
         {"read again", "", "hp", "requery", {"101", "102", "105"}},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Case &c : cases)
-            QTest::addRow("%s: %s", backend, c.name)
-                << QString::fromLatin1(backend) << QString::fromUtf8(c.before) << QString::fromUtf8(c.text)
-                << QString::fromUtf8(c.change) << c.ids;
+    for (const Case &c : cases)
+        addBackendCase(c.name, [&](QTestData &r) {
+            r << QString::fromUtf8(c.before) << QString::fromUtf8(c.text) << QString::fromUtf8(c.change) << c.ids;
+        });
 }
 
 namespace {
@@ -608,7 +603,7 @@ void TestFind::listChangedWhileSearching()
 // first slices, and the search comes after.
 void TestFind::listChangedWhileFolding_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("change");
     QTest::addColumn<QStringList>("ids");
     const struct {
@@ -623,10 +618,8 @@ void TestFind::listChangedWhileFolding_data()
         {"delete 102", {"101", "105"}},
         {"sort", {"105", "102", "101"}},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.change)
-                << QString::fromLatin1(backend) << QString::fromUtf8(c.change) << c.ids;
+    for (const auto &c : cases)
+        addBackendCase(c.change, [&](QTestData &r) { r << QString::fromUtf8(c.change) << c.ids; });
 }
 
 void TestFind::listChangedWhileFolding()

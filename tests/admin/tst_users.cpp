@@ -41,15 +41,15 @@ private slots:
     void init() { session() = Session(); }
     void typeCell_data();
     void typeCell();
-    void loginsAndPasswordsAsTyped_data() { TestDb::addBackendRows(); }
+    void loginsAndPasswordsAsTyped_data() { addBackendCases(); }
     void loginsAndPasswordsAsTyped();
-    void deletedUserLeavesTheLog_data() { TestDb::addBackendRows(); }
+    void deletedUserLeavesTheLog_data() { addBackendCases(); }
     void deletedUserLeavesTheLog();
     void handlersCheckTheType_data();
     void handlersCheckTheType();
-    void emptyPasswordLogsIn_data() { TestDb::addBackendRows(); }
+    void emptyPasswordLogsIn_data() { addBackendCases(); }
     void emptyPasswordLogsIn();
-    void typeOutsideTheBasicPlane_data() { TestDb::addBackendRows(); }
+    void typeOutsideTheBasicPlane_data() { addBackendCases(); }
     void typeOutsideTheBasicPlane();
     void loginsDifferingInCase_data();
     void loginsDifferingInCase();
@@ -57,7 +57,7 @@ private slots:
 
 void TestUsers::typeCell_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
     const struct {
@@ -72,10 +72,8 @@ void TestUsers::typeCell_data()
         {"unknown Cyrillic letter", "ж", "ж"},
         {"digit", "7", "7"},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.tag)
-                << QString::fromLatin1(backend) << QString::fromUtf8(c.typed) << QString::fromUtf8(c.stored);
+    for (const auto &c : cases)
+        addBackendCase(c.tag, [&](QTestData &r) { r << QString::fromUtf8(c.typed) << QString::fromUtf8(c.stored); });
 }
 
 // The four columns of the window, the pick list, and the first letter stored.
@@ -295,7 +293,7 @@ void TestUsers::typeOutsideTheBasicPlane()
 
 void TestUsers::loginsDifferingInCase_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
     QTest::addColumn<bool>("refused");
@@ -307,10 +305,9 @@ void TestUsers::loginsDifferingInCase_data()
         {"Cyrillic yo", "Ёлкин", "ёлкин", true},        {"Latin", "Ivan", "IVAN", true},
         {"another login", "Иван", "Иванов", false},     {"e and yo differ", "Ёлкин", "Елкин", false},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.tag) << QString::fromLatin1(backend) << QString::fromUtf8(c.first)
-                                                    << QString::fromUtf8(c.second) << c.refused;
+    for (const auto &c : cases)
+        addBackendCase(
+            c.tag, [&](QTestData &r) { r << QString::fromUtf8(c.first) << QString::fromUtf8(c.second) << c.refused; });
 }
 
 // The login compares logins without regard to case: a second login that differs from

@@ -104,7 +104,7 @@ private:
 class TestListDecl : public QObject {
     Q_OBJECT
 private slots:
-    void directoryWindow_data() { TestDb::addBackendRows(); }
+    void directoryWindow_data() { addBackendCases(); }
     void directoryWindow();
     void navigatorButtons_data();
     void navigatorButtons();
@@ -275,7 +275,7 @@ void TestListDecl::furtherButtons()
     QCOMPARE(pressedIn.size(), 2);
 }
 
-void TestListDecl::readOnly_data() { TestDb::addBackendRows(); }
+void TestListDecl::readOnly_data() { addBackendCases(); }
 
 // A read-only window changes nothing, and the shared table is writable again after it.
 void TestListDecl::readOnly()

@@ -128,7 +128,7 @@ private slots:
     void handlersOpenTheirOwnWindows();
     void adminWindowsOpenForTheAdministratorOnly_data();
     void adminWindowsOpenForTheAdministratorOnly();
-    void requestsSeeItemsAddedInThisRun_data() { TestDb::addBackendRows(); }
+    void requestsSeeItemsAddedInThisRun_data() { addBackendCases(); }
     void requestsSeeItemsAddedInThisRun();
 };
 

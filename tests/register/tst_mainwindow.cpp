@@ -31,7 +31,7 @@ private slots:
     void listAndLayout();
     void rights_data();
     void rights();
-    void emptyListDisablesEditAndDelete_data() { TestDb::addBackendRows(); }
+    void emptyListDisablesEditAndDelete_data() { addBackendCases(); }
     void emptyListDisablesEditAndDelete();
     void adminWindowsCheckTheTypeAgain_data();
     void adminWindowsCheckTheTypeAgain();
@@ -40,10 +40,10 @@ private slots:
     void actionsTable_data();
     void actionsTable();
     void highlight();
-    void closingSavesThenLogs_data() { TestDb::addBackendRows(); }
+    void closingSavesThenLogs_data() { addBackendCases(); }
     void closingSavesThenLogs();
     void closingWhenTheLogFails();
-    void failedSetupKeepsRightsAndClosing_data() { TestDb::addBackendRows(); }
+    void failedSetupKeepsRightsAndClosing_data() { addBackendCases(); }
     void failedSetupKeepsRightsAndClosing();
     void statusBarAndRowNumbersFitTheirTexts_data();
     void statusBarAndRowNumbersFitTheirTexts();

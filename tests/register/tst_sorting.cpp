@@ -19,9 +19,9 @@ private slots:
 
     void titleClick_data();
     void titleClick();
-    void secondSortField_data() { TestDb::addBackendRows(); }
+    void secondSortField_data() { addBackendCases(); }
     void secondSortField();
-    void textOrderIgnoresCaseAndIsAlphabetical_data() { TestDb::addBackendRows(); }
+    void textOrderIgnoresCaseAndIsAlphabetical_data() { addBackendCases(); }
     void textOrderIgnoresCaseAndIsAlphabetical();
     void quickFind_data();
     void quickFind();
@@ -29,7 +29,7 @@ private slots:
     void panels();
     void fontDialog();
     void defaultsOnFirstLogin();
-    void roundTrip_data() { TestDb::addBackendRows(); }
+    void roundTrip_data() { addBackendCases(); }
     void roundTrip();
     void keysInAnyLetterCase();
     void notANumberFallsBack_data();
@@ -55,7 +55,7 @@ bool nonDecreasing(const QStringList &values)
 
 }  // namespace
 
-void TestSorting::titleClick_data() { TestDb::addBackendRows(); }
+void TestSorting::titleClick_data() { addBackendCases(); }
 
 void TestSorting::titleClick()
 {

@@ -65,20 +65,20 @@ class TestOper : public QObject {
     Q_OBJECT
 private slots:
     void window();
-    void emptyHistoryAndNewRepair_data() { TestDb::addBackendRows(); }
+    void emptyHistoryAndNewRepair_data() { addBackendCases(); }
     void emptyHistoryAndNewRepair();
-    void leadEngineerReadsOnly_data() { TestDb::addBackendRows(); }
+    void leadEngineerReadsOnly_data() { addBackendCases(); }
     void leadEngineerReadsOnly();
     void seriesAndNumber_data();
     void seriesAndNumber();
     void search_data();
     void search();
-    void searchPassesOverRepairsNotListed_data() { TestDb::addBackendRows(); }
+    void searchPassesOverRepairsNotListed_data() { addBackendCases(); }
     void searchPassesOverRepairsNotListed();
-    void picker_data() { TestDb::addBackendRows(); }
+    void picker_data() { addBackendCases(); }
     void picker();
     void pickerOnEmptyList();
-    void reportMailAndExport_data() { TestDb::addBackendRows(); }
+    void reportMailAndExport_data() { addBackendCases(); }
     void reportMailAndExport();
     void openedFromMainWindow_data();
     void openedFromMainWindow();
@@ -206,20 +206,16 @@ void TestOper::leadEngineerReadsOnly()
 
 void TestOper::seriesAndNumber_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QVariant>("series");
     QTest::addColumn<QVariant>("number");
     QTest::addColumn<QString>("shown");
-    for (const char *backend : {"sqlite", "postgres"}) {
-        auto row = [&](const char *name) -> QTestData & {
-            return QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(backend, name)))
-                   << QString::fromLatin1(backend);
-        };
-        row("series and number") << QVariant("В-64 21") << QVariant("134567") << "В-64 21(134567)";
-        row("series without number") << QVariant("В-64 21") << QVariant() << "В-64 21()";
-        row("no series") << QVariant() << QVariant("134567") << "";
-        row("empty series") << QVariant("") << QVariant("134567") << "";
-    }
+    // clang-format off
+    addBackendCase("series and number", [](QTestData &r) { r << QVariant("В-64 21") << QVariant("134567") << "В-64 21(134567)"; });
+    addBackendCase("series without number", [](QTestData &r) { r << QVariant("В-64 21") << QVariant() << "В-64 21()"; });
+    addBackendCase("no series", [](QTestData &r) { r << QVariant() << QVariant("134567") << ""; });
+    addBackendCase("empty series", [](QTestData &r) { r << QVariant("") << QVariant("134567") << ""; });
+    // clang-format on
 }
 
 // "Серия(номер)": the series with the number in parentheses; nothing without a series.
@@ -245,7 +241,7 @@ void TestOper::seriesAndNumber()
 
 void TestOper::search_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("choice");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("found");  // 0: "Не найдено"
@@ -277,10 +273,8 @@ void TestOper::search_data()
         {"no kind and no item, by its cause", 5, QStringLiteral("проф"), 302},
         {"no kind and no item, by its start", 6, day(2024, 3, 2), 302},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Case &c : cases)
-            QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(backend, c.name)))
-                << QString::fromLatin1(backend) << c.choice << c.text << c.found;
+    for (const Case &c : cases)
+        addBackendCase(c.name, [&](QTestData &r) { r << c.choice << c.text << c.found; });
 }
 
 // The first repair whose value begins with the text (letters in any case) or equals the
@@ -466,14 +460,14 @@ void TestOper::reportMailAndExport()
 
 void TestOper::openedFromMainWindow_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("readOnly");
-    for (const char *backend : {"sqlite", "postgres"}) {
-        QTest::newRow(qPrintable(QStringLiteral("%1: R").arg(backend))) << QString::fromLatin1(backend) << "R" << false;
-        QTest::newRow(qPrintable(QStringLiteral("%1: P").arg(backend))) << QString::fromLatin1(backend) << "P" << true;
-        QTest::newRow(qPrintable(QStringLiteral("%1: A").arg(backend))) << QString::fromLatin1(backend) << "A" << false;
-    }
+    // clang-format off
+    addBackendCase("R", [](QTestData &r) { r << "R" << false; });
+    addBackendCase("P", [](QTestData &r) { r << "P" << true; });
+    addBackendCase("A", [](QTestData &r) { r << "A" << false; });
+    // clang-format on
 }
 
 // "История работ" opens the history modally over the main window, with every repair.

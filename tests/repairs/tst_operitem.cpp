@@ -70,13 +70,13 @@ QString openedBy(QToolButton *button, ScriptedDialogs &dialogs, const std::funct
 class TestOperItem : public QObject {
     Q_OBJECT
 private slots:
-    void windowsOfOneRepair_data() { TestDb::addBackendRows(); }
+    void windowsOfOneRepair_data() { addBackendCases(); }
     void windowsOfOneRepair();
-    void newRepairPostedFirst_data() { TestDb::addBackendRows(); }
+    void newRepairPostedFirst_data() { addBackendCases(); }
     void newRepairPostedFirst();
     void refusedRowStaysInEditing_data();
     void refusedRowStaysInEditing();
-    void operationsInDateOrder_data() { TestDb::addBackendRows(); }
+    void operationsInDateOrder_data() { addBackendCases(); }
     void operationsInDateOrder();
 };
 
@@ -195,16 +195,15 @@ void TestOperItem::newRepairPostedFirst()
 
 void TestOperItem::refusedRowStaysInEditing_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<bool>("operations");
     QTest::addColumn<QString>("choice");  // empty: none chosen
-    for (const char *backend : {"sqlite", "postgres"}) {
-        const QString b = QString::fromLatin1(backend);
-        QTest::newRow(qPrintable(b + ": resource listed already")) << b << false << "Нагреват. элемент";
-        QTest::newRow(qPrintable(b + ": no resource")) << b << false << "";
-        QTest::newRow(qPrintable(b + ": operation listed already")) << b << true << "Замена картриджа";
-        QTest::newRow(qPrintable(b + ": no operation")) << b << true << "";
-    }
+    // clang-format off
+    addBackendCase("resource listed already", [](QTestData &r) { r << false << "Нагреват. элемент"; });
+    addBackendCase("no resource", [](QTestData &r) { r << false << ""; });
+    addBackendCase("operation listed already", [](QTestData &r) { r << true << "Замена картриджа"; });
+    addBackendCase("no operation", [](QTestData &r) { r << true << ""; });
+    // clang-format on
 }
 
 // A row the database refuses shows the server's text; the row stays in editing with what

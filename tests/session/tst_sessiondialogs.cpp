@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(dlg.LabeledEdit2->echoMode(), QLineEdit::Password);
     }
 
-    void okWithoutChange_data() { TestDb::addBackendRows(); }
+    void okWithoutChange_data() { addBackendCases(); }
     void okWithoutChange()
     {
         TAVRELL_TEST_DB(db);
@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(session().CurrentPassword, QStringLiteral("a"));
     }
 
-    void cancelWritesNothing_data() { TestDb::addBackendRows(); }
+    void cancelWritesNothing_data() { addBackendCases(); }
     void cancelWritesNothing()
     {
         TAVRELL_TEST_DB(db);
@@ -172,7 +172,7 @@ private slots:
         QVERIFY(dm->TblUsers->Active());
     }
 
-    void changePassword_data() { TestDb::addBackendRows(); }
+    void changePassword_data() { addBackendCases(); }
     void changePassword()
     {
         TAVRELL_TEST_DB(db);
@@ -230,7 +230,7 @@ private slots:
 
     // A refused change: the error is shown, the stored password stays; the session already
     // holds the new text.
-    void databaseError_data() { TestDb::addBackendRows(); }
+    void databaseError_data() { addBackendCases(); }
     void databaseError()
     {
         TAVRELL_TEST_DB(db);
