@@ -184,7 +184,7 @@ void TestOpenEditor::typedValueStaysInItsRow()
     QFETCH(int, window);
     QFETCH(QString, action);
     QFETCH(bool, posted);
-    const auto user = RepairsTest::loggedInAs("A");
+    const auto user = LoggedIn::as("A").scoped();
     RepairsTest::addRepairs(db);
     ScriptedDialogs dialogs;
     auto sink = std::make_shared<RecordingSink>();
@@ -258,7 +258,7 @@ void TestOpenEditor::typedValueStaysInItsRow()
 void TestOpenEditor::searchThenDeleteActsOnTheHighlightedRow()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = RepairsTest::loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     RepairsTest::addRepairs(db);
     ScriptedDialogs dialogs;
     TFrmOper w;
@@ -290,7 +290,7 @@ void TestOpenEditor::searchThenDeleteActsOnTheHighlightedRow()
 void TestOpenEditor::refusedValueStopsTheAction()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = RepairsTest::loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper w;
     showActive(w);
@@ -333,7 +333,7 @@ void TestOpenEditor::dropDownStoresTheChosenKey()
 {
     TAVRELL_TEST_DB(db);
     QFETCH(QString, what);
-    const auto user = RepairsTest::loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     // Each case: the second entry of the name (its key), the window, the column.
     int second = 0;
@@ -431,7 +431,7 @@ void TestOpenEditor::keyboardStartsInTheGrid()
     TAVRELL_TEST_DB(db);
     QFETCH(int, window);
     QFETCH(int, key);
-    const auto user = RepairsTest::loggedInAs("A");
+    const auto user = LoggedIn::as("A").scoped();
     RepairsTest::addRepairs(db);
     ScriptedDialogs dialogs;
     Opened o = open(Window(window));

@@ -319,7 +319,7 @@ void TestSorting::roundTrip()
 {
     TAVRELL_TEST_DB(db);
     TAVRELL_PROGRAM(dialogs, db);
-    logIn(1, QStringLiteral("A"));
+    LoggedIn::as("A").logIn();
     QFont chosen(QStringLiteral("DejaVu Sans Mono"), 11);
     chosen.setBold(true);
     chosen.setUnderline(true);
@@ -364,7 +364,7 @@ void TestSorting::roundTrip()
     QCOMPARE(again.size(), QSize(930, 510));
 
     // Another user has his own section.
-    logIn(2, QStringLiteral("R"));
+    LoggedIn::as("R", 2).logIn();
     TFrmmain other;
     other.SetupForUser();
     QCOMPARE(other.Grid->font().family(), QStringLiteral("Arial Cyr"));
@@ -446,7 +446,7 @@ void TestSorting::noSortFieldWithoutBoldTitle()
 {
     TAVRELL_TEST_DB_ON(db, "sqlite");
     TAVRELL_PROGRAM(dialogs, db);
-    logIn(1, QStringLiteral("A"));
+    LoggedIn::as("A").logIn();
     {
         TFrmmain w;
         w.SetupForUser();

@@ -38,7 +38,7 @@ void TestGapDay::newRepairAndRequest()
 {
     const LocalTimeZone zone(Zone);
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(QDateTime(GapDay, QTime(10, 20, 30)));
 

@@ -89,7 +89,7 @@ void TestOper::window()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QCOMPARE(frm.objectName(), QStringLiteral("FrmOper"));
@@ -136,7 +136,7 @@ void TestOper::emptyHistoryAndNewRepair()
 {
     TAVRELL_TEST_DB(db);
     db.query(QStringLiteral("delete from remont"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(DayTime::of(QDate(2026, 3, 15), QTime(10, 20, 30)));
     TFrmOper frm;
@@ -166,7 +166,7 @@ void TestOper::emptyHistoryAndNewRepair()
 void TestOper::leadEngineerReadsOnly()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("P");
+    const auto user = LoggedIn::as("P").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     const DBNavigator::Buttons editing{DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post,
@@ -231,7 +231,7 @@ void TestOper::seriesAndNumber()
     q.addBindValue(number.isValid() ? number : QVariant(QMetaType(QMetaType::QString)));
     QVERIFY(q.exec());
     db.query(QStringLiteral("insert into remont (id, Kod_izd) values (310, 310)"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QVERIFY(frm.TblRem->Locate(QStringLiteral("id"), 310));
@@ -287,7 +287,7 @@ void TestOper::search()
     QFETCH(QString, text);
     QFETCH(int, found);
     addRepairs(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     frm.TblRem->Last();
@@ -313,7 +313,7 @@ void TestOper::searchPassesOverRepairsNotListed()
 {
     TAVRELL_TEST_DB(db);
     addRepairs(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     db.query(QStringLiteral("insert into remont (id, Prichina) values (150, 'замена ролика')"));
@@ -332,7 +332,7 @@ void TestOper::picker()
 {
     TAVRELL_TEST_DB(db);
     addRepairs(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QStringList names;
@@ -390,7 +390,7 @@ void TestOper::pickerOnEmptyList()
     QVERIFY2(db.ok(), qPrintable(db.error()));
     db.query(QStringLiteral("delete from zajav"));
     db.query(QStringLiteral("delete from izdel"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QVERIFY(frm.TblRem->IsEmpty());
@@ -411,7 +411,7 @@ void TestOper::pickerOnEmptyList()
 void TestOper::reportMailAndExport()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     auto sink = std::make_shared<RecordingSink>();
     TMSWord::setSinkFactory([sink] { return sink; });

@@ -87,7 +87,7 @@ void TestOperItem::windowsOfOneRepair()
     addRepairs(db);
     db.query(QStringLiteral("insert into rem_op values (301, 1, '2024-03-01 09:00:00', 1)"));
     db.query(QStringLiteral("insert into rem_res values (301, 102, 2)"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(QDateTime(QDate(2026, 3, 15), QTime(10, 20, 30, 250)));
     TFrmOper history;
@@ -162,7 +162,7 @@ void TestOperItem::windowsOfOneRepair()
 void TestOperItem::newRepairPostedFirst()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(QDateTime(QDate(2026, 3, 15), QTime(10, 20, 30)));
     TFrmOper history;
@@ -214,7 +214,7 @@ void TestOperItem::refusedRowStaysInEditing()
     QFETCH(bool, operations);
     QFETCH(QString, choice);
     db.query(QStringLiteral("insert into Operations values (3, 'Чистка')"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper history;
     QVERIFY(history.TblRem->Locate(QStringLiteral("id"), 200));
@@ -266,7 +266,7 @@ void TestOperItem::operationsInDateOrder()
     db.query(QStringLiteral("insert into rem_op values (301, 4, Null, 1)"));
     db.query(QStringLiteral("insert into rem_op values (301, 5, '2024-03-01 00:00:00', 1)"));
     db.query(QStringLiteral("insert into rem_op values (301, 2, '2024-03-01 00:00:00', 1)"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper history;
     QVERIFY(history.TblRem->Locate(QStringLiteral("id"), 301));

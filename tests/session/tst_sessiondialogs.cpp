@@ -1,4 +1,5 @@
 // The change-password dialog, the user settings action on a real database, and the about box.
+#include "LoggedIn.h"
 #include "TestSupport.h"
 #include "core/DayTime.h"
 #include "core/Session.h"
@@ -21,16 +22,8 @@ namespace {
 
 const QDateTime LoginTime = DayTime::of(QDate(2024, 4, 1), QTime(8, 0, 0));
 
-// The seeded administrator, logged in.
-void logInAsAdmin()
-{
-    Session &s = session();
-    s = Session{};
-    s.CurrentUserId = 1;
-    s.CurrentUserType = QStringLiteral("A");
-    s.CurrentLogin = QStringLiteral("SYS ADMIN");
-    s.CurrentPassword = QStringLiteral("a");
-}
+// The seeded administrator.
+const LoggedIn Admin = LoggedIn::as("A").named(QStringLiteral("SYS ADMIN"), QStringLiteral("a"));
 
 QString storedPassword(const TestDb &db)
 {
@@ -126,7 +119,7 @@ private slots:
     void okWithoutChange()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         FixedClock clock(LoginTime);
         ScriptedDialogs d;
         d.dialogs << [](QDialog &dlg) {
@@ -150,7 +143,7 @@ private slots:
     void cancelWritesNothing()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         ScriptedDialogs d;
         dm->TblUsers->Open();
         // A new password typed, then the settings cancelled.
@@ -176,7 +169,7 @@ private slots:
     void changePassword()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         FixedClock clock(LoginTime);
         ScriptedDialogs d;
         dm->TblUsers->Open();
@@ -234,7 +227,7 @@ private slots:
     void databaseError()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         ScriptedDialogs d;
         db.query(QStringLiteral("DROP VIEW ViewLog"));
         db.query(QStringLiteral("DROP TABLE UserLog"));
