@@ -3,6 +3,7 @@
 // failure that stops the archive without a register row, a long path kept whole and one the
 // register cannot hold, the register of an older database widened at start, cancelling, and
 // deleting register rows without touching the files.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "admin/arh.h"
@@ -254,10 +255,7 @@ void TestArchive::kinds()
     QCOMPARE(db.scalar(QStringLiteral("select tp from exp_data")).toInt(), kind + 1);
     QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
     QCOMPARE(frm.TblExp.FieldByName(QStringLiteral("Тип"))->AsString(), kindName);
-    QStringList titles;
-    for (int i = 0; i < frm.grid->columnCount(); ++i)
-        titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"Дата", "Тип", "Путь"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Дата", "Тип", "Путь"}));
     QVERIFY(frm.MakeArhive->isEnabled());
     QVERIFY(frm.BtnStop->isHidden());
 }

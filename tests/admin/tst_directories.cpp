@@ -1,6 +1,7 @@
 // The five directory windows: opened from the main window by type "A" only, their captions
 // and columns, keys from the counter, names cut to the column's size as they are typed,
 // deletions that cascade through the schema, and deletions that a request refuses.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "admin/Directories.h"
 #include "core/Cp1251.h"
@@ -133,8 +134,7 @@ void TestDirectories::openedFromTheMainWindow()
         auto &frm = static_cast<TFrmKl &>(d);
         name = frm.objectName();
         caption = frm.windowTitle();
-        for (int i = 0; i < frm.grid->columnCount(); ++i)
-            titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
+        titles = ListWindowProbe(frm).titles();
         table = frm.DsLoc->DataSet();
         frm.show();
         frm.DBNavigator1->button(DBNavigator::Insert)->click();

@@ -1,6 +1,7 @@
 // The users window and the user log viewer: the users' own columns, the type cell storing
 // its letter, duplicate logins and empty passwords, a deleted user's log rows, the read-only
 // log in time order, and the type checked again by both handlers.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "admin/users.h"
 #include "lists/klfrm.h"
@@ -10,22 +11,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList titles(const TFrmKl &frm)
-{
-    QStringList t;
-    for (int i = 0; i < frm.grid->columnCount(); ++i)
-        t << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-    return t;
-}
-
-QStringList cells(const TFrmKl &frm, int column)
-{
-    QStringList c;
-    for (int r = 0; r < frm.grid->model()->rowCount(); ++r)
-        c << frm.grid->model()->index(r, column).data().toString();
-    return c;
-}
 
 void addLogRow(const TestDb &db, const QString &dt, int user, int action)
 {
@@ -86,7 +71,7 @@ void TestUsers::typeCell()
     TFrmKl frm(usersWindow());
     QCOMPARE(frm.objectName(), QStringLiteral("FrmUsers"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Пользователи системы"));
-    QCOMPARE(titles(frm), (QStringList{"Логин", "Пароль", "Тип", "Посл. вход"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Логин", "Пароль", "Тип", "Посл. вход"}));
     QCOMPARE(frm.grid->column(2).PickList,
              (QStringList{"A - Админитратор", "D - Диспетчер", "P - Ведущ. инж.", "R - Инженер"}));
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 4 запись(сей)"));
@@ -138,9 +123,10 @@ void TestUsers::deletedUserLeavesTheLog()
         TFrmLogList log;
         QCOMPARE(log.objectName(), QStringLiteral("FrmLogList"));
         QCOMPARE(log.windowTitle(), QStringLiteral("Лог работы пользователей"));
-        QCOMPARE(titles(log), (QStringList{"Дата время", "Имя пользователя", "Событие"}));
-        QCOMPARE(cells(log, 1), (QStringList{"P", "D", "SYS ADMIN", "D"}));
-        QCOMPARE(cells(log, 2), (QStringList{"Смена пароля", "Вход в систему", "Вход в систему", "Выход из системы"}));
+        QCOMPARE(ListWindowProbe(log).titles(), (QStringList{"Дата время", "Имя пользователя", "Событие"}));
+        QCOMPARE(ListWindowProbe(log).column(1), (QStringList{"P", "D", "SYS ADMIN", "D"}));
+        QCOMPARE(ListWindowProbe(log).column(2),
+                 (QStringList{"Смена пароля", "Вход в систему", "Вход в систему", "Выход из системы"}));
         QCOMPARE(log.statusText(), QStringLiteral("Всего 4 запись(сей)"));
         for (DBNavigator::Button b :
              {DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post, DBNavigator::Cancel})
@@ -160,7 +146,7 @@ void TestUsers::deletedUserLeavesTheLog()
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from UserLog")).toInt(), 2);
 
     TFrmLogList log;
-    QCOMPARE(cells(log, 1), (QStringList{"P", "SYS ADMIN"}));
+    QCOMPARE(ListWindowProbe(log).column(1), (QStringList{"P", "SYS ADMIN"}));
 }
 
 void TestUsers::handlersCheckTheType_data()

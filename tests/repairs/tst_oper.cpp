@@ -2,6 +2,7 @@
 // window, the series and number of the item, the search on its eight criteria (repairs
 // without a kind, an item or a department included), the equipment picker, and the opening
 // from the main window.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "RepairsTest.h"
 #include "core/Cp1251.h"
@@ -29,23 +30,11 @@ using namespace RepairsTest;
 
 namespace {
 
-QStringList barOrder(const TFrmKl &frm)
-{
-    QStringList names;
-    QLayout *bar = frm.Panel1->layout();
-    for (int i = 0; i < bar->count(); ++i)
-        if (QWidget *w = bar->itemAt(i)->widget())
-            names << w->objectName();
-    return names;
-}
-
+// The current repair as the grid shows it.
 QStringList rowTexts(const TFrmOper &frm)
 {
-    QStringList out;
-    const int row = frm.TblRem->RecNo() - 1;
-    for (int c = 0; c < frm.grid->model()->columnCount(); ++c)
-        out << frm.grid->model()->index(row, c).data().toString();
-    return out;
+    const ListWindowProbe probe(frm);
+    return probe.row(probe.currentRow());
 }
 
 int currentId(const TFrmOper &frm) { return frm.TblRem->FieldByName(QStringLiteral("id"))->AsInteger(); }
@@ -94,8 +83,8 @@ void TestOper::window()
     TFrmOper frm;
     QCOMPARE(frm.objectName(), QStringLiteral("FrmOper"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("История работ"));
-    QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "SpeedButton1",
-                                         "BtnItems", "BtnOper", "CheckBox1"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport",
+                                                           "SpeedButton1", "BtnItems", "BtnOper", "CheckBox1"}));
     QCOMPARE(frm.BtnItems->text(), QStringLiteral("Комплектующие"));
     QCOMPARE(frm.BtnOper->text(), QStringLiteral("Работы"));
     QCOMPARE(frm.CheckBox1->text(), QStringLiteral("Панель поиска"));
@@ -107,11 +96,8 @@ void TestOper::window()
         QVERIFY(frm.DBNavigator1->isButtonVisible(DBNavigator::Button(i)));
     QCOMPARE(frm.DBNavigator1->hints(), DBNavigator::standardHints());
 
-    QStringList titles;
-    for (int c = 0; c < frm.grid->model()->columnCount(); ++c)
-        titles << frm.grid->model()->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"Начало", "Вид работ", "Изделие", "Серия(номер)", "Отдел", "Причина", "Специалист",
-                                  "Окончание"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Начало", "Вид работ", "Изделие", "Серия(номер)", "Отдел",
+                                                         "Причина", "Специалист", "Окончание"}));
     QCOMPARE(frm.grid->column(2).ButtonStyle, TColumn::Ellipsis);
     QCOMPARE(rowTexts(frm), (QStringList{day(2004, 6, 25), "Средний", "HP LaserJet 5100", "В- 45678(543767)",
                                          "Экономический", "выход из стоя картриджа", "Сидоренко", day(2004, 7, 12)}));

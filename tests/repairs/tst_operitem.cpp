@@ -1,6 +1,7 @@
 // The windows of one repair, opened from the history: its header, only its rows, new rows
 // carrying its key (and the moment, for an operation), a refused row kept in editing, and
 // the repair posted before they open.
+#include "ListWindowProbe.h"
 #include "RepairsTest.h"
 #include "db/DBEditors.h"
 #include "repairs/oper.h"
@@ -15,38 +16,11 @@ using namespace RepairsTest;
 
 namespace {
 
-QStringList gridRows(const TFrmKl &frm)
-{
-    QStringList rows;
-    QAbstractItemModel *m = frm.grid->model();
-    for (int r = 0; r < m->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < m->columnCount(); ++c)
-            cells << m->index(r, c).data().toString();
-        rows << cells.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
-QStringList titles(const TFrmKl &frm)
-{
-    QStringList out;
-    for (int c = 0; c < frm.grid->model()->columnCount(); ++c)
-        out << frm.grid->model()->headerData(c, Qt::Horizontal).toString();
-    return out;
-}
-
 // The current row as the grid shows it.
 QString currentRow(const TFrmKl &frm)
 {
-    const QStringList rows = gridRows(frm);
-    return rows.value(frm.DsLoc->DataSet()->RecNo() - 1);
-}
-
-bool setCell(TFrmKl &frm, int column, const QString &text)
-{
-    QAbstractItemModel *m = frm.grid->model();
-    return m->setData(m->index(frm.DsLoc->DataSet()->RecNo() - 1, column), text);
+    const ListWindowProbe probe(frm);
+    return probe.rows().value(probe.currentRow());
 }
 
 // Runs `check` on the window that the button opens, and says what it opened.
@@ -97,7 +71,7 @@ void TestOperItem::windowsOfOneRepair()
     QStringList seen;
     QCOMPARE(openedBy(history.BtnItems, dialogs,
                       [&](TFrmRepairPart &w) {
-                          seen << w.windowTitle() << titles(w).join('|') << gridRows(w);
+                          seen << w.windowTitle() << ListWindowProbe(w).titles().join('|') << ListWindowProbe(w).rows();
                           seen << w.EditNach->text() + '|' + w.EditVid->text() + '|' + w.EditOtdel->text() + '|' +
                                       w.EditIzd->text();
                           seen << QString::number(w.EditIzd->isReadOnly()) + w.DsLoc->DataSet()->Filter();
@@ -110,7 +84,9 @@ void TestOperItem::windowsOfOneRepair()
                                 "1rem_id=200"}));
     seen.clear();
     QCOMPARE(openedBy(history.BtnOper, dialogs,
-                      [&](TFrmRepairPart &w) { seen << w.windowTitle() << titles(w).join('|') << gridRows(w); }),
+                      [&](TFrmRepairPart &w) {
+                          seen << w.windowTitle() << ListWindowProbe(w).titles().join('|') << ListWindowProbe(w).rows();
+                      }),
              QStringLiteral("FrmOperAct"));
     // In the list's own order, the same on every backend: the one without a date first.
     const QStringList operationsOf200{"|Замена картриджа|Выполнено",
@@ -123,11 +99,11 @@ void TestOperItem::windowsOfOneRepair()
     QCOMPARE(openedBy(history.BtnOper, dialogs,
                       [&](TFrmRepairPart &w) {
                           auto &ops = static_cast<TFrmOperAct &>(w);
-                          seen = gridRows(w);
+                          seen = ListWindowProbe(w).rows();
                           ops.DBNavigator1->BtnClick(DBNavigator::Insert);
                           seen << currentRow(w);
-                          QVERIFY(setCell(w, 1, QStringLiteral("Заправка картриджа")));
-                          QVERIFY(setCell(w, 2, QStringLiteral("Выполняется")));
+                          QVERIFY(ListWindowProbe(w).setCell(1, QStringLiteral("Заправка картриджа")));
+                          QVERIFY(ListWindowProbe(w).setCell(2, QStringLiteral("Выполняется")));
                           ops.DBNavigator1->BtnClick(DBNavigator::Post);
                       }),
              QStringLiteral("FrmOperAct"));
@@ -144,10 +120,10 @@ void TestOperItem::windowsOfOneRepair()
     // ... and a new resource its key.
     QCOMPARE(openedBy(history.BtnItems, dialogs,
                       [&](TFrmRepairPart &w) {
-                          seen = gridRows(w);
+                          seen = ListWindowProbe(w).rows();
                           w.DBNavigator1->BtnClick(DBNavigator::Insert);
-                          QVERIFY(setCell(w, 0, QStringLiteral("Чернила")));
-                          QVERIFY(setCell(w, 1, QStringLiteral("2.5")));
+                          QVERIFY(ListWindowProbe(w).setCell(0, QStringLiteral("Чернила")));
+                          QVERIFY(ListWindowProbe(w).setCell(1, QStringLiteral("2.5")));
                           seen << currentRow(w);
                           w.DBNavigator1->BtnClick(DBNavigator::Post);
                       }),
@@ -228,15 +204,15 @@ void TestOperItem::refusedRowStaysInEditing()
     openedBy(button, dialogs, [&](TFrmRepairPart &w) {
         w.DBNavigator1->BtnClick(DBNavigator::Insert);
         if (!choice.isEmpty())
-            QVERIFY(setCell(w, choiceColumn, choice));
-        QVERIFY(setCell(w, otherColumn, other));
+            QVERIFY(ListWindowProbe(w).setCell(choiceColumn, choice));
+        QVERIFY(ListWindowProbe(w).setCell(otherColumn, other));
         w.DBNavigator1->BtnClick(DBNavigator::Post);
         state =
             w.DsLoc->DataSet()->State() == DataSetState::Insert ? QStringLiteral("insert") : QStringLiteral("other");
-        typed = gridRows(w);
+        typed = ListWindowProbe(w).rows();
         typed << currentRow(w);
         // Corrected, it is saved.
-        QVERIFY(setCell(w, choiceColumn, correct));
+        QVERIFY(ListWindowProbe(w).setCell(choiceColumn, correct));
         w.DBNavigator1->BtnClick(DBNavigator::Post);
         if (w.DsLoc->DataSet()->State() != DataSetState::Browse)
             state += QStringLiteral(", not saved when corrected");
@@ -277,7 +253,7 @@ void TestOperItem::operationsInDateOrder()
     auto operations = [&] {
         QStringList rows;
         openedBy(history.BtnOper, dialogs, [&](TFrmRepairPart &w) {
-            for (const QString &r : gridRows(w))
+            for (const QString &r : ListWindowProbe(w).rows())
                 rows << r.section(QLatin1Char('|'), 0, 1);
         });
         return rows;

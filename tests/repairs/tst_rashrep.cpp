@@ -2,6 +2,7 @@
 // repairs begun in the period, recomputing on every date change, the report with the period
 // line, a database error while recomputing, a list that cannot be edited, and the main
 // window's "Расход материалов".
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "export/MSWord.h"
@@ -263,10 +264,7 @@ void TestRashRep::notEditable()
         TFrmRashRep frm;
         QCOMPARE(frm.objectName(), QStringLiteral("FrmRashRep"));
         QCOMPARE(frm.windowTitle(), QStringLiteral("Сумма израсходованных средств"));
-        QStringList titles;
-        for (int i = 0; i < frm.grid->model()->columnCount(); ++i)
-            titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-        QCOMPARE(titles, (QStringList{"Название", "Ед. изм.", "Израсходовано"}));
+        QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Название", "Ед. изм.", "Израсходовано"}));
         QCOMPARE(frm.layout()->indexOf(frm.Panel2), 1);
         QStringList second;
         for (int i = 0; i < frm.Panel2->layout()->count(); ++i) {

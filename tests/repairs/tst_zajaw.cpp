@@ -1,6 +1,7 @@
 // The requests window: its parts, the closing stamp, the filter, the request card and the
 // list report, the row colours, what closing does with a pending edit, the opening order,
 // and the main window's "Заявки".
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "db/DBEditors.h"
@@ -27,16 +28,6 @@ void addRequests(const TestDb &db)
 {
     db.query(QStringLiteral("insert into zajav (id, izd, Otdel, Opis, State) values (6, 102, 12, 'не печатает', 1)"));
     db.query(QStringLiteral("insert into zajav (id, izd, Otdel, Opis) values (7, 104, 13, 'без состояния')"));
-}
-
-QStringList barOrder(const TFrmKl &frm)
-{
-    QStringList names;
-    QLayout *bar = frm.Panel1->layout();
-    for (int i = 0; i < bar->count(); ++i)
-        if (QWidget *w = bar->itemAt(i)->widget())
-            names << w->objectName();
-    return names;
 }
 
 // The keys of the requests the list shows, in its order.
@@ -119,8 +110,8 @@ void TestZajaw::parts()
     TFrmZajaw frm;
     QCOMPARE(frm.objectName(), QStringLiteral("FrmZajaw"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Заявки"));
-    QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnCard", "BtnClose",
-                                         "Label1", "Combofilter"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport",
+                                                           "BtnCard", "BtnClose", "Label1", "Combofilter"}));
     QCOMPARE(frm.BtnCard->toolTip(), QStringLiteral("Печать карточки"));
     QVERIFY(!frm.DBNavigator1->isButtonVisible(DBNavigator::Refresh));
     QCOMPARE(frm.DBNavigator1->button(DBNavigator::Prior)->toolTip(), QStringLiteral("Предыдущая записи"));
@@ -130,10 +121,7 @@ void TestZajaw::parts()
         choices << frm.Combofilter->itemText(i);
     QCOMPARE(choices, (QStringList{"Все", "Не закрытые", "Закрытые", "Приостановленные"}));
 
-    QStringList titles;
-    for (int i = 0; i < frm.grid->model()->columnCount(); ++i)
-        titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"Дата", "Описание", "Изделие", "Состояние"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Дата", "Описание", "Изделие", "Состояние"}));
     // Item and state are chosen from drop-downs of the lookups' names.
     QVERIFY(dm->Tblzajav->FieldByName(QStringLiteral("Изделие"))->isLookup());
     QVERIFY(dm->Tblzajav->FieldByName(QStringLiteral("Состояние"))->isLookup());
