@@ -64,6 +64,8 @@ private slots:
     void search();
     void searchPassesOverRepairsNotListed_data() { addBackendCases(); }
     void searchPassesOverRepairsNotListed();
+    void searchPassesOverSeveralNotListed_data();
+    void searchPassesOverSeveralNotListed();
     void picker_data() { addBackendCases(); }
     void picker();
     void pickerOnEmptyList();
@@ -310,6 +312,47 @@ void TestOper::searchPassesOverRepairsNotListed()
     find(frm, 5, QStringLiteral("уник"));
     QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Не найдено")});
     QCOMPARE(currentId(frm), 301);
+}
+
+// Repairs entered after the list was read that match one after another are all passed over:
+// the search goes on to the listed one behind them, or says it found none.
+void TestOper::searchPassesOverSeveralNotListed_data()
+{
+    addBackendColumn();
+    QTest::addColumn<int>("unlisted");  // entered after the list was read, matching
+    QTest::addColumn<bool>("listed");   // the listed repair 301 matches too, read after them
+    // clang-format off
+    addBackendCase("two, then the listed one", [](QTestData &r) { r << 2 << true; });
+    addBackendCase("three, then the listed one", [](QTestData &r) { r << 3 << true; });
+    addBackendCase("two and no other", [](QTestData &r) { r << 2 << false; });
+    // clang-format on
+}
+
+void TestOper::searchPassesOverSeveralNotListed()
+{
+    TAVRELL_TEST_DB(db);
+    QFETCH(int, unlisted);
+    QFETCH(bool, listed);
+    addRepairs(db);
+    const auto user = LoggedIn::as("R").scoped();
+    ScriptedDialogs dialogs;
+    TFrmOper frm;
+    const int start = currentId(frm);
+    // Repair 301 stored again after the new ones: either server reads them before it.
+    db.query(QStringLiteral("delete from remont where id = 301"));
+    for (int i = 0; i < unlisted; ++i)
+        db.query(QStringLiteral("insert into remont (id, Prichina) values (%1, 'замена ролика')").arg(150 + i));
+    if (listed)
+        db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Prichina, Nach_rem) "
+                                "values (301, 11, 301, 'замена барабана', '2024-03-01 00:00:00')"));
+    find(frm, 5, QStringLiteral("замена"));
+    if (listed) {
+        QCOMPARE(dialogs.texts(), QStringList());
+        QCOMPARE(currentId(frm), 301);
+    } else {
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Не найдено")});
+        QCOMPARE(currentId(frm), start);
+    }
 }
 
 // The picker lists every item by name, series and number (letter case aside), starts on the
