@@ -3,6 +3,7 @@
 // failure that stops the archive without a register row, a long path kept whole and one the
 // register cannot hold, the register of an older database widened at start, cancelling, and
 // deleting register rows without touching the files.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "admin/arh.h"
@@ -172,31 +173,31 @@ private slots:
     void folderName();
     void kinds_data();
     void kinds();
-    void againOnTheSameDay_data() { TestDb::addBackendRows(); }
+    void againOnTheSameDay_data() { addBackendCases(); }
     void againOnTheSameDay();
-    void readInParts_data() { TestDb::addBackendRows(); }
+    void readInParts_data() { addBackendCases(); }
     void readInParts();
     void failureStopsWithoutRegisterRow_data();
     void failureStopsWithoutRegisterRow();
-    void longPathKeptWhole_data() { TestDb::addBackendRows(); }
+    void longPathKeptWhole_data() { addBackendCases(); }
     void longPathKeptWhole();
     void pathColumnFitsItsPaths_data();
     void pathColumnFitsItsPaths();
     void pathLongerThanTheRegister();
-    void registerWidenedAtStart_data() { TestDb::addBackendRows(); }
+    void registerWidenedAtStart_data() { addBackendCases(); }
     void registerWidenedAtStart();
     void upgradeGoesOnPastAFailedStep_data() { TestDb::addBackendRows(); }
     void upgradeGoesOnPastAFailedStep();
     void cancelling_data();
     void cancelling();
-    void deletingRegisterRows_data() { TestDb::addBackendRows(); }
+    void deletingRegisterRows_data() { addBackendCases(); }
     void deletingRegisterRows();
     void interruptedKeepsTheEarlier_data();
     void interruptedKeepsTheEarlier();
-    void killedIsPutRightAtTheNext_data() { TestDb::addBackendRows(); }
+    void killedIsPutRightAtTheNext_data() { addBackendCases(); }
     void killedIsPutRightAtTheNext();
     void sameFilesOnBothBackends();
-    void charactersOutsideTheCodePage_data() { TestDb::addBackendRows(); }
+    void charactersOutsideTheCodePage_data() { addBackendCases(); }
     void charactersOutsideTheCodePage();
 };
 
@@ -218,21 +219,19 @@ void TestArchive::folderName()
 
 void TestArchive::kinds_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("tables");
     QTest::addColumn<QString>("kindName");
     const QStringList all{"Operations", "States", "izdel", "otdel", "rem_op", "rem_res",
                           "remont",     "resurs", "users", "vidu",  "zajav"};
-    for (const char *backend : {"sqlite", "postgres"}) {
-        const QString b = QString::fromLatin1(backend);
-        QTest::addRow("%s: full", backend) << b << 0 << all << QStringLiteral("Полная архивация");
-        QTest::addRow("%s: directories", backend)
-            << b << 1 << QStringList{"Operations", "States", "otdel", "users", "vidu"} << QStringLiteral("Справочники");
-        QTest::addRow("%s: data", backend)
-            << b << 2 << QStringList{"izdel", "rem_op", "rem_res", "remont", "resurs", "zajav"}
-            << QStringLiteral("Данные");
-    }
+    addBackendCase("full", [&](QTestData &r) { r << 0 << all << QStringLiteral("Полная архивация"); });
+    addBackendCase("directories", [&](QTestData &r) {
+        r << 1 << QStringList{"Operations", "States", "otdel", "users", "vidu"} << QStringLiteral("Справочники");
+    });
+    addBackendCase("data", [&](QTestData &r) {
+        r << 2 << QStringList{"izdel", "rem_op", "rem_res", "remont", "resurs", "zajav"} << QStringLiteral("Данные");
+    });
 }
 
 // Each kind writes exactly its tables, in order, without a header, and adds its register row.
@@ -273,10 +272,7 @@ void TestArchive::kinds()
     QCOMPARE(db.scalar(QStringLiteral("select tp from exp_data")).toInt(), kind + 1);
     QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
     QCOMPARE(frm.TblExp->FieldByName(QStringLiteral("Тип"))->AsString(), kindName);
-    QStringList titles;
-    for (int i = 0; i < frm.grid->columnCount(); ++i)
-        titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"Дата", "Тип", "Путь"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Дата", "Тип", "Путь"}));
     QVERIFY(frm.MakeArhive->isEnabled());
     QVERIFY(frm.BtnStop->isHidden());
 }
@@ -338,18 +334,16 @@ void TestArchive::readInParts()
 
 void TestArchive::failureStopsWithoutRegisterRow_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("blocker");      // made as a folder in the way
     QTest::addColumn<QString>("named");        // what the message names
     QTest::addColumn<QStringList>("written");  // what the folder holds after
-    for (const char *backend : {"sqlite", "postgres"}) {
-        QTest::addRow("%s: a file that cannot be written", backend)
-            << QString::fromLatin1(backend) << QStringLiteral("2005_3_5/izdel.csv") << QStringLiteral("izdel.csv")
-            << QStringList{"izdel.csv"};
-        QTest::addRow("%s: a folder that cannot be made", backend)
-            << QString::fromLatin1(backend) << QStringLiteral("2005_3_5") << QStringLiteral("2005_3_5")
-            << QStringList();
-    }
+    addBackendCase("a file that cannot be written", [&](QTestData &r) {
+        r << QStringLiteral("2005_3_5/izdel.csv") << QStringLiteral("izdel.csv") << QStringList{"izdel.csv"};
+    });
+    addBackendCase("a folder that cannot be made", [&](QTestData &r) {
+        r << QStringLiteral("2005_3_5") << QStringLiteral("2005_3_5") << QStringList();
+    });
 }
 
 // The failure is shown with the file's name; no file of the failed archive stays, and the
@@ -606,23 +600,20 @@ void TestArchive::deletingRegisterRows()
 
 void TestArchive::interruptedKeepsTheEarlier_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("how");    // "stop" at a table, "fail" a step, "blocked" part file
     QTest::addColumn<QString>("where");  // the table or step
-    for (const char *backend : {"sqlite", "postgres"}) {
-        const QString b = QString::fromLatin1(backend);
-        // clang-format off
-        QTest::addRow("%s: stopped in the first table", backend) << b << "stop" << "Operations";
-        QTest::addRow("%s: stopped in the third table", backend) << b << "stop" << "izdel";
-        QTest::addRow("%s: stopped in the last table", backend) << b << "stop" << "zajav";
-        QTest::addRow("%s: third file cannot be written", backend) << b << "blocked" << "izdel.csv";
-        QTest::addRow("%s: disk full after the third table", backend) << b << "fail" << "part written izdel.csv";
-        QTest::addRow("%s: fails before the moves", backend) << b << "fail" << "journal written";
-        QTest::addRow("%s: fails setting aside", backend) << b << "fail" << "set aside remont.csv";
-        QTest::addRow("%s: fails in the middle of the moves", backend) << b << "fail" << "moved in izdel.csv";
-        QTest::addRow("%s: fails at the last move", backend) << b << "fail" << "moved in zajav.csv";
-        // clang-format on
-    }
+    // clang-format off
+    addBackendCase("stopped in the first table", [&](QTestData &r) { r << "stop" << "Operations"; });
+    addBackendCase("stopped in the third table", [&](QTestData &r) { r << "stop" << "izdel"; });
+    addBackendCase("stopped in the last table", [&](QTestData &r) { r << "stop" << "zajav"; });
+    addBackendCase("third file cannot be written", [&](QTestData &r) { r << "blocked" << "izdel.csv"; });
+    addBackendCase("disk full after the third table", [&](QTestData &r) { r << "fail" << "part written izdel.csv"; });
+    addBackendCase("fails before the moves", [&](QTestData &r) { r << "fail" << "journal written"; });
+    addBackendCase("fails setting aside", [&](QTestData &r) { r << "fail" << "set aside remont.csv"; });
+    addBackendCase("fails in the middle of the moves", [&](QTestData &r) { r << "fail" << "moved in izdel.csv"; });
+    addBackendCase("fails at the last move", [&](QTestData &r) { r << "fail" << "moved in zajav.csv"; });
+    // clang-format on
 }
 
 // A second archive on the same day, stopped or failed anywhere, leaves the earlier archive's

@@ -1,6 +1,7 @@
 // The five directory windows: opened from the main window by type "A" only, their captions
 // and columns, keys from the counter, names cut to the column's size as they are typed,
 // deletions that cascade through the schema, and deletions that a request refuses.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "admin/Directories.h"
 #include "core/Cp1251.h"
@@ -108,11 +109,10 @@ private slots:
 
 void TestDirectories::openedFromTheMainWindow_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("which");
-    for (const char *backend : {"sqlite", "postgres"})
-        for (int i = 0; i < directoryCases().size(); ++i)
-            QTest::addRow("%s: %s", backend, directoryCases().at(i).tag) << QString::fromLatin1(backend) << i;
+    for (int i = 0; i < directoryCases().size(); ++i)
+        addBackendCase(directoryCases().at(i).tag, [&](QTestData &r) { r << i; });
 }
 
 // The action opens its window modally; a new row takes the counter's key, a name typed
@@ -134,8 +134,7 @@ void TestDirectories::openedFromTheMainWindow()
         auto &frm = static_cast<TFrmKl &>(d);
         name = frm.objectName();
         caption = frm.windowTitle();
-        for (int i = 0; i < frm.grid->columnCount(); ++i)
-            titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
+        titles = ListWindowProbe(frm).titles();
         table = frm.DsLoc->DataSet();
         frm.show();
         frm.DBNavigator1->button(DBNavigator::Insert)->click();
@@ -167,7 +166,7 @@ void TestDirectories::openedFromTheMainWindow()
 
 void TestDirectories::deletions_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("directory");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("after");  // empty: refused, nothing deleted
@@ -191,10 +190,8 @@ void TestDirectories::deletions_data()
         {"state 2 meets request 4", Directory::KlStates, 2, ""},
         {"department 14 meets request 5", Directory::KlOtdels, 14, ""},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.tag)
-                << QString::fromLatin1(backend) << int(c.directory) << c.key << QString::fromLatin1(c.after);
+    for (const auto &c : cases)
+        addBackendCase(c.tag, [&](QTestData &r) { r << int(c.directory) << c.key << QString::fromLatin1(c.after); });
 }
 
 // Deleting through the navigator (after its confirmation) relies on the schema's cascades;

@@ -1,6 +1,7 @@
 // The users window and the user log viewer: the users' own columns, the type cell storing
 // its letter, duplicate logins and empty passwords, a deleted user's log rows, the read-only
 // log in time order, and the type checked again by both handlers.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "admin/users.h"
 #include "lists/klfrm.h"
@@ -10,22 +11,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList titles(const TFrmKl &frm)
-{
-    QStringList t;
-    for (int i = 0; i < frm.grid->columnCount(); ++i)
-        t << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-    return t;
-}
-
-QStringList cells(const TFrmKl &frm, int column)
-{
-    QStringList c;
-    for (int r = 0; r < frm.grid->model()->rowCount(); ++r)
-        c << frm.grid->model()->index(r, column).data().toString();
-    return c;
-}
 
 void addLogRow(const TestDb &db, const QString &dt, int user, int action)
 {
@@ -41,15 +26,15 @@ private slots:
     void init() { session() = Session(); }
     void typeCell_data();
     void typeCell();
-    void loginsAndPasswordsAsTyped_data() { TestDb::addBackendRows(); }
+    void loginsAndPasswordsAsTyped_data() { addBackendCases(); }
     void loginsAndPasswordsAsTyped();
-    void deletedUserLeavesTheLog_data() { TestDb::addBackendRows(); }
+    void deletedUserLeavesTheLog_data() { addBackendCases(); }
     void deletedUserLeavesTheLog();
     void handlersCheckTheType_data();
     void handlersCheckTheType();
-    void emptyPasswordLogsIn_data() { TestDb::addBackendRows(); }
+    void emptyPasswordLogsIn_data() { addBackendCases(); }
     void emptyPasswordLogsIn();
-    void typeOutsideTheBasicPlane_data() { TestDb::addBackendRows(); }
+    void typeOutsideTheBasicPlane_data() { addBackendCases(); }
     void typeOutsideTheBasicPlane();
     void loginsDifferingInCase_data();
     void loginsDifferingInCase();
@@ -57,7 +42,7 @@ private slots:
 
 void TestUsers::typeCell_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
     const struct {
@@ -72,10 +57,8 @@ void TestUsers::typeCell_data()
         {"unknown Cyrillic letter", "ж", "ж"},
         {"digit", "7", "7"},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.tag)
-                << QString::fromLatin1(backend) << QString::fromUtf8(c.typed) << QString::fromUtf8(c.stored);
+    for (const auto &c : cases)
+        addBackendCase(c.tag, [&](QTestData &r) { r << QString::fromUtf8(c.typed) << QString::fromUtf8(c.stored); });
 }
 
 // The four columns of the window, the pick list, and the first letter stored.
@@ -88,7 +71,7 @@ void TestUsers::typeCell()
     TFrmKl frm(usersWindow());
     QCOMPARE(frm.objectName(), QStringLiteral("FrmUsers"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Пользователи системы"));
-    QCOMPARE(titles(frm), (QStringList{"Логин", "Пароль", "Тип", "Посл. вход"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Логин", "Пароль", "Тип", "Посл. вход"}));
     QCOMPARE(frm.grid->column(2).PickList,
              (QStringList{"A - Админитратор", "D - Диспетчер", "P - Ведущ. инж.", "R - Инженер"}));
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 4 запись(сей)"));
@@ -140,9 +123,10 @@ void TestUsers::deletedUserLeavesTheLog()
         TFrmLogList log;
         QCOMPARE(log.objectName(), QStringLiteral("FrmLogList"));
         QCOMPARE(log.windowTitle(), QStringLiteral("Лог работы пользователей"));
-        QCOMPARE(titles(log), (QStringList{"Дата время", "Имя пользователя", "Событие"}));
-        QCOMPARE(cells(log, 1), (QStringList{"P", "D", "SYS ADMIN", "D"}));
-        QCOMPARE(cells(log, 2), (QStringList{"Смена пароля", "Вход в систему", "Вход в систему", "Выход из системы"}));
+        QCOMPARE(ListWindowProbe(log).titles(), (QStringList{"Дата время", "Имя пользователя", "Событие"}));
+        QCOMPARE(ListWindowProbe(log).column(1), (QStringList{"P", "D", "SYS ADMIN", "D"}));
+        QCOMPARE(ListWindowProbe(log).column(2),
+                 (QStringList{"Смена пароля", "Вход в систему", "Вход в систему", "Выход из системы"}));
         QCOMPARE(log.statusText(), QStringLiteral("Всего 4 запись(сей)"));
         for (DBNavigator::Button b :
              {DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post, DBNavigator::Cancel})
@@ -162,7 +146,7 @@ void TestUsers::deletedUserLeavesTheLog()
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from UserLog")).toInt(), 2);
 
     TFrmLogList log;
-    QCOMPARE(cells(log, 1), (QStringList{"P", "SYS ADMIN"}));
+    QCOMPARE(ListWindowProbe(log).column(1), (QStringList{"P", "SYS ADMIN"}));
 }
 
 void TestUsers::handlersCheckTheType_data()
@@ -288,7 +272,7 @@ void TestUsers::typeOutsideTheBasicPlane()
 
 void TestUsers::loginsDifferingInCase_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
     QTest::addColumn<bool>("refused");
@@ -300,10 +284,9 @@ void TestUsers::loginsDifferingInCase_data()
         {"Cyrillic yo", "Ёлкин", "ёлкин", true},        {"Latin", "Ivan", "IVAN", true},
         {"another login", "Иван", "Иванов", false},     {"e and yo differ", "Ёлкин", "Елкин", false},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const auto &c : cases)
-            QTest::addRow("%s: %s", backend, c.tag) << QString::fromLatin1(backend) << QString::fromUtf8(c.first)
-                                                    << QString::fromUtf8(c.second) << c.refused;
+    for (const auto &c : cases)
+        addBackendCase(
+            c.tag, [&](QTestData &r) { r << QString::fromUtf8(c.first) << QString::fromUtf8(c.second) << c.refused; });
 }
 
 // The login compares logins without regard to case: a second login that differs from

@@ -554,7 +554,7 @@ private slots:
     }
 
     // The settings file that cannot be written on the first run: one message, a clean end.
-    void firstRunCannotWriteSettings_data() { TestDb::addBackendRows(); }
+    void firstRunCannotWriteSettings_data() { addBackendCases(); }
 
     void firstRunCannotWriteSettings()
     {

@@ -44,7 +44,7 @@ int allocate(const QStringList &args)
 class TestKeys : public QObject {
     Q_OBJECT
 private slots:
-    void concurrentAllocation_data() { TestDb::addBackendRows(); }
+    void concurrentAllocation_data() { addBackendCases(); }
 
     void concurrentAllocation()
     {

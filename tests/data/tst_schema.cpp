@@ -345,27 +345,27 @@ class TestSchema : public QObject {
     Q_OBJECT
 
 private slots:
-    void tablesAndColumns_data() { TestDb::addBackendRows(); }
+    void tablesAndColumns_data() { addBackendCases(); }
     void tablesAndColumns();
-    void columnSizesCountCharacters_data() { TestDb::addBackendRows(); }
+    void columnSizesCountCharacters_data() { addBackendCases(); }
     void columnSizesCountCharacters();
-    void keysAndIndexes_data() { TestDb::addBackendRows(); }
+    void keysAndIndexes_data() { addBackendCases(); }
     void keysAndIndexes();
-    void seedRows_data() { TestDb::addBackendRows(); }
+    void seedRows_data() { addBackendCases(); }
     void seedRows();
-    void textComparison_data() { TestDb::addBackendRows(); }
+    void textComparison_data() { addBackendCases(); }
     void textComparison();
-    void views_data() { TestDb::addBackendRows(); }
+    void views_data() { addBackendCases(); }
     void views();
     void deletions_data();
     void deletions();
-    void getId_data() { TestDb::addBackendRows(); }
+    void getId_data() { addBackendCases(); }
     void getId();
     void login_data();
     void login();
-    void logTimeIsAKey_data() { TestDb::addBackendRows(); }
+    void logTimeIsAKey_data() { addBackendCases(); }
     void logTimeIsAKey();
-    void changePasswordAndLastLogin_data() { TestDb::addBackendRows(); }
+    void changePasswordAndLastLogin_data() { addBackendCases(); }
     void changePasswordAndLastLogin();
     void embeddedFileOpensWithoutTavrell();
 };
@@ -698,7 +698,7 @@ void TestSchema::views()
 
 void TestSchema::deletions_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("statement");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QString>("after");
@@ -730,10 +730,9 @@ void TestSchema::deletions_data()
         {"operation state 1 is free", "DELETE FROM RemOpState WHERE id = 1", false,
          "otdel=5 izdel=7 remont=1 rem_op=2 rem_res=2 zajav=2 vidu=5 RemOpState=2"},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Row &r : rows)
-            QTest::addRow("%s: %s", backend, r.name)
-                << QString::fromLatin1(backend) << QString::fromLatin1(r.statement) << r.refused << r.after;
+    for (const Row &r : rows)
+        addBackendCase(r.name,
+                       [&](QTestData &row) { row << QString::fromLatin1(r.statement) << r.refused << r.after; });
 }
 
 void TestSchema::deletions()
@@ -772,7 +771,7 @@ void TestSchema::getId()
 
 void TestSchema::login_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("login");
     QTest::addColumn<QString>("passw");
     QTest::addColumn<int>("sentRes");
@@ -793,11 +792,11 @@ void TestSchema::login_data()
         {"unknown login", "nobody", "a", 3, 0, ""},
         {"password of another user", "P", "a", 2, 0, ""},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Row &r : rows)
-            QTest::addRow("%s: %s", backend, r.name)
-                << QString::fromLatin1(backend) << QString::fromUtf8(r.login) << QString::fromUtf8(r.passw) << r.sentRes
-                << r.res << QString::fromLatin1(r.tp);
+    for (const Row &r : rows)
+        addBackendCase(r.name, [&](QTestData &row) {
+            row << QString::fromUtf8(r.login) << QString::fromUtf8(r.passw) << r.sentRes << r.res
+                << QString::fromLatin1(r.tp);
+        });
 }
 
 void TestSchema::login()

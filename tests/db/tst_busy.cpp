@@ -93,9 +93,9 @@ public:
 class TestBusy : public QObject {
     Q_OBJECT
 private slots:
-    void postGivesUpAndKeepsTheRow_data() { TestDb::addBackendRows(); }
+    void postGivesUpAndKeepsTheRow_data() { addBackendCases(); }
     void postGivesUpAndKeepsTheRow();
-    void shortHoldIsWaitedOut_data() { TestDb::addBackendRows(); }
+    void shortHoldIsWaitedOut_data() { addBackendCases(); }
     void shortHoldIsWaitedOut();
 };
 

@@ -14,43 +14,43 @@ class TestDataSet : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
 
-    void newRecordKeys_data() { TestDb::addBackendRows(); }
+    void newRecordKeys_data() { addBackendCases(); }
     void newRecordKeys();
-    void newRecordHandlerErrorCancelsInsertion_data() { TestDb::addBackendRows(); }
+    void newRecordHandlerErrorCancelsInsertion_data() { addBackendCases(); }
     void newRecordHandlerErrorCancelsInsertion();
-    void postCancelEdit_data() { TestDb::addBackendRows(); }
+    void postCancelEdit_data() { addBackendCases(); }
     void postCancelEdit();
-    void deleteCascades_data() { TestDb::addBackendRows(); }
+    void deleteCascades_data() { addBackendCases(); }
     void deleteCascades();
-    void refusedDeleteChangesNothing_data() { TestDb::addBackendRows(); }
+    void refusedDeleteChangesNothing_data() { addBackendCases(); }
     void refusedDeleteChangesNothing();
-    void refusedPostStaysInEditing_data() { TestDb::addBackendRows(); }
+    void refusedPostStaysInEditing_data() { addBackendCases(); }
     void refusedPostStaysInEditing();
-    void movingOffChangedRowPosts_data() { TestDb::addBackendRows(); }
+    void movingOffChangedRowPosts_data() { addBackendCases(); }
     void movingOffChangedRowPosts();
     void tooLongTextRefused_data();
     void tooLongTextRefused();
     void filters_data();
     void filters();
-    void filterOnKeyAndBadFilter_data() { TestDb::addBackendRows(); }
+    void filterOnKeyAndBadFilter_data() { addBackendCases(); }
     void filterOnKeyAndBadFilter();
     void locate_data();
     void locate();
     void locateFollowsChanges();
-    void lookupThroughLookupFollowsKey_data() { TestDb::addBackendRows(); }
+    void lookupThroughLookupFollowsKey_data() { addBackendCases(); }
     void lookupThroughLookupFollowsKey();
-    void fixedCharPaddedAndFieldNames_data() { TestDb::addBackendRows(); }
+    void fixedCharPaddedAndFieldNames_data() { addBackendCases(); }
     void fixedCharPaddedAndFieldNames();
-    void dateTimesRoundTrip_data() { TestDb::addBackendRows(); }
+    void dateTimesRoundTrip_data() { addBackendCases(); }
     void dateTimesRoundTrip();
     void userTypeSetText_data();
     void userTypeSetText();
-    void cursorAndRequery_data() { TestDb::addBackendRows(); }
+    void cursorAndRequery_data() { addBackendCases(); }
     void cursorAndRequery();
-    void readOnlyDataSet_data() { TestDb::addBackendRows(); }
+    void readOnlyDataSet_data() { addBackendCases(); }
     void readOnlyDataSet();
     void openGridHoldsNoLock();
-    void queryWithParameters_data() { TestDb::addBackendRows(); }
+    void queryWithParameters_data() { addBackendCases(); }
     void queryWithParameters();
 };
 
@@ -267,13 +267,11 @@ void TestDataSet::movingOffChangedRowPosts()
 
 void TestDataSet::tooLongTextRefused_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("length");
     QTest::addColumn<bool>("accepted");
-    for (const char *b : {"sqlite", "postgres"}) {
-        QTest::addRow("%s 65", b) << QString::fromLatin1(b) << 65 << true;
-        QTest::addRow("%s 66", b) << QString::fromLatin1(b) << 66 << false;
-    }
+    addBackendCase("65", [&](QTestData &r) { r << 65 << true; });
+    addBackendCase("66", [&](QTestData &r) { r << 66 << false; });
 }
 
 void TestDataSet::tooLongTextRefused()
@@ -304,19 +302,16 @@ void TestDataSet::tooLongTextRefused()
 
 void TestDataSet::filters_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QList<int>>("ids");
-    for (const char *b : {"sqlite", "postgres"}) {
-        const QString be = QString::fromLatin1(b);
-        // Request 7 has no state: it is not closed.
-        QTest::addRow("%s not closed", b) << be << "State <> 0" << QList<int>{5, 6, 7};
-        QTest::addRow("%s closed", b) << be << "State = 0" << QList<int>{4};
-        QTest::addRow("%s suspended", b) << be << "State = 2" << QList<int>{5};
-        QTest::addRow("%s two terms", b) << be << "State >= 1 and id < 6" << QList<int>{5};
-        QTest::addRow("%s text", b) << be << "Opis = 'FGHFGH'" << QList<int>{5};
-        QTest::addRow("%s lookup", b) << be << "[Состояние] = 'Открыта'" << QList<int>{6};
-    }
+    // Request 7 has no state: it is not closed.
+    addBackendCase("not closed", [&](QTestData &r) { r << "State <> 0" << QList<int>{5, 6, 7}; });
+    addBackendCase("closed", [&](QTestData &r) { r << "State = 0" << QList<int>{4}; });
+    addBackendCase("suspended", [&](QTestData &r) { r << "State = 2" << QList<int>{5}; });
+    addBackendCase("two terms", [&](QTestData &r) { r << "State >= 1 and id < 6" << QList<int>{5}; });
+    addBackendCase("text", [&](QTestData &r) { r << "Opis = 'FGHFGH'" << QList<int>{5}; });
+    addBackendCase("lookup", [&](QTestData &r) { r << "[Состояние] = 'Открыта'" << QList<int>{6}; });
 }
 
 void TestDataSet::filters()
@@ -371,35 +366,35 @@ void TestDataSet::filterOnKeyAndBadFilter()
 
 void TestDataSet::locate_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("fields");
     QTest::addColumn<QVariant>("values");
     QTest::addColumn<int>("options");
     QTest::addColumn<int>("found");  // id, or 0 for none
     const int ci = CaseInsensitive, pk = PartialKey;
-    for (const char *b : {"sqlite", "postgres"}) {
-        const QString be = QString::fromLatin1(b);
-        QTest::addRow("%s exact", b) << be << "Name" << QVariant("Xerox 5915") << 0 << 106;
-        QTest::addRow("%s exact wrong case", b) << be << "Name" << QVariant("xerox 5915") << 0 << 0;
-        QTest::addRow("%s exact ci", b) << be << "Name" << QVariant("xerox 5915") << ci << 106;
-        QTest::addRow("%s prefix latin", b) << be << "Name" << QVariant("hp s") << (ci | pk) << 105;
-        QTest::addRow("%s prefix cyrillic", b) << be << "Proizvod" << QVariant("СКАН") << (ci | pk) << 104;
-        QTest::addRow("%s cyrillic look-alike", b)
-            << be << "Seria" << QVariant(QStringLiteral("в-5")) << (ci | pk) << 105;
-        QTest::addRow("%s latin is not cyrillic", b) << be << "Seria" << QVariant("B-5") << (ci | pk) << 0;
-        QTest::addRow("%s prefix case-sensitive", b) << be << "Proizvod" << QVariant("СКАН") << pk << 0;
-        QTest::addRow("%s inside, not at start", b) << be << "Name" << QVariant("jet") << (ci | pk) << 0;
-        QTest::addRow("%s integer", b) << be << "CurState" << QVariant(4) << 0 << 103;
-        QTest::addRow("%s integer as text", b) << be << "otdel" << QVariant("15") << 0 << 106;
-        QTest::addRow("%s integer bad text", b) << be << "otdel" << QVariant("x") << 0 << 0;
-        QTest::addRow("%s two fields", b)
-            << be << "Proizvod;CurState" << QVariant(QVariantList{"сканер", 6}) << ci << 107;
-        QTest::addRow("%s fixed char", b) << be << "form" << QVariant("A3") << 0 << 106;
-        QTest::addRow("%s lookup", b) << be << "Отдел" << QVariant(QStringLiteral("плановый")) << ci << 101;
-        QTest::addRow("%s lookup found", b) << be << "Отдел" << QVariant(QStringLiteral("издат")) << (ci | pk) << 106;
-        QTest::addRow("%s date", b) << be << "D_vup" << QVariant(DayTime::of(QDate(2003, 9, 21), QTime(0, 0))) << 0
-                                    << 103;
-    }
+    addBackendCase("exact", [&](QTestData &r) { r << "Name" << QVariant("Xerox 5915") << 0 << 106; });
+    addBackendCase("exact wrong case", [&](QTestData &r) { r << "Name" << QVariant("xerox 5915") << 0 << 0; });
+    addBackendCase("exact ci", [&](QTestData &r) { r << "Name" << QVariant("xerox 5915") << ci << 106; });
+    addBackendCase("prefix latin", [&](QTestData &r) { r << "Name" << QVariant("hp s") << (ci | pk) << 105; });
+    addBackendCase("prefix cyrillic", [&](QTestData &r) { r << "Proizvod" << QVariant("СКАН") << (ci | pk) << 104; });
+    addBackendCase("cyrillic look-alike",
+                   [&](QTestData &r) { r << "Seria" << QVariant(QStringLiteral("в-5")) << (ci | pk) << 105; });
+    addBackendCase("latin is not cyrillic", [&](QTestData &r) { r << "Seria" << QVariant("B-5") << (ci | pk) << 0; });
+    addBackendCase("prefix case-sensitive", [&](QTestData &r) { r << "Proizvod" << QVariant("СКАН") << pk << 0; });
+    addBackendCase("inside, not at start", [&](QTestData &r) { r << "Name" << QVariant("jet") << (ci | pk) << 0; });
+    addBackendCase("integer", [&](QTestData &r) { r << "CurState" << QVariant(4) << 0 << 103; });
+    addBackendCase("integer as text", [&](QTestData &r) { r << "otdel" << QVariant("15") << 0 << 106; });
+    addBackendCase("integer bad text", [&](QTestData &r) { r << "otdel" << QVariant("x") << 0 << 0; });
+    addBackendCase("two fields", [&](QTestData &r) {
+        r << "Proizvod;CurState" << QVariant(QVariantList{"сканер", 6}) << ci << 107;
+    });
+    addBackendCase("fixed char", [&](QTestData &r) { r << "form" << QVariant("A3") << 0 << 106; });
+    addBackendCase("lookup", [&](QTestData &r) { r << "Отдел" << QVariant(QStringLiteral("плановый")) << ci << 101; });
+    addBackendCase("lookup found",
+                   [&](QTestData &r) { r << "Отдел" << QVariant(QStringLiteral("издат")) << (ci | pk) << 106; });
+    addBackendCase("date", [&](QTestData &r) {
+        r << "D_vup" << QVariant(DayTime::of(QDate(2003, 9, 21), QTime(0, 0))) << 0 << 103;
+    });
 }
 
 void TestDataSet::locate()
@@ -551,16 +546,13 @@ void TestDataSet::dateTimesRoundTrip()
 
 void TestDataSet::userTypeSetText_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QVariant>("stored");
-    for (const char *b : {"sqlite", "postgres"}) {
-        const QString be = QString::fromLatin1(b);
-        QTest::addRow("%s admin", b) << be << "admin" << QVariant("A");
-        QTest::addRow("%s r", b) << be << "r" << QVariant("R");
-        QTest::addRow("%s cyrillic", b) << be << QStringLiteral("дисп") << QVariant(QStringLiteral("д"));
-        QTest::addRow("%s empty", b) << be << "" << QVariant();
-    }
+    addBackendCase("admin", [&](QTestData &r) { r << "admin" << QVariant("A"); });
+    addBackendCase("r", [&](QTestData &r) { r << "r" << QVariant("R"); });
+    addBackendCase("cyrillic", [&](QTestData &r) { r << QStringLiteral("дисп") << QVariant(QStringLiteral("д")); });
+    addBackendCase("empty", [&](QTestData &r) { r << "" << QVariant(); });
 }
 
 void TestDataSet::userTypeSetText()

@@ -17,7 +17,7 @@ private slots:
 
 void TestMemo::lineBreaks_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("stored");    // the note before
     QTest::addColumn<QString>("shown");     // what the memo shows
     QTest::addColumn<QString>("typed");     // keys typed at the end ("\n" = Return, "\b" = Backspace)
@@ -34,10 +34,8 @@ void TestMemo::lineBreaks_data()
         {"mixed breaks left as they were", "а\nб\r\nв\rг", "а\nб\nв\nг", "x\b", "а\nб\r\nв\rг"},
         {"an edited note breaks every line with CR LF", "а\nб", "а\nб", "!", "а\r\nб!"},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Case &c : cases)
-            QTest::addRow("%s: %s", backend, c.name)
-                << QString::fromLatin1(backend) << c.stored << c.shown << c.typed << c.expected;
+    for (const Case &c : cases)
+        addBackendCase(c.name, [&](QTestData &r) { r << c.stored << c.shown << c.typed << c.expected; });
 }
 
 void TestMemo::lineBreaks()

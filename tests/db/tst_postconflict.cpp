@@ -85,31 +85,34 @@ private slots:
     void colleagueChangedRowBeforeDelete();
     void nobodyElseNoConflict_data();
     void nobodyElseNoConflict();
-    void datasetOnItsOwnConnection_data() { TestDb::addBackendRows(); }
+    void datasetOnItsOwnConnection_data() { addBackendCases(); }
     void datasetOnItsOwnConnection();
 };
 
 void TestPostConflict::colleagueChangedRowBeforePost_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("colleague");  // run after this copy read the row and typed
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QStringList>("stored");  // name and number of the item afterwards
     const QString mine = QStringLiteral("Мой сканер");
-    for (const char *b : {"sqlite", "postgres"}) {
-        const QString be = QString::fromLatin1(b);
-        QTest::addRow("%s: same field", b) << be << QStringLiteral("update izdel set Name = 'Чужой' where id = 104")
-                                           << true << QStringList{QStringLiteral("Чужой"), EpsonNumber};
-        // The columns compare without regard to case; a change of case is a change all the same.
-        QTest::addRow("%s: same field, letter case only", b)
-            << be << QStringLiteral("update izdel set Name = 'EPSON PERFECTION 1270' where id = 104") << true
-            << QStringList{QStringLiteral("EPSON PERFECTION 1270"), EpsonNumber};
-        QTest::addRow("%s: another field", b) << be << QStringLiteral("update izdel set Nomer = '999' where id = 104")
-                                              << false << QStringList{mine, QStringLiteral("999")};
-        QTest::addRow("%s: row deleted", b)
-            << be << QStringLiteral("delete from izdel where id = 104") << true << QStringList();
-        QTest::addRow("%s: nobody else", b) << be << QString() << false << QStringList{mine, EpsonNumber};
-    }
+    addBackendCase("same field", [&](QTestData &r) {
+        r << QStringLiteral("update izdel set Name = 'Чужой' where id = 104") << true
+          << QStringList{QStringLiteral("Чужой"), EpsonNumber};
+    });
+    // The columns compare without regard to case; a change of case is a change all the same.
+    addBackendCase("same field, letter case only", [&](QTestData &r) {
+        r << QStringLiteral("update izdel set Name = 'EPSON PERFECTION 1270' where id = 104") << true
+          << QStringList{QStringLiteral("EPSON PERFECTION 1270"), EpsonNumber};
+    });
+    addBackendCase("another field", [&](QTestData &r) {
+        r << QStringLiteral("update izdel set Nomer = '999' where id = 104") << false
+          << QStringList{mine, QStringLiteral("999")};
+    });
+    addBackendCase("row deleted", [&](QTestData &r) {
+        r << QStringLiteral("delete from izdel where id = 104") << true << QStringList();
+    });
+    addBackendCase("nobody else", [&](QTestData &r) { r << QString() << false << QStringList{mine, EpsonNumber}; });
 }
 
 void TestPostConflict::colleagueChangedRowBeforePost()
@@ -168,21 +171,20 @@ void TestPostConflict::colleagueChangedRowBeforePost()
 
 void TestPostConflict::colleagueChangedRowBeforeDelete_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("colleague");  // run after this copy read the row
     QTest::addColumn<bool>("editing");       // the row is being edited when deleted
     QTest::addColumn<bool>("refused");
-    for (const char *b : {"sqlite", "postgres"}) {
-        const QString be = QString::fromLatin1(b);
-        QTest::addRow("%s: a field changed", b)
-            << be << QStringLiteral("update izdel set Nomer = '999' where id = 104") << false << true;
-        QTest::addRow("%s: a field changed, row in editing", b)
-            << be << QStringLiteral("update izdel set Info = 'Чужая заметка' where id = 104") << true << true;
-        QTest::addRow("%s: row deleted", b)
-            << be << QStringLiteral("delete from izdel where id = 104") << false << true;
-        QTest::addRow("%s: nobody else", b) << be << QString() << false << false;
-        QTest::addRow("%s: nobody else, row in editing", b) << be << QString() << true << false;
-    }
+    addBackendCase("a field changed", [&](QTestData &r) {
+        r << QStringLiteral("update izdel set Nomer = '999' where id = 104") << false << true;
+    });
+    addBackendCase("a field changed, row in editing", [&](QTestData &r) {
+        r << QStringLiteral("update izdel set Info = 'Чужая заметка' where id = 104") << true << true;
+    });
+    addBackendCase("row deleted",
+                   [&](QTestData &r) { r << QStringLiteral("delete from izdel where id = 104") << false << true; });
+    addBackendCase("nobody else", [&](QTestData &r) { r << QString() << false << false; });
+    addBackendCase("nobody else, row in editing", [&](QTestData &r) { r << QString() << true << false; });
 }
 
 void TestPostConflict::colleagueChangedRowBeforeDelete()
@@ -240,7 +242,7 @@ void TestPostConflict::colleagueChangedRowBeforeDelete()
 
 void TestPostConflict::nobodyElseNoConflict_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("where");   // the one row the case works on
     QTest::addColumn<QString>("stored");  // how another tool left the row before it was read
@@ -296,12 +298,10 @@ void TestPostConflict::nobodyElseNoConflict_data()
              std::make_tuple(QStringLiteral("flags"), QStringLiteral("id = 1"), QString(), QStringLiteral("ok"),
                              int(FieldType::Boolean), 0, QStringList{QStringLiteral("False"), QStringLiteral("True")})},
         };
-    for (const char *b : {"sqlite", "postgres"})
-        for (const auto &[name, c] : cases) {
-            const auto &[table, where, stored, field, type, size, typed] = c;
-            QTest::addRow("%s: %s", b, name)
-                << QString::fromLatin1(b) << table << where << stored << field << type << size << typed;
-        }
+    for (const auto &[name, c] : cases) {
+        const auto &[table, where, stored, field, type, size, typed] = c;
+        addBackendCase(name, [&](QTestData &r) { r << table << where << stored << field << type << size << typed; });
+    }
 }
 
 void TestPostConflict::nobodyElseNoConflict()

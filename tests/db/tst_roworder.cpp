@@ -22,7 +22,7 @@ QList<int> ids(TDataSet &ds, const QString &key = QStringLiteral("id"))
 class TestRowOrder : public QObject {
     Q_OBJECT
 private slots:
-    void tableInKeyOrder_data() { TestDb::addBackendRows(); }
+    void tableInKeyOrder_data() { addBackendCases(); }
     void tableInKeyOrder();
     void nullsFirst_data();
     void nullsFirst();
@@ -49,13 +49,11 @@ void TestRowOrder::tableInKeyOrder()
 
 void TestRowOrder::nullsFirst_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<bool>("descending");
     QTest::addColumn<QList<int>>("order");
-    for (const char *backend : {"sqlite", "postgres"}) {
-        QTest::addRow("%s: ascending", backend) << QString::fromLatin1(backend) << false << QList<int>{301, 303, 302};
-        QTest::addRow("%s: descending", backend) << QString::fromLatin1(backend) << true << QList<int>{302, 303, 301};
-    }
+    addBackendCase("ascending", [&](QTestData &r) { r << false << QList<int>{301, 303, 302}; });
+    addBackendCase("descending", [&](QTestData &r) { r << true << QList<int>{302, 303, 301}; });
 }
 
 void TestRowOrder::nullsFirst()

@@ -69,7 +69,7 @@ private slots:
     void csvFailures_data();
     void csvFailures();
     void csvPostsRowBeingEdited();
-    void csvCharactersOutsideTheCodePage_data() { TestDb::addBackendRows(); }
+    void csvCharactersOutsideTheCodePage_data() { addBackendCases(); }
     void csvCharactersOutsideTheCodePage();
     void csvNeverOverTheDatabase_data();
     void csvNeverOverTheDatabase();

@@ -322,7 +322,7 @@ private slots:
     }
     // The attached file keeps Windows-1251: a character outside it is one "?" (one beyond
     // the 16-bit range too), and the user is told how many, in which file and column.
-    void attachmentCharactersOutsideTheCodePage_data() { TestDb::addBackendRows(); }
+    void attachmentCharactersOutsideTheCodePage_data() { addBackendCases(); }
     void attachmentCharactersOutsideTheCodePage()
     {
         TAVRELL_TEST_DB(db);

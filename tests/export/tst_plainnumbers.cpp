@@ -75,7 +75,7 @@ private slots:
     // The dataset export puts an integer field's digits down itself: the same text as the
     // field shows, for every value a column may hold (a bigint cut as the field cuts it, a
     // null), on both backends.
-    void wholeNumbersInTheDataSetExport_data() { TestDb::addBackendRows(); }
+    void wholeNumbersInTheDataSetExport_data() { addBackendCases(); }
     void wholeNumbersInTheDataSetExport()
     {
         TAVRELL_TEST_DB(db);

@@ -1,6 +1,7 @@
 // The ODT laid out as the printed pages: its columns are the pages' columns, rows stay whole,
 // grid lines are single, the foot numbers the pages; and, where LibreOffice is installed, the
 // document it prints keeps every word whole and numbers its pages.
+#include "RichTextReports.h"
 #include "export/MSWord.h"
 #include "export/ReportDocument.h"
 #include "export/ReportOdt.h"
@@ -225,22 +226,13 @@ class TestReportOdt : public QObject {
     Q_OBJECT
 
 private:
-    std::shared_ptr<RichTextSink> sink;
+    RichTextReports reports;
 
-    const ReportDocument &doc() { return *sink->model(); }
+    const ReportDocument &doc() { return *reports.sink->model(); }
 
 private slots:
-    void init()
-    {
-        sink = std::make_shared<RichTextSink>();
-        std::shared_ptr<RichTextSink> s = sink;
-        TMSWord::setSinkFactory([s] { return s; });
-    }
-    void cleanup()
-    {
-        TMSWord::setSinkFactory({});
-        sink.reset();
-    }
+    void init() { reports.install(); }
+    void cleanup() { reports.remove(); }
 
     // The ODT's columns are the pages' columns: widened for the long words when the page has
     // room, narrowed as the pages narrow them when it has not; the table in the pages' font.

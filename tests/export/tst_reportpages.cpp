@@ -1,6 +1,7 @@
 // A report as a document at any size: its pages (PDF read back with pdftotext), its ODT,
 // the two forms of the report window and the edits kept through them, the window's place
 // on the screen, closing every report, and the temporary files at the program's end.
+#include "RichTextReports.h"
 #include "TestSupport.h"
 #include "export/MSWord.h"
 #include "export/ReportDocument.h"
@@ -86,26 +87,20 @@ class TestReportPages : public QObject {
     Q_OBJECT
 
 private:
-    std::shared_ptr<RichTextSink> sink;
+    RichTextReports reports;
     QTemporaryDir dir;
 
-    ReportWindow *window() { return sink->window(); }
+    ReportWindow *window() { return reports.sink->window(); }
 
 private slots:
-    void init()
-    {
-        sink = std::make_shared<RichTextSink>();
-        std::shared_ptr<RichTextSink> s = sink;
-        TMSWord::setSinkFactory([s] { return s; });
-    }
+    void init() { reports.install(); }
     void cleanup()
     {
-        TMSWord::setSinkFactory({});
         ReportWindow::setRichTextLimit(0);
         ReportWindow::setUrlOpener({});
         for (ReportWindow *w : ReportWindow::openReports())
             delete w;
-        sink.reset();
+        reports.remove();
     }
 
     // Every page holds the whole width of the table and its header row.
@@ -159,7 +154,7 @@ private slots:
         QFETCH(QList<int>, widths);
         QFETCH(bool, landscape);
         buildReport(3, false, widths);
-        const QPageLayout layout = ReportPages::pageLayout(*sink->model());
+        const QPageLayout layout = ReportPages::pageLayout(*reports.sink->model());
         QCOMPARE(layout.pageSize().id(), QPageSize::A4);
         QCOMPARE(layout.orientation() == QPageLayout::Landscape, landscape);
         QCOMPARE(layout.margins(QPageLayout::Millimeter), QMarginsF(15, 15, 15, 15));
@@ -321,9 +316,9 @@ private slots:
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter pdf(&buffer);
-        pdf.setPageLayout(ReportPages::pageLayout(*sink->model()));
+        pdf.setPageLayout(ReportPages::pageLayout(*reports.sink->model()));
         qint64 calls = 0;
-        QCOMPARE(ReportPages::paint(*sink->model(), pdf,
+        QCOMPARE(ReportPages::paint(*reports.sink->model(), pdf,
                                     [&calls](qint64 done, qint64 total) {
                                         ++calls;
                                         return done < total / 4;

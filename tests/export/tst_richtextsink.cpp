@@ -1,4 +1,5 @@
 // The rich-text document that the default sink builds, and its report window.
+#include "RichTextReports.h"
 #include "TestSupport.h"
 #include "core/Errors.h"
 #include "export/MSWord.h"
@@ -66,17 +67,17 @@ class TestRichTextSink : public QObject {
     Q_OBJECT
 
 private:
-    std::shared_ptr<RichTextSink> sink;
+    RichTextReports reports;
     QTemporaryDir dir;
     std::vector<std::unique_ptr<QTextDocument>> rendered;
 
     // The sink's document as the report window's editor gets it.
     QTextDocument *richText()
     {
-        if (!sink->model())
+        if (!reports.sink->model())
             return nullptr;
         rendered.push_back(std::make_unique<QTextDocument>());
-        sink->model()->toTextDocument(*rendered.back());
+        reports.sink->model()->toTextDocument(*rendered.back());
         return rendered.back().get();
     }
 
@@ -105,19 +106,13 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        sink = std::make_shared<RichTextSink>();
-        std::shared_ptr<RichTextSink> s = sink;
-        TMSWord::setSinkFactory([s] { return s; });
-    }
+    void init() { reports.install(); }
     void cleanup()
     {
-        TMSWord::setSinkFactory({});
         ReportWindow::setUrlOpener({});
-        sink.reset();
         rendered.clear();
         closeAll();
+        reports.remove();
     }
 
     // Without a test factory the wrapper writes to the rich-text sink.
@@ -252,15 +247,15 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QVariantList, args);
         if (newDocument)
-            sink->command(QStringLiteral("FileNew"));
-        QVERIFY_THROWS_EXCEPTION(TavrellError, sink->command(name, args));
+            reports.sink->command(QStringLiteral("FileNew"));
+        QVERIFY_THROWS_EXCEPTION(TavrellError, reports.sink->command(name, args));
     }
 
     // Shown, the document belongs to the report window and outlives the wrapper.
     void shownReportOutlivesTheWrapper()
     {
         buildReport({{QStringLiteral("1"), QStringLiteral("Canon"), QStringLiteral("Склад")}}, true);
-        QPointer<ReportWindow> w = sink->window();
+        QPointer<ReportWindow> w = reports.sink->window();
         QVERIFY(w);
         QVERIFY(w->isVisible());
         QVERIFY(!w->isModal());
@@ -270,7 +265,7 @@ private slots:
         for (const char *name : {"Editor", "ActPrint", "ActSaveOdt", "ActSavePdf", "ActOpenExternal", "ActClose"})
             QVERIFY2(w->findChild<QObject *>(QLatin1String(name)), name);
 
-        sink.reset();  // the last reference to the sink
+        reports.sink.reset();  // the last reference to the sink
         QVERIFY(w);
         QVERIFY(w->isVisible());
         QVERIFY(firstTable(w->document()));
@@ -280,19 +275,19 @@ private slots:
     void closedDocumentRaises()
     {
         buildReport({}, true);
-        QPointer<ReportWindow> w = sink->window();
+        QPointer<ReportWindow> w = reports.sink->window();
         QVERIFY(w->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!w);
-        QVERIFY(!sink->model());
-        QVERIFY_THROWS_EXCEPTION(TavrellError, sink->command(QStringLiteral("Insert"), {QStringLiteral("x")}));
+        QVERIFY(!reports.sink->model());
+        QVERIFY_THROWS_EXCEPTION(TavrellError, reports.sink->command(QStringLiteral("Insert"), {QStringLiteral("x")}));
     }
 
     void closingAnEditedReportAsks()
     {
         ScriptedDialogs dialogs;
         buildReport({}, true);
-        QPointer<ReportWindow> w = sink->window();
+        QPointer<ReportWindow> w = reports.sink->window();
         w->editor()->textCursor().insertText(QStringLiteral("правка"));
         dialogs.answers << Dialogs::No;
         QVERIFY(!w->close());
@@ -323,7 +318,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("report.") + suffix);
         QFile::remove(path);
         dialogs.saveNames << path;
-        sink->window()->findChild<QAction *>(action)->trigger();
+        reports.sink->window()->findChild<QAction *>(action)->trigger();
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join('\n')));
         QVERIFY(QFile::exists(path));
 
@@ -349,12 +344,12 @@ private slots:
         buildReport({}, true);
         const QString path = dir.filePath(QStringLiteral("нет такой папки/отчет.odt"));
         dialogs.saveNames << path;
-        sink->window()->findChild<QAction *>(QStringLiteral("ActSaveOdt"))->trigger();
+        reports.sink->window()->findChild<QAction *>(QStringLiteral("ActSaveOdt"))->trigger();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages.at(0).icon, Dialogs::Icon::Critical);
         QVERIFY2(dialogs.messages.at(0).text.contains(QDir::toNativeSeparators(path)),
                  qPrintable(dialogs.messages.at(0).text));
-        QVERIFY(sink->window()->isVisible());
+        QVERIFY(reports.sink->window()->isVisible());
     }
 
     // A report saved over the embedded database's files would replace them: refused.
@@ -372,7 +367,7 @@ private slots:
             f.write("SQLite format 3");
         }
         dialogs.saveNames << database;
-        sink->window()->findChild<QAction *>(action)->trigger();
+        reports.sink->window()->findChild<QAction *>(action)->trigger();
         Seams::setProgramFolder(QString());
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY2(dialogs.messages.at(0).text.contains(QStringLiteral("это файл базы данных программы")),
@@ -389,7 +384,7 @@ private slots:
         ScriptedDialogs dialogs;
         buildReport({}, true);
         const QStringList before = dir.isValid() ? QDir(dir.path()).entryList(QDir::Files) : QStringList();
-        sink->window()->findChild<QAction *>(QStringLiteral("ActSavePdf"))->trigger();
+        reports.sink->window()->findChild<QAction *>(QStringLiteral("ActSavePdf"))->trigger();
         QCOMPARE(dialogs.saveTitles.size(), 1);
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
@@ -408,7 +403,7 @@ private slots:
             }
             return int(QDialog::Rejected);
         };
-        sink->window()->findChild<QAction *>(QStringLiteral("ActPrint"))->trigger();
+        reports.sink->window()->findChild<QAction *>(QStringLiteral("ActPrint"))->trigger();
         QCOMPARE(dialogs.execLog, QStringList{QStringLiteral("PrintPreview")});
         QCOMPARE(pages, 1);
         QVERIFY(dialogs.messages.isEmpty());
@@ -423,7 +418,7 @@ private slots:
             opened << u;
             return true;
         });
-        sink->window()->findChild<QAction *>(QStringLiteral("ActOpenExternal"))->trigger();
+        reports.sink->window()->findChild<QAction *>(QStringLiteral("ActOpenExternal"))->trigger();
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(opened.size(), 1);
         const QString path = opened.at(0).toLocalFile();
@@ -438,7 +433,7 @@ private slots:
             opened << u;
             return false;
         });
-        sink->window()->findChild<QAction *>(QStringLiteral("ActOpenExternal"))->trigger();
+        reports.sink->window()->findChild<QAction *>(QStringLiteral("ActOpenExternal"))->trigger();
         QFile::remove(opened.last().toLocalFile());
         QCOMPARE(dialogs.messages.size(), 1);
     }
@@ -453,7 +448,7 @@ private slots:
         QCOMPARE(QApplication::activeModalWidget(), list);
 
         buildReport({{QStringLiteral("1"), QStringLiteral("Canon"), QStringLiteral("Склад")}}, true);
-        QPointer<ReportWindow> w = sink->window();
+        QPointer<ReportWindow> w = reports.sink->window();
         QVERIFY(w && w->isVisible());
         QVERIFY(w->isWindow());
         QCOMPARE(w->parentWidget(), list);

@@ -10,7 +10,7 @@
 class TestKlfrm : public QObject {
     Q_OBJECT
 private slots:
-    void statusCountsRecords_data() { TestDb::addBackendRows(); }
+    void statusCountsRecords_data() { addBackendCases(); }
     void statusCountsRecords();
     void layoutAndFont();
 };

@@ -2,6 +2,7 @@
 // the navigator's buttons and hints, further buttons with their places, handlers and rules,
 // read-only windows, declared columns, the dataset left open or closed, the modal opening,
 // and a window with a handler of its own.
+#include "ListWindowProbe.h"
 #include "TestSupport.h"
 #include "core/Cp1251.h"
 #include "core/Errors.h"
@@ -41,16 +42,6 @@ void addKinds(const TestDb &db)
     db.query(QStringLiteral("insert into vidu (id, Name) values (1, 'Заправка картриджа')"));
     db.query(QStringLiteral("insert into vidu (id, Name) values (2, 'Замена барабана')"));
     db.query(QStringLiteral("insert into vidu (id, Name) values (3, 'Чистка')"));
-}
-
-QStringList barOrder(const TFrmKl &frm)
-{
-    QStringList names;
-    QLayout *bar = frm.Panel1->layout();
-    for (int i = 0; i < bar->count(); ++i)
-        if (QWidget *w = bar->itemAt(i)->widget())
-            names << w->objectName();
-    return names;
 }
 
 QStringList fileLines(const QString &path)
@@ -104,7 +95,7 @@ private:
 class TestListDecl : public QObject {
     Q_OBJECT
 private slots:
-    void directoryWindow_data() { TestDb::addBackendRows(); }
+    void directoryWindow_data() { addBackendCases(); }
     void directoryWindow();
     void navigatorButtons_data();
     void navigatorButtons();
@@ -138,7 +129,8 @@ void TestListDecl::directoryWindow()
     for (const char *name :
          {"Panel1", "DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose", "grid", "StatusBar", "DsLoc"})
         QVERIFY2(frm.findChild<QObject *>(QString::fromLatin1(name)), name);
-    QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(),
+             (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnClose"}));
     QVERIFY(dm->Tblvidu->Active());
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 3 запись(сей)"));
     // The field's label and display width (100 characters), the key hidden.
@@ -239,8 +231,9 @@ void TestListDecl::furtherButtons()
     combo->setObjectName(QStringLiteral("ComboBox1"));
     frm.addToolWidget(combo, ToolPlace::AfterNavigator);
 
-    QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "SpeedButton1", "ComboBox1", "BtnRep", "BtnSendToMail",
-                                         "BtnExport", "BtnCard", "BtnClose", "BtnItems"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(),
+             (QStringList{"DBNavigator1", "SpeedButton1", "ComboBox1", "BtnRep", "BtnSendToMail", "BtnExport",
+                          "BtnCard", "BtnClose", "BtnItems"}));
     auto *items = frm.findChild<QToolButton *>(QStringLiteral("BtnItems"));
     auto *card = frm.findChild<QToolButton *>(QStringLiteral("BtnCard"));
     QVERIFY(items && card);
@@ -277,7 +270,7 @@ void TestListDecl::furtherButtons()
     QCOMPARE(pressedIn.size(), 2);
 }
 
-void TestListDecl::readOnly_data() { TestDb::addBackendRows(); }
+void TestListDecl::readOnly_data() { addBackendCases(); }
 
 // A read-only window changes nothing, and the shared table is writable again after it.
 void TestListDecl::readOnly()
@@ -377,10 +370,7 @@ void TestListDecl::declaredColumns()
                       ListColumn(QStringLiteral("LastEnter")).ellipsis()});
     TFrmKl frm(d);
     QCOMPARE(frm.grid->columnCount(), 4);
-    QStringList titles;
-    for (int i = 0; i < 4; ++i)
-        titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"Имя", "Пароль", "Тип", "Посл. вход"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Имя", "Пароль", "Тип", "Посл. вход"}));
     QCOMPARE(frm.grid->columnWidthPixels(0), frm.grid->widthForChars(25, QStringLiteral("Имя")));
     QVERIFY(editable(frm, 0, 0));
     QVERIFY(!editable(frm, 0, 1));
@@ -519,7 +509,7 @@ void TestListDecl::ownHandlers()
     ScriptedDialogs dialogs;
     {
         TFrmCard frm;
-        QCOMPARE(barOrder(frm),
+        QCOMPARE(ListWindowProbe(frm).barOrder(),
                  (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnCard", "BtnClose"}));
         QCOMPARE(frm.windowTitle(), QStringLiteral("Заявки: Всего 0 запись(сей)"));
         QVERIFY(!frm.BtnCard->isEnabled());

@@ -128,11 +128,11 @@ private slots:
     }
     void typedValueStaysInItsRow_data();
     void typedValueStaysInItsRow();
-    void searchThenDeleteActsOnTheHighlightedRow_data() { TestDb::addBackendRows(); }
+    void searchThenDeleteActsOnTheHighlightedRow_data() { addBackendCases(); }
     void searchThenDeleteActsOnTheHighlightedRow();
-    void refusedValueStopsTheAction_data() { TestDb::addBackendRows(); }
+    void refusedValueStopsTheAction_data() { addBackendCases(); }
     void refusedValueStopsTheAction();
-    void destroyedWithOpenEditor_data() { TestDb::addBackendRows(); }
+    void destroyedWithOpenEditor_data() { addBackendCases(); }
     void destroyedWithOpenEditor();
     void dropDownStoresTheChosenKey_data();
     void dropDownStoresTheChosenKey();
@@ -144,7 +144,7 @@ private slots:
 // value is then in the database ("posted") or only in the row ("held").
 void TestOpenEditor::typedValueStaysInItsRow_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("window");
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("posted");
@@ -174,10 +174,8 @@ void TestOpenEditor::typedValueStaysInItsRow_data()
         {"states, export", Window::States, "export", true},
         {"states, close button", Window::States, "close", false},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Case &c : cases)
-            QTest::addRow("%s: %s", backend, c.name)
-                << QString::fromLatin1(backend) << int(c.window) << QString::fromLatin1(c.action) << c.posted;
+    for (const Case &c : cases)
+        addBackendCase(c.name, [&](QTestData &r) { r << int(c.window) << QString::fromLatin1(c.action) << c.posted; });
 }
 
 void TestOpenEditor::typedValueStaysInItsRow()
@@ -186,7 +184,7 @@ void TestOpenEditor::typedValueStaysInItsRow()
     QFETCH(int, window);
     QFETCH(QString, action);
     QFETCH(bool, posted);
-    const auto user = RepairsTest::loggedInAs("A");
+    const auto user = LoggedIn::as("A").scoped();
     RepairsTest::addRepairs(db);
     ScriptedDialogs dialogs;
     auto sink = std::make_shared<RecordingSink>();
@@ -260,7 +258,7 @@ void TestOpenEditor::typedValueStaysInItsRow()
 void TestOpenEditor::searchThenDeleteActsOnTheHighlightedRow()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = RepairsTest::loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     RepairsTest::addRepairs(db);
     ScriptedDialogs dialogs;
     TFrmOper w;
@@ -292,7 +290,7 @@ void TestOpenEditor::searchThenDeleteActsOnTheHighlightedRow()
 void TestOpenEditor::refusedValueStopsTheAction()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = RepairsTest::loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper w;
     showActive(w);
@@ -325,18 +323,17 @@ void TestOpenEditor::destroyedWithOpenEditor()
 // drop-down tells them apart, and the cell shows the plain name.
 void TestOpenEditor::dropDownStoresTheChosenKey_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("what");
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const char *what : {"request item", "resource", "repair kind", "operation", "request state"})
-            QTest::addRow("%s: %s", backend, what) << QString::fromLatin1(backend) << QString::fromLatin1(what);
+    for (const char *what : {"request item", "resource", "repair kind", "operation", "request state"})
+        addBackendCase(what, [&](QTestData &r) { r << QString::fromLatin1(what); });
 }
 
 void TestOpenEditor::dropDownStoresTheChosenKey()
 {
     TAVRELL_TEST_DB(db);
     QFETCH(QString, what);
-    const auto user = RepairsTest::loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     // Each case: the second entry of the name (its key), the window, the column.
     int second = 0;
@@ -421,17 +418,12 @@ void TestOpenEditor::dropDownStoresTheChosenKey()
 
 void TestOpenEditor::keyboardStartsInTheGrid_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("window");
     QTest::addColumn<int>("key");
-    for (const char *backend : {"sqlite", "postgres"}) {
-        QTest::addRow("%s: states, Down", backend)
-            << QString::fromLatin1(backend) << int(Window::States) << int(Qt::Key_Down);
-        QTest::addRow("%s: repairs, Insert", backend)
-            << QString::fromLatin1(backend) << int(Window::Repairs) << int(Qt::Key_Insert);
-        QTest::addRow("%s: requests, Down", backend)
-            << QString::fromLatin1(backend) << int(Window::Requests) << int(Qt::Key_Down);
-    }
+    addBackendCase("states, Down", [&](QTestData &r) { r << int(Window::States) << int(Qt::Key_Down); });
+    addBackendCase("repairs, Insert", [&](QTestData &r) { r << int(Window::Repairs) << int(Qt::Key_Insert); });
+    addBackendCase("requests, Down", [&](QTestData &r) { r << int(Window::Requests) << int(Qt::Key_Down); });
 }
 
 void TestOpenEditor::keyboardStartsInTheGrid()
@@ -439,7 +431,7 @@ void TestOpenEditor::keyboardStartsInTheGrid()
     TAVRELL_TEST_DB(db);
     QFETCH(int, window);
     QFETCH(int, key);
-    const auto user = RepairsTest::loggedInAs("A");
+    const auto user = LoggedIn::as("A").scoped();
     RepairsTest::addRepairs(db);
     ScriptedDialogs dialogs;
     Opened o = open(Window(window));

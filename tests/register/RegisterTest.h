@@ -10,7 +10,6 @@
 namespace RegisterTest {
 
 using MainWindowFixture::iniPath;
-using MainWindowFixture::logIn;
 
 // The values of one field in the list's order.
 inline QStringList column(TDataSet *ds, const QString &fieldName)

@@ -128,7 +128,7 @@ private slots:
     void handlersOpenTheirOwnWindows();
     void adminWindowsOpenForTheAdministratorOnly_data();
     void adminWindowsOpenForTheAdministratorOnly();
-    void requestsSeeItemsAddedInThisRun_data() { TestDb::addBackendRows(); }
+    void requestsSeeItemsAddedInThisRun_data() { addBackendCases(); }
     void requestsSeeItemsAddedInThisRun();
 };
 
@@ -145,7 +145,7 @@ void TestActions::everyActionAsTheUserSeesIt()
                                QStringLiteral("R"),           QString(),           QStringLiteral("X"),
                                QStringLiteral("before login")};
     for (const QString &type : types) {
-        logIn(1, type == QLatin1String("before login") ? QString() : type);
+        LoggedIn::as(type == QLatin1String("before login") ? QString() : type).logIn();
         TFrmmain w;
         if (type != QLatin1String("before login"))
             w.SetupForUser();
@@ -176,7 +176,7 @@ void TestActions::handlersOpenTheirOwnWindows()
     ScriptedDialogs dialogs;  // every message is answered, none waits
     QStringList opened;
     OpenersForTest openers(recordingOpeners(opened));
-    logIn(1, QStringLiteral("A"));
+    LoggedIn::as("A").logIn();
     TFrmmain w;
     w.SetupForUser();
     for (const OpenerCase &c : OpenerCases) {
@@ -221,7 +221,7 @@ void TestActions::adminWindowsOpenForTheAdministratorOnly()
     ScriptedDialogs dialogs;  // every message is answered, none waits
     QStringList opened;
     OpenersForTest openers(recordingOpeners(opened));
-    logIn(1, type);
+    LoggedIn::as(type).logIn();
     TFrmmain w;
     w.SetupForUser();
     // Called directly, as if the actions were enabled: the window opens only after the check.
@@ -253,7 +253,7 @@ void TestActions::requestsSeeItemsAddedInThisRun()
         seen = dm->TblIsdel->Active() && dm->TblIsdel->Locate(QStringLiteral("id"), 300);
         return int(QDialog::Rejected);
     });
-    logIn(3, QStringLiteral("D"));
+    LoggedIn::as("D", 3).logIn();
     TFrmmain w;
     w.SetupForUser();
     QVERIFY(w.ObrZajaw->isEnabled());

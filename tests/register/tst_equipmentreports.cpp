@@ -149,13 +149,13 @@ private slots:
         MailSender::setCurrent(nullptr);
     }
 
-    void listAsTable_data() { TestDb::addBackendRows(); }
+    void listAsTable_data() { addBackendCases(); }
     void listAsTable();
-    void listFollowsSortOrder_data() { TestDb::addBackendRows(); }
+    void listFollowsSortOrder_data() { addBackendCases(); }
     void listFollowsSortOrder();
-    void listByMailAndToFile_data() { TestDb::addBackendRows(); }
+    void listByMailAndToFile_data() { addBackendCases(); }
     void listByMailAndToFile();
-    void byDepartment_data() { TestDb::addBackendRows(); }
+    void byDepartment_data() { addBackendCases(); }
     void byDepartment();
     void card_data();
     void card();
@@ -321,18 +321,16 @@ void TestEquipmentReports::byDepartment()
 
 void TestEquipmentReports::card_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("change");  // applied to item 103 before the window opens
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("department");
-    for (const char *b : {"sqlite", "postgres"}) {
-        const QString be = QString::fromLatin1(b);
-        QTest::addRow("%s: seeded item 103", b)
-            << be << QString() << QStringLiteral("Еле дышит") << QStringLiteral("Технический");
-        QTest::addRow("%s: without department or state", b)
-            << be << QStringLiteral("update izdel set otdel = NULL, CurState = NULL where id = 103") << QString()
-            << QString();
-    }
+    addBackendCase("seeded item 103", [&](QTestData &r) {
+        r << QString() << QStringLiteral("Еле дышит") << QStringLiteral("Технический");
+    });
+    addBackendCase("without department or state", [&](QTestData &r) {
+        r << QStringLiteral("update izdel set otdel = NULL, CurState = NULL where id = 103") << QString() << QString();
+    });
 }
 
 void TestEquipmentReports::card()
@@ -393,14 +391,11 @@ void TestEquipmentReports::card()
 
 void TestEquipmentReports::noWordProcessor_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("action");
-    for (const char *b : {"sqlite", "postgres"}) {
-        const QString be = QString::fromLatin1(b);
-        QTest::addRow("%s: list", b) << be << QStringLiteral("ExpToWord");
-        QTest::addRow("%s: by department", b) << be << QStringLiteral("ViewTechOnOtdel");
-        QTest::addRow("%s: card", b) << be << QStringLiteral("ActPrintCard");
-    }
+    addBackendCase("list", [&](QTestData &r) { r << QStringLiteral("ExpToWord"); });
+    addBackendCase("by department", [&](QTestData &r) { r << QStringLiteral("ViewTechOnOtdel"); });
+    addBackendCase("card", [&](QTestData &r) { r << QStringLiteral("ActPrintCard"); });
 }
 
 void TestEquipmentReports::noWordProcessor()

@@ -19,24 +19,24 @@ private slots:
     void init() { session() = Session(); }
 
     void editorLayout();
-    void addAndCancelConsumesAKey_data() { TestDb::addBackendRows(); }
+    void addAndCancelConsumesAKey_data() { addBackendCases(); }
     void addAndCancelConsumesAKey();
-    void addStoresWhatWasTyped_data() { TestDb::addBackendRows(); }
+    void addStoresWhatWasTyped_data() { addBackendCases(); }
     void addStoresWhatWasTyped();
-    void refusedStoreKeepsTheEditor_data() { TestDb::addBackendRows(); }
+    void refusedStoreKeepsTheEditor_data() { addBackendCases(); }
     void refusedStoreKeepsTheEditor();
     void editShowsTheTrimmedFormat_data();
     void editShowsTheTrimmedFormat();
-    void editChangesAndCancels_data() { TestDb::addBackendRows(); }
+    void editChangesAndCancels_data() { addBackendCases(); }
     void editChangesAndCancels();
-    void editRefusedWhenChangedMeanwhile_data() { TestDb::addBackendRows(); }
+    void editRefusedWhenChangedMeanwhile_data() { addBackendCases(); }
     void editRefusedWhenChangedMeanwhile();
     void badDateIsRefused();
     void tabLeavesTheNotes();
     void deleteAsksFirst();
-    void deleteCascadesToRepairs_data() { TestDb::addBackendRows(); }
+    void deleteCascadesToRepairs_data() { addBackendCases(); }
     void deleteCascadesToRepairs();
-    void deleteRefusedForAnItemWithRequests_data() { TestDb::addBackendRows(); }
+    void deleteRefusedForAnItemWithRequests_data() { addBackendCases(); }
     void deleteRefusedForAnItemWithRequests();
 };
 

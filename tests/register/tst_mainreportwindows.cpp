@@ -1,13 +1,10 @@
 // The main window and the report windows made from it: closing the program closes the
 // reports first (asking about edits, a kept report keeping the program), and the list's
 // report printed to PDF holds every column on every page.
-#include "TestSupport.h"
-#include "core/Session.h"
+#include "MainWindowFixture.h"
 #include "export/MSWord.h"
 #include "export/ReportDocument.h"
 #include "export/ReportWindow.h"
-#include "register/main.h"
-#include "storage/IniFile.h"
 
 #include <QAction>
 #include <QDir>
@@ -17,21 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-bool startProgram(TestDb &db)
-{
-    IniFile(QDir(db.folder()).filePath(QStringLiteral("remont.ini")))
-        .writeString(QStringLiteral("main"), QStringLiteral("server"), db.serverName());
-    return db.module()->DataModule1Create() == Tdm::Outcome::Ready;
-}
-
-void logIn()
-{
-    session() = Session();
-    session().CurrentUserId = 1;
-    session().CurrentUserType = QStringLiteral("A");
-    session().CurrentLogin = QStringLiteral("test");
-}
 
 ReportWindow *lastReport()
 {
@@ -55,11 +37,7 @@ private slots:
     {
         TestDb db;
         QVERIFY2(db.ok(), qPrintable(db.error()));
-        QVERIFY(startProgram(db));
-        ScriptedDialogs dialogs;
-        logIn();
-        TFrmmain w;
-        w.SetupForUser();
+        TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
         w.show();
         QSignalSpy closed(&w, &TFrmmain::closed);
 
@@ -98,11 +76,7 @@ private slots:
                     .arg(100000 + i));
         // Every item a value in the last column, to find it on each page.
         db.query(QStringLiteral("update izdel set form = 'F' || (id % 100)"));
-        QVERIFY(startProgram(db));
-        ScriptedDialogs dialogs;
-        logIn();
-        TFrmmain w;
-        w.SetupForUser();
+        TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::as("A"));
         w.ExpToWord->trigger();
         ReportWindow *report = lastReport();
         QVERIFY(report);

@@ -31,7 +31,7 @@ private slots:
     void listAndLayout();
     void rights_data();
     void rights();
-    void emptyListDisablesEditAndDelete_data() { TestDb::addBackendRows(); }
+    void emptyListDisablesEditAndDelete_data() { addBackendCases(); }
     void emptyListDisablesEditAndDelete();
     void adminWindowsCheckTheTypeAgain_data();
     void adminWindowsCheckTheTypeAgain();
@@ -40,10 +40,10 @@ private slots:
     void actionsTable_data();
     void actionsTable();
     void highlight();
-    void closingSavesThenLogs_data() { TestDb::addBackendRows(); }
+    void closingSavesThenLogs_data() { addBackendCases(); }
     void closingSavesThenLogs();
     void closingWhenTheLogFails();
-    void failedSetupKeepsRightsAndClosing_data() { TestDb::addBackendRows(); }
+    void failedSetupKeepsRightsAndClosing_data() { addBackendCases(); }
     void failedSetupKeepsRightsAndClosing();
     void statusBarAndRowNumbersFitTheirTexts_data();
     void statusBarAndRowNumbersFitTheirTexts();
@@ -155,7 +155,7 @@ void TestMainWindow::emptyListDisablesEditAndDelete()
     db.query(QStringLiteral("delete from izdel"));
     TAVRELL_PROGRAM(dialogs, db);
     for (const char *type : {"A", "R", "D"}) {
-        logIn(1, QString::fromLatin1(type));
+        LoggedIn::as(type).logIn();
         TFrmmain w;
         w.SetupForUser();
         QCOMPARE(w.StatusPanel0->text(), QStringLiteral("Всего 0 компонента(ов)"));
@@ -165,7 +165,7 @@ void TestMainWindow::emptyListDisablesEditAndDelete()
     }
 
     // The first item added enables them; deleting it disables them again.
-    logIn(1, QStringLiteral("A"));
+    LoggedIn::as("A").logIn();
     TFrmmain w;
     w.SetupForUser();
     dialogs.dialogs.enqueue([](QDialog &d) {
@@ -373,7 +373,7 @@ void TestMainWindow::closingSavesThenLogs()
     TAVRELL_TEST_DB(db);
     TAVRELL_PROGRAM(dialogs, db);
     FixedClock clock(DayTime::of(QDate(2024, 3, 5), QTime(9, 30, 0)));
-    logIn(2, QStringLiteral("R"));
+    LoggedIn::as("R", 2).logIn();
     const int before = db.scalar(QStringLiteral("select count(*) from UserLog")).toInt();
     {
         TFrmmain w;
@@ -430,7 +430,7 @@ void TestMainWindow::failedSetupKeepsRightsAndClosing()
     IniFile &ini = *dm->SettingsFile();
     ini.writeString(QStringLiteral("3"), QStringLiteral("SortField"), QStringLiteral("Seria"));
     ini.writeInteger(QStringLiteral("3"), QStringLiteral("width"), 910);
-    logIn(3, QStringLiteral("D"));
+    LoggedIn::as("D", 3).logIn();
     const QString countLog = QStringLiteral("select count(*) from UserLog where LogAction = 2 and usr = 3");
     QCOMPARE(db.scalar(countLog).toInt(), 0);
     {

@@ -19,9 +19,9 @@ private slots:
 
     void titleClick_data();
     void titleClick();
-    void secondSortField_data() { TestDb::addBackendRows(); }
+    void secondSortField_data() { addBackendCases(); }
     void secondSortField();
-    void textOrderIgnoresCaseAndIsAlphabetical_data() { TestDb::addBackendRows(); }
+    void textOrderIgnoresCaseAndIsAlphabetical_data() { addBackendCases(); }
     void textOrderIgnoresCaseAndIsAlphabetical();
     void quickFind_data();
     void quickFind();
@@ -29,7 +29,7 @@ private slots:
     void panels();
     void fontDialog();
     void defaultsOnFirstLogin();
-    void roundTrip_data() { TestDb::addBackendRows(); }
+    void roundTrip_data() { addBackendCases(); }
     void roundTrip();
     void keysInAnyLetterCase();
     void notANumberFallsBack_data();
@@ -55,7 +55,7 @@ bool nonDecreasing(const QStringList &values)
 
 }  // namespace
 
-void TestSorting::titleClick_data() { TestDb::addBackendRows(); }
+void TestSorting::titleClick_data() { addBackendCases(); }
 
 void TestSorting::titleClick()
 {
@@ -319,7 +319,7 @@ void TestSorting::roundTrip()
 {
     TAVRELL_TEST_DB(db);
     TAVRELL_PROGRAM(dialogs, db);
-    logIn(1, QStringLiteral("A"));
+    LoggedIn::as("A").logIn();
     QFont chosen(QStringLiteral("DejaVu Sans Mono"), 11);
     chosen.setBold(true);
     chosen.setUnderline(true);
@@ -364,7 +364,7 @@ void TestSorting::roundTrip()
     QCOMPARE(again.size(), QSize(930, 510));
 
     // Another user has his own section.
-    logIn(2, QStringLiteral("R"));
+    LoggedIn::as("R", 2).logIn();
     TFrmmain other;
     other.SetupForUser();
     QCOMPARE(other.Grid->font().family(), QStringLiteral("Arial Cyr"));
@@ -446,7 +446,7 @@ void TestSorting::noSortFieldWithoutBoldTitle()
 {
     TAVRELL_TEST_DB_ON(db, "sqlite");
     TAVRELL_PROGRAM(dialogs, db);
-    logIn(1, QStringLiteral("A"));
+    LoggedIn::as("A").logIn();
     {
         TFrmmain w;
         w.SetupForUser();

@@ -1,22 +1,11 @@
 #pragma once
-// What the repair windows' tests share: the user logged in, and a few repairs beside the
+// What the repair windows' tests share: a few repairs beside the
 // seeded one (200: kind "Средний", item 102 "HP LaserJet 5100" of "Экономический", cause
 // "выход из стоя картриджа", 25.06.2004 to 12.07.2004).
+#include "LoggedIn.h"
 #include "TestSupport.h"
-#include "core/Session.h"
-
-#include <QScopeGuard>
 
 namespace RepairsTest {
-
-// The session of a user of this type while the returned guard lives.
-inline auto loggedInAs(const char *type)
-{
-    session() = Session();
-    session().CurrentUserId = 1;
-    session().CurrentUserType = QString::fromLatin1(type);
-    return qScopeGuard([] { session() = Session(); });
-}
 
 // 301: item 301 without a department; 302: no kind and no item; 303: no cause; 304: an
 // empty cause. Items 101 and 301, kinds 11 "Текущий".

@@ -28,9 +28,9 @@ class TestGapDay : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
-    void newRepairAndRequest_data() { TestDb::addBackendRows(); }
+    void newRepairAndRequest_data() { addBackendCases(); }
     void newRepairAndRequest();
-    void consumptionReport_data() { TestDb::addBackendRows(); }
+    void consumptionReport_data() { addBackendCases(); }
     void consumptionReport();
 };
 
@@ -38,7 +38,7 @@ void TestGapDay::newRepairAndRequest()
 {
     const LocalTimeZone zone(Zone);
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(QDateTime(GapDay, QTime(10, 20, 30)));
 

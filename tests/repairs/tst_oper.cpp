@@ -2,6 +2,7 @@
 // window, the series and number of the item, the search on its eight criteria (repairs
 // without a kind, an item or a department included), the equipment picker, and the opening
 // from the main window.
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "RepairsTest.h"
 #include "core/Cp1251.h"
@@ -29,23 +30,11 @@ using namespace RepairsTest;
 
 namespace {
 
-QStringList barOrder(const TFrmKl &frm)
-{
-    QStringList names;
-    QLayout *bar = frm.Panel1->layout();
-    for (int i = 0; i < bar->count(); ++i)
-        if (QWidget *w = bar->itemAt(i)->widget())
-            names << w->objectName();
-    return names;
-}
-
+// The current repair as the grid shows it.
 QStringList rowTexts(const TFrmOper &frm)
 {
-    QStringList out;
-    const int row = frm.TblRem->RecNo() - 1;
-    for (int c = 0; c < frm.grid->model()->columnCount(); ++c)
-        out << frm.grid->model()->index(row, c).data().toString();
-    return out;
+    const ListWindowProbe probe(frm);
+    return probe.row(probe.currentRow());
 }
 
 int currentId(const TFrmOper &frm) { return frm.TblRem->FieldByName(QStringLiteral("id"))->AsInteger(); }
@@ -65,20 +54,22 @@ class TestOper : public QObject {
     Q_OBJECT
 private slots:
     void window();
-    void emptyHistoryAndNewRepair_data() { TestDb::addBackendRows(); }
+    void emptyHistoryAndNewRepair_data() { addBackendCases(); }
     void emptyHistoryAndNewRepair();
-    void leadEngineerReadsOnly_data() { TestDb::addBackendRows(); }
+    void leadEngineerReadsOnly_data() { addBackendCases(); }
     void leadEngineerReadsOnly();
     void seriesAndNumber_data();
     void seriesAndNumber();
     void search_data();
     void search();
-    void searchPassesOverRepairsNotListed_data() { TestDb::addBackendRows(); }
+    void searchPassesOverRepairsNotListed_data() { addBackendCases(); }
     void searchPassesOverRepairsNotListed();
-    void picker_data() { TestDb::addBackendRows(); }
+    void searchPassesOverSeveralNotListed_data();
+    void searchPassesOverSeveralNotListed();
+    void picker_data() { addBackendCases(); }
     void picker();
     void pickerOnEmptyList();
-    void reportMailAndExport_data() { TestDb::addBackendRows(); }
+    void reportMailAndExport_data() { addBackendCases(); }
     void reportMailAndExport();
     void openedFromMainWindow_data();
     void openedFromMainWindow();
@@ -89,13 +80,13 @@ void TestOper::window()
 {
     TestDb db;
     QVERIFY2(db.ok(), qPrintable(db.error()));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QCOMPARE(frm.objectName(), QStringLiteral("FrmOper"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("История работ"));
-    QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "SpeedButton1",
-                                         "BtnItems", "BtnOper", "CheckBox1"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport",
+                                                           "SpeedButton1", "BtnItems", "BtnOper", "CheckBox1"}));
     QCOMPARE(frm.BtnItems->text(), QStringLiteral("Комплектующие"));
     QCOMPARE(frm.BtnOper->text(), QStringLiteral("Работы"));
     QCOMPARE(frm.CheckBox1->text(), QStringLiteral("Панель поиска"));
@@ -107,11 +98,8 @@ void TestOper::window()
         QVERIFY(frm.DBNavigator1->isButtonVisible(DBNavigator::Button(i)));
     QCOMPARE(frm.DBNavigator1->hints(), DBNavigator::standardHints());
 
-    QStringList titles;
-    for (int c = 0; c < frm.grid->model()->columnCount(); ++c)
-        titles << frm.grid->model()->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"Начало", "Вид работ", "Изделие", "Серия(номер)", "Отдел", "Причина", "Специалист",
-                                  "Окончание"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Начало", "Вид работ", "Изделие", "Серия(номер)", "Отдел",
+                                                         "Причина", "Специалист", "Окончание"}));
     QCOMPARE(frm.grid->column(2).ButtonStyle, TColumn::Ellipsis);
     QCOMPARE(rowTexts(frm), (QStringList{day(2004, 6, 25), "Средний", "HP LaserJet 5100", "В- 45678(543767)",
                                          "Экономический", "выход из стоя картриджа", "Сидоренко", day(2004, 7, 12)}));
@@ -136,7 +124,7 @@ void TestOper::emptyHistoryAndNewRepair()
 {
     TAVRELL_TEST_DB(db);
     db.query(QStringLiteral("delete from remont"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(DayTime::of(QDate(2026, 3, 15), QTime(10, 20, 30)));
     TFrmOper frm;
@@ -166,7 +154,7 @@ void TestOper::emptyHistoryAndNewRepair()
 void TestOper::leadEngineerReadsOnly()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("P");
+    const auto user = LoggedIn::as("P").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     const DBNavigator::Buttons editing{DBNavigator::Insert, DBNavigator::Delete, DBNavigator::Edit, DBNavigator::Post,
@@ -206,20 +194,16 @@ void TestOper::leadEngineerReadsOnly()
 
 void TestOper::seriesAndNumber_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QVariant>("series");
     QTest::addColumn<QVariant>("number");
     QTest::addColumn<QString>("shown");
-    for (const char *backend : {"sqlite", "postgres"}) {
-        auto row = [&](const char *name) -> QTestData & {
-            return QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(backend, name)))
-                   << QString::fromLatin1(backend);
-        };
-        row("series and number") << QVariant("В-64 21") << QVariant("134567") << "В-64 21(134567)";
-        row("series without number") << QVariant("В-64 21") << QVariant() << "В-64 21()";
-        row("no series") << QVariant() << QVariant("134567") << "";
-        row("empty series") << QVariant("") << QVariant("134567") << "";
-    }
+    // clang-format off
+    addBackendCase("series and number", [](QTestData &r) { r << QVariant("В-64 21") << QVariant("134567") << "В-64 21(134567)"; });
+    addBackendCase("series without number", [](QTestData &r) { r << QVariant("В-64 21") << QVariant() << "В-64 21()"; });
+    addBackendCase("no series", [](QTestData &r) { r << QVariant() << QVariant("134567") << ""; });
+    addBackendCase("empty series", [](QTestData &r) { r << QVariant("") << QVariant("134567") << ""; });
+    // clang-format on
 }
 
 // "Серия(номер)": the series with the number in parentheses; nothing without a series.
@@ -235,7 +219,7 @@ void TestOper::seriesAndNumber()
     q.addBindValue(number.isValid() ? number : QVariant(QMetaType(QMetaType::QString)));
     QVERIFY(q.exec());
     db.query(QStringLiteral("insert into remont (id, Kod_izd) values (310, 310)"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QVERIFY(frm.TblRem->Locate(QStringLiteral("id"), 310));
@@ -245,7 +229,7 @@ void TestOper::seriesAndNumber()
 
 void TestOper::search_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("choice");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("found");  // 0: "Не найдено"
@@ -277,10 +261,8 @@ void TestOper::search_data()
         {"no kind and no item, by its cause", 5, QStringLiteral("проф"), 302},
         {"no kind and no item, by its start", 6, day(2024, 3, 2), 302},
     };
-    for (const char *backend : {"sqlite", "postgres"})
-        for (const Case &c : cases)
-            QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(backend, c.name)))
-                << QString::fromLatin1(backend) << c.choice << c.text << c.found;
+    for (const Case &c : cases)
+        addBackendCase(c.name, [&](QTestData &r) { r << c.choice << c.text << c.found; });
 }
 
 // The first repair whose value begins with the text (letters in any case) or equals the
@@ -293,7 +275,7 @@ void TestOper::search()
     QFETCH(QString, text);
     QFETCH(int, found);
     addRepairs(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     frm.TblRem->Last();
@@ -319,7 +301,7 @@ void TestOper::searchPassesOverRepairsNotListed()
 {
     TAVRELL_TEST_DB(db);
     addRepairs(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     db.query(QStringLiteral("insert into remont (id, Prichina) values (150, 'замена ролика')"));
@@ -332,13 +314,54 @@ void TestOper::searchPassesOverRepairsNotListed()
     QCOMPARE(currentId(frm), 301);
 }
 
+// Repairs entered after the list was read that match one after another are all passed over:
+// the search goes on to the listed one behind them, or says it found none.
+void TestOper::searchPassesOverSeveralNotListed_data()
+{
+    addBackendColumn();
+    QTest::addColumn<int>("unlisted");  // entered after the list was read, matching
+    QTest::addColumn<bool>("listed");   // the listed repair 301 matches too, read after them
+    // clang-format off
+    addBackendCase("two, then the listed one", [](QTestData &r) { r << 2 << true; });
+    addBackendCase("three, then the listed one", [](QTestData &r) { r << 3 << true; });
+    addBackendCase("two and no other", [](QTestData &r) { r << 2 << false; });
+    // clang-format on
+}
+
+void TestOper::searchPassesOverSeveralNotListed()
+{
+    TAVRELL_TEST_DB(db);
+    QFETCH(int, unlisted);
+    QFETCH(bool, listed);
+    addRepairs(db);
+    const auto user = LoggedIn::as("R").scoped();
+    ScriptedDialogs dialogs;
+    TFrmOper frm;
+    const int start = currentId(frm);
+    // Repair 301 stored again after the new ones: either server reads them before it.
+    db.query(QStringLiteral("delete from remont where id = 301"));
+    for (int i = 0; i < unlisted; ++i)
+        db.query(QStringLiteral("insert into remont (id, Prichina) values (%1, 'замена ролика')").arg(150 + i));
+    if (listed)
+        db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Prichina, Nach_rem) "
+                                "values (301, 11, 301, 'замена барабана', '2024-03-01 00:00:00')"));
+    find(frm, 5, QStringLiteral("замена"));
+    if (listed) {
+        QCOMPARE(dialogs.texts(), QStringList());
+        QCOMPARE(currentId(frm), 301);
+    } else {
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Не найдено")});
+        QCOMPARE(currentId(frm), start);
+    }
+}
+
 // The picker lists every item by name, series and number (letter case aside), starts on the
 // repair's item or on the first item, and OK sets the item; Cancel changes nothing.
 void TestOper::picker()
 {
     TAVRELL_TEST_DB(db);
     addRepairs(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QStringList names;
@@ -396,7 +419,7 @@ void TestOper::pickerOnEmptyList()
     QVERIFY2(db.ok(), qPrintable(db.error()));
     db.query(QStringLiteral("delete from zajav"));
     db.query(QStringLiteral("delete from izdel"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper frm;
     QVERIFY(frm.TblRem->IsEmpty());
@@ -417,7 +440,7 @@ void TestOper::pickerOnEmptyList()
 void TestOper::reportMailAndExport()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     auto sink = std::make_shared<RecordingSink>();
     TMSWord::setSinkFactory([sink] { return sink; });
@@ -466,14 +489,14 @@ void TestOper::reportMailAndExport()
 
 void TestOper::openedFromMainWindow_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("readOnly");
-    for (const char *backend : {"sqlite", "postgres"}) {
-        QTest::newRow(qPrintable(QStringLiteral("%1: R").arg(backend))) << QString::fromLatin1(backend) << "R" << false;
-        QTest::newRow(qPrintable(QStringLiteral("%1: P").arg(backend))) << QString::fromLatin1(backend) << "P" << true;
-        QTest::newRow(qPrintable(QStringLiteral("%1: A").arg(backend))) << QString::fromLatin1(backend) << "A" << false;
-    }
+    // clang-format off
+    addBackendCase("R", [](QTestData &r) { r << "R" << false; });
+    addBackendCase("P", [](QTestData &r) { r << "P" << true; });
+    addBackendCase("A", [](QTestData &r) { r << "A" << false; });
+    // clang-format on
 }
 
 // "История работ" opens the history modally over the main window, with every repair.

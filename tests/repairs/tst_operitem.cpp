@@ -1,6 +1,7 @@
 // The windows of one repair, opened from the history: its header, only its rows, new rows
 // carrying its key (and the moment, for an operation), a refused row kept in editing, and
 // the repair posted before they open.
+#include "ListWindowProbe.h"
 #include "RepairsTest.h"
 #include "db/DBEditors.h"
 #include "repairs/oper.h"
@@ -15,38 +16,11 @@ using namespace RepairsTest;
 
 namespace {
 
-QStringList gridRows(const TFrmKl &frm)
-{
-    QStringList rows;
-    QAbstractItemModel *m = frm.grid->model();
-    for (int r = 0; r < m->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < m->columnCount(); ++c)
-            cells << m->index(r, c).data().toString();
-        rows << cells.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
-QStringList titles(const TFrmKl &frm)
-{
-    QStringList out;
-    for (int c = 0; c < frm.grid->model()->columnCount(); ++c)
-        out << frm.grid->model()->headerData(c, Qt::Horizontal).toString();
-    return out;
-}
-
 // The current row as the grid shows it.
 QString currentRow(const TFrmKl &frm)
 {
-    const QStringList rows = gridRows(frm);
-    return rows.value(frm.DsLoc->DataSet()->RecNo() - 1);
-}
-
-bool setCell(TFrmKl &frm, int column, const QString &text)
-{
-    QAbstractItemModel *m = frm.grid->model();
-    return m->setData(m->index(frm.DsLoc->DataSet()->RecNo() - 1, column), text);
+    const ListWindowProbe probe(frm);
+    return probe.rows().value(probe.currentRow());
 }
 
 // Runs `check` on the window that the button opens, and says what it opened.
@@ -70,13 +44,13 @@ QString openedBy(QToolButton *button, ScriptedDialogs &dialogs, const std::funct
 class TestOperItem : public QObject {
     Q_OBJECT
 private slots:
-    void windowsOfOneRepair_data() { TestDb::addBackendRows(); }
+    void windowsOfOneRepair_data() { addBackendCases(); }
     void windowsOfOneRepair();
-    void newRepairPostedFirst_data() { TestDb::addBackendRows(); }
+    void newRepairPostedFirst_data() { addBackendCases(); }
     void newRepairPostedFirst();
     void refusedRowStaysInEditing_data();
     void refusedRowStaysInEditing();
-    void operationsInDateOrder_data() { TestDb::addBackendRows(); }
+    void operationsInDateOrder_data() { addBackendCases(); }
     void operationsInDateOrder();
 };
 
@@ -87,7 +61,7 @@ void TestOperItem::windowsOfOneRepair()
     addRepairs(db);
     db.query(QStringLiteral("insert into rem_op values (301, 1, '2024-03-01 09:00:00', 1)"));
     db.query(QStringLiteral("insert into rem_res values (301, 102, 2)"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(QDateTime(QDate(2026, 3, 15), QTime(10, 20, 30, 250)));
     TFrmOper history;
@@ -97,7 +71,7 @@ void TestOperItem::windowsOfOneRepair()
     QStringList seen;
     QCOMPARE(openedBy(history.BtnItems, dialogs,
                       [&](TFrmRepairPart &w) {
-                          seen << w.windowTitle() << titles(w).join('|') << gridRows(w);
+                          seen << w.windowTitle() << ListWindowProbe(w).titles().join('|') << ListWindowProbe(w).rows();
                           seen << w.EditNach->text() + '|' + w.EditVid->text() + '|' + w.EditOtdel->text() + '|' +
                                       w.EditIzd->text();
                           seen << QString::number(w.EditIzd->isReadOnly()) + w.DsLoc->DataSet()->Filter();
@@ -110,7 +84,9 @@ void TestOperItem::windowsOfOneRepair()
                                 "1rem_id=200"}));
     seen.clear();
     QCOMPARE(openedBy(history.BtnOper, dialogs,
-                      [&](TFrmRepairPart &w) { seen << w.windowTitle() << titles(w).join('|') << gridRows(w); }),
+                      [&](TFrmRepairPart &w) {
+                          seen << w.windowTitle() << ListWindowProbe(w).titles().join('|') << ListWindowProbe(w).rows();
+                      }),
              QStringLiteral("FrmOperAct"));
     // In the list's own order, the same on every backend: the one without a date first.
     const QStringList operationsOf200{"|Замена картриджа|Выполнено",
@@ -123,11 +99,11 @@ void TestOperItem::windowsOfOneRepair()
     QCOMPARE(openedBy(history.BtnOper, dialogs,
                       [&](TFrmRepairPart &w) {
                           auto &ops = static_cast<TFrmOperAct &>(w);
-                          seen = gridRows(w);
+                          seen = ListWindowProbe(w).rows();
                           ops.DBNavigator1->BtnClick(DBNavigator::Insert);
                           seen << currentRow(w);
-                          QVERIFY(setCell(w, 1, QStringLiteral("Заправка картриджа")));
-                          QVERIFY(setCell(w, 2, QStringLiteral("Выполняется")));
+                          QVERIFY(ListWindowProbe(w).setCell(1, QStringLiteral("Заправка картриджа")));
+                          QVERIFY(ListWindowProbe(w).setCell(2, QStringLiteral("Выполняется")));
                           ops.DBNavigator1->BtnClick(DBNavigator::Post);
                       }),
              QStringLiteral("FrmOperAct"));
@@ -144,10 +120,10 @@ void TestOperItem::windowsOfOneRepair()
     // ... and a new resource its key.
     QCOMPARE(openedBy(history.BtnItems, dialogs,
                       [&](TFrmRepairPart &w) {
-                          seen = gridRows(w);
+                          seen = ListWindowProbe(w).rows();
                           w.DBNavigator1->BtnClick(DBNavigator::Insert);
-                          QVERIFY(setCell(w, 0, QStringLiteral("Чернила")));
-                          QVERIFY(setCell(w, 1, QStringLiteral("2.5")));
+                          QVERIFY(ListWindowProbe(w).setCell(0, QStringLiteral("Чернила")));
+                          QVERIFY(ListWindowProbe(w).setCell(1, QStringLiteral("2.5")));
                           seen << currentRow(w);
                           w.DBNavigator1->BtnClick(DBNavigator::Post);
                       }),
@@ -162,7 +138,7 @@ void TestOperItem::windowsOfOneRepair()
 void TestOperItem::newRepairPostedFirst()
 {
     TAVRELL_TEST_DB(db);
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     FixedClock clock(QDateTime(QDate(2026, 3, 15), QTime(10, 20, 30)));
     TFrmOper history;
@@ -195,16 +171,15 @@ void TestOperItem::newRepairPostedFirst()
 
 void TestOperItem::refusedRowStaysInEditing_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<bool>("operations");
     QTest::addColumn<QString>("choice");  // empty: none chosen
-    for (const char *backend : {"sqlite", "postgres"}) {
-        const QString b = QString::fromLatin1(backend);
-        QTest::newRow(qPrintable(b + ": resource listed already")) << b << false << "Нагреват. элемент";
-        QTest::newRow(qPrintable(b + ": no resource")) << b << false << "";
-        QTest::newRow(qPrintable(b + ": operation listed already")) << b << true << "Замена картриджа";
-        QTest::newRow(qPrintable(b + ": no operation")) << b << true << "";
-    }
+    // clang-format off
+    addBackendCase("resource listed already", [](QTestData &r) { r << false << "Нагреват. элемент"; });
+    addBackendCase("no resource", [](QTestData &r) { r << false << ""; });
+    addBackendCase("operation listed already", [](QTestData &r) { r << true << "Замена картриджа"; });
+    addBackendCase("no operation", [](QTestData &r) { r << true << ""; });
+    // clang-format on
 }
 
 // A row the database refuses shows the server's text; the row stays in editing with what
@@ -215,7 +190,7 @@ void TestOperItem::refusedRowStaysInEditing()
     QFETCH(bool, operations);
     QFETCH(QString, choice);
     db.query(QStringLiteral("insert into Operations values (3, 'Чистка')"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper history;
     QVERIFY(history.TblRem->Locate(QStringLiteral("id"), 200));
@@ -229,15 +204,15 @@ void TestOperItem::refusedRowStaysInEditing()
     openedBy(button, dialogs, [&](TFrmRepairPart &w) {
         w.DBNavigator1->BtnClick(DBNavigator::Insert);
         if (!choice.isEmpty())
-            QVERIFY(setCell(w, choiceColumn, choice));
-        QVERIFY(setCell(w, otherColumn, other));
+            QVERIFY(ListWindowProbe(w).setCell(choiceColumn, choice));
+        QVERIFY(ListWindowProbe(w).setCell(otherColumn, other));
         w.DBNavigator1->BtnClick(DBNavigator::Post);
         state =
             w.DsLoc->DataSet()->State() == DataSetState::Insert ? QStringLiteral("insert") : QStringLiteral("other");
-        typed = gridRows(w);
+        typed = ListWindowProbe(w).rows();
         typed << currentRow(w);
         // Corrected, it is saved.
-        QVERIFY(setCell(w, choiceColumn, correct));
+        QVERIFY(ListWindowProbe(w).setCell(choiceColumn, correct));
         w.DBNavigator1->BtnClick(DBNavigator::Post);
         if (w.DsLoc->DataSet()->State() != DataSetState::Browse)
             state += QStringLiteral(", not saved when corrected");
@@ -267,7 +242,7 @@ void TestOperItem::operationsInDateOrder()
     db.query(QStringLiteral("insert into rem_op values (301, 4, Null, 1)"));
     db.query(QStringLiteral("insert into rem_op values (301, 5, '2024-03-01 00:00:00', 1)"));
     db.query(QStringLiteral("insert into rem_op values (301, 2, '2024-03-01 00:00:00', 1)"));
-    const auto user = loggedInAs("R");
+    const auto user = LoggedIn::as("R").scoped();
     ScriptedDialogs dialogs;
     TFrmOper history;
     QVERIFY(history.TblRem->Locate(QStringLiteral("id"), 301));
@@ -278,7 +253,7 @@ void TestOperItem::operationsInDateOrder()
     auto operations = [&] {
         QStringList rows;
         openedBy(history.BtnOper, dialogs, [&](TFrmRepairPart &w) {
-            for (const QString &r : gridRows(w))
+            for (const QString &r : ListWindowProbe(w).rows())
                 rows << r.section(QLatin1Char('|'), 0, 1);
         });
         return rows;

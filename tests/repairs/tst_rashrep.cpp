@@ -2,6 +2,7 @@
 // repairs begun in the period, recomputing on every date change, the report with the period
 // line, a database error while recomputing, a list that cannot be edited, and the main
 // window's "Расход материалов".
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "export/MSWord.h"
@@ -18,13 +19,6 @@
 #include <QtTest>
 
 namespace {
-
-// The data rows "sqlite: <case>" and "postgres: <case>" for a table of cases.
-void backendRow(const char *name, const std::function<void(QTestData &)> &fill)
-{
-    for (const char *backend : {"sqlite", "postgres"})
-        fill(QTest::addRow("%s: %s", backend, name) << QString::fromLatin1(backend));
-}
 
 // Repairs only as a test adds them; a resource line: "yyyy-MM-dd[ HH:mm];resource;quantity"
 // (an empty quantity is a line without one), each line a repair of its own.
@@ -86,12 +80,12 @@ private slots:
     void opening();
     void sums_data();
     void sums();
-    void report_data() { TestDb::addBackendRows(); }
+    void report_data() { addBackendCases(); }
     void report();
-    void errorWhileRecomputing_data() { TestDb::addBackendRows(); }
+    void errorWhileRecomputing_data() { addBackendCases(); }
     void errorWhileRecomputing();
     void notEditable();
-    void indexForPeriods_data() { TestDb::addBackendRows(); }
+    void indexForPeriods_data() { addBackendCases(); }
     void indexForPeriods();
     void mainWindowOpensIt();
 };
@@ -129,42 +123,42 @@ void TestRashRep::opening()
 
 void TestRashRep::sums_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("resources");  // further resources "id;name;unit"
     QTest::addColumn<QDate>("first");
     QTest::addColumn<QDate>("last");
     QTest::addColumn<QStringList>("rows");
     const QDate mar1(2024, 3, 1), mar31(2024, 3, 31);
-    backendRow("1 and 2 units of one resource: one row with 3", [&](QTestData &r) {
+    addBackendCase("1 and 2 units of one resource: one row with 3", [&](QTestData &r) {
         r << QStringList{"2024-03-05;102;1", "2024-03-06;102;2"} << QStringList() << mar1 << mar31
           << QStringList{"Картридж|шт.|3"};
     });
-    backendRow("begun the day before the first: not counted; on it: counted", [&](QTestData &r) {
+    addBackendCase("begun the day before the first: not counted; on it: counted", [&](QTestData &r) {
         r << QStringList{"2024-02-29;102;1", "2024-03-01;102;2"} << QStringList() << mar1 << mar31
           << QStringList{"Картридж|шт.|2"};
     });
-    backendRow("the last day at midnight counts, later on it does not", [&](QTestData &r) {
+    addBackendCase("the last day at midnight counts, later on it does not", [&](QTestData &r) {
         r << QStringList{"2024-03-31;100;5", "2024-03-31 10:00;100;7", "2024-04-01;100;9"} << QStringList() << mar1
           << mar31 << QStringList{"Поршок для заправки|гр.|5"};
     });
-    backendRow("first date after the last: no rows", [&](QTestData &r) {
+    addBackendCase("first date after the last: no rows", [&](QTestData &r) {
         r << QStringList{"2024-03-05;102;1"} << QStringList() << QDate(2024, 3, 6) << QDate(2024, 3, 4)
           << QStringList();
     });
-    backendRow("two resources of one name and unit: one row", [&](QTestData &r) {
+    addBackendCase("two resources of one name and unit: one row", [&](QTestData &r) {
         r << QStringList{"2024-03-05;102;1", "2024-03-06;120;2.5"} << QStringList{"120;Картридж;шт."} << mar1 << mar31
           << QStringList{"Картридж|шт.|3,5"};
     });
-    backendRow("names compared as the program compares texts", [&](QTestData &r) {
+    addBackendCase("names compared as the program compares texts", [&](QTestData &r) {
         r << QStringList{"2024-03-05;102;1", "2024-03-06;121;2"} << QStringList{"121;КАРТРИДЖ;ШТ."} << mar1 << mar31
           << QStringList{"Картридж|шт.|3"};
     });
-    backendRow("one name, two units: two rows", [&](QTestData &r) {
+    addBackendCase("one name, two units: two rows", [&](QTestData &r) {
         r << QStringList{"2024-03-05;102;1", "2024-03-06;122;2"} << QStringList{"122;Картридж;кор."} << mar1 << mar31
           << QStringList{"Картридж|кор.|2", "Картридж|шт.|1"};
     });
-    backendRow("lines without quantity: left out of the sum, or an empty sum", [&](QTestData &r) {
+    addBackendCase("lines without quantity: left out of the sum, or an empty sum", [&](QTestData &r) {
         r << QStringList{"2024-03-05;101;", "2024-03-06;102;", "2024-03-07;102;4"} << QStringList() << mar1 << mar31
           << QStringList{"Картридж|шт.|4", "Чернила|гр.|"};
     });
@@ -270,10 +264,7 @@ void TestRashRep::notEditable()
         TFrmRashRep frm;
         QCOMPARE(frm.objectName(), QStringLiteral("FrmRashRep"));
         QCOMPARE(frm.windowTitle(), QStringLiteral("Сумма израсходованных средств"));
-        QStringList titles;
-        for (int i = 0; i < frm.grid->model()->columnCount(); ++i)
-            titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-        QCOMPARE(titles, (QStringList{"Название", "Ед. изм.", "Израсходовано"}));
+        QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Название", "Ед. изм.", "Израсходовано"}));
         QCOMPARE(frm.layout()->indexOf(frm.Panel2), 1);
         QStringList second;
         for (int i = 0; i < frm.Panel2->layout()->count(); ++i) {

@@ -1,6 +1,7 @@
 // The requests window: its parts, the closing stamp, the filter, the request card and the
 // list report, the row colours, what closing does with a pending edit, the opening order,
 // and the main window's "Заявки".
+#include "ListWindowProbe.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "db/DBEditors.h"
@@ -27,16 +28,6 @@ void addRequests(const TestDb &db)
 {
     db.query(QStringLiteral("insert into zajav (id, izd, Otdel, Opis, State) values (6, 102, 12, 'не печатает', 1)"));
     db.query(QStringLiteral("insert into zajav (id, izd, Otdel, Opis) values (7, 104, 13, 'без состояния')"));
-}
-
-QStringList barOrder(const TFrmKl &frm)
-{
-    QStringList names;
-    QLayout *bar = frm.Panel1->layout();
-    for (int i = 0; i < bar->count(); ++i)
-        if (QWidget *w = bar->itemAt(i)->widget())
-            names << w->objectName();
-    return names;
 }
 
 // The keys of the requests the list shows, in its order.
@@ -81,13 +72,6 @@ QColor cellColour(const TFrmZajaw &frm, int row, int column)
     return img.pixelColor(r.right() - 5, r.center().y());
 }
 
-// The data rows "sqlite: <case>" and "postgres: <case>" for a table of cases.
-void backendRow(const char *name, const std::function<void(QTestData &)> &fill)
-{
-    for (const char *backend : {"sqlite", "postgres"})
-        fill(QTest::addRow("%s: %s", backend, name) << QString::fromLatin1(backend));
-}
-
 }  // namespace
 
 class TestZajaw : public QObject {
@@ -95,26 +79,26 @@ class TestZajaw : public QObject {
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     void cleanup() { TMSWord::setSinkFactory({}); }
-    void parts_data() { TestDb::addBackendRows(); }
+    void parts_data() { addBackendCases(); }
     void parts();
     void closingStamp_data();
     void closingStamp();
     void filter_data();
     void filter();
-    void card_data() { TestDb::addBackendRows(); }
+    void card_data() { addBackendCases(); }
     void card();
-    void cardButton_data() { TestDb::addBackendRows(); }
+    void cardButton_data() { addBackendCases(); }
     void cardButton();
     void listReport_data();
     void listReport();
     void rowColours();
-    void pendingEditOnClose_data() { TestDb::addBackendRows(); }
+    void pendingEditOnClose_data() { addBackendCases(); }
     void pendingEditOnClose();
-    void opening_data() { TestDb::addBackendRows(); }
+    void opening_data() { addBackendCases(); }
     void opening();
     void mainWindowOpensIt_data();
     void mainWindowOpensIt();
-    void multiLineNotes_data() { TestDb::addBackendRows(); }
+    void multiLineNotes_data() { addBackendCases(); }
     void multiLineNotes();
 };
 
@@ -126,8 +110,8 @@ void TestZajaw::parts()
     TFrmZajaw frm;
     QCOMPARE(frm.objectName(), QStringLiteral("FrmZajaw"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Заявки"));
-    QCOMPARE(barOrder(frm), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnCard", "BtnClose",
-                                         "Label1", "Combofilter"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport",
+                                                           "BtnCard", "BtnClose", "Label1", "Combofilter"}));
     QCOMPARE(frm.BtnCard->toolTip(), QStringLiteral("Печать карточки"));
     QVERIFY(!frm.DBNavigator1->isButtonVisible(DBNavigator::Refresh));
     QCOMPARE(frm.DBNavigator1->button(DBNavigator::Prior)->toolTip(), QStringLiteral("Предыдущая записи"));
@@ -137,10 +121,7 @@ void TestZajaw::parts()
         choices << frm.Combofilter->itemText(i);
     QCOMPARE(choices, (QStringList{"Все", "Не закрытые", "Закрытые", "Приостановленные"}));
 
-    QStringList titles;
-    for (int i = 0; i < frm.grid->model()->columnCount(); ++i)
-        titles << frm.grid->model()->headerData(i, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"Дата", "Описание", "Изделие", "Состояние"}));
+    QCOMPARE(ListWindowProbe(frm).titles(), (QStringList{"Дата", "Описание", "Изделие", "Состояние"}));
     // Item and state are chosen from drop-downs of the lookups' names.
     QVERIFY(dm->Tblzajav->FieldByName(QStringLiteral("Изделие"))->isLookup());
     QVERIFY(dm->Tblzajav->FieldByName(QStringLiteral("Состояние"))->isLookup());
@@ -167,26 +148,26 @@ void TestZajaw::parts()
 
 void TestZajaw::closingStamp_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QDateTime>("now");
     QTest::addColumn<QStringList>("steps");  // states chosen, "post" and "cancel"
     QTest::addColumn<QVariant>("prim");      // the notes in the database afterwards
     QTest::addColumn<int>("state");
     const QDateTime day(QDate(2005, 5, 18), QTime(10, 16, 52));
     const QString stamp = QStringLiteral("\r\nЗакрыто :18.05.2005 10:16:52");
-    backendRow("closing an open request with empty notes", [&](QTestData &r) {
+    addBackendCase("closing an open request with empty notes", [&](QTestData &r) {
         r << day << QStringList{Closed, "post"} << QVariant(stamp) << 0;
     });
-    backendRow("cancelling removes state and stamp", [&](QTestData &r) {
+    addBackendCase("cancelling removes state and stamp", [&](QTestData &r) {
         r << day << QStringList{Closed, "cancel"} << QVariant() << 1;
     });
-    backendRow("close, reopen, close: two stamps", [&](QTestData &r) {
+    addBackendCase("close, reopen, close: two stamps", [&](QTestData &r) {
         r << day << QStringList{Closed, "post", Open, "post", Closed, "post"} << QVariant(stamp + stamp) << 0;
     });
-    backendRow("suspending adds none", [&](QTestData &r) {
+    addBackendCase("suspending adds none", [&](QTestData &r) {
         r << day << QStringList{Suspended, "post"} << QVariant() << 2;
     });
-    backendRow("at exact midnight no time", [&](QTestData &r) {
+    addBackendCase("at exact midnight no time", [&](QTestData &r) {
         r << QDateTime(QDate(2005, 5, 19), QTime(0, 0)) << QStringList{Closed, "post"}
           << QVariant(QStringLiteral("\r\nЗакрыто :19.05.2005")) << 0;
     });
@@ -222,14 +203,14 @@ void TestZajaw::closingStamp()
 
 void TestZajaw::filter_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("choice");
     QTest::addColumn<QList<int>>("ids");
     // A request without a state is not closed: "Не закрытые" lists it.
     const QList<QPair<const char *, QList<int>>> cases = {
         {"Все", {4, 5, 6, 7}}, {"Не закрытые", {5, 6, 7}}, {"Закрытые", {4}}, {"Приостановленные", {5}}};
     for (int i = 0; i < cases.size(); ++i)
-        backendRow(cases[i].first, [&](QTestData &r) { r << i << cases[i].second; });
+        addBackendCase(cases[i].first, [&](QTestData &r) { r << i << cases[i].second; });
 }
 
 // Each choice: the rows, the first of them current, the count; "Все" again shows all; a
@@ -330,13 +311,13 @@ void TestZajaw::cardButton()
 
 void TestZajaw::listReport_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<int>("choice");
     QTest::addColumn<QStringList>("filterLine");
     QTest::addColumn<int>("rows");
-    backendRow("Все: no filter line", [](QTestData &r) { r << 0 << QStringList() << 4; });
-    backendRow("Не закрытые", [](QTestData &r) { r << 1 << QStringList{"Фильтр: Не закрытые"} << 3; });
-    backendRow("Приостановленные", [](QTestData &r) { r << 3 << QStringList{"Фильтр: Приостановленные"} << 1; });
+    addBackendCase("Все: no filter line", [](QTestData &r) { r << 0 << QStringList() << 4; });
+    addBackendCase("Не закрытые", [](QTestData &r) { r << 1 << QStringList{"Фильтр: Не закрытые"} << 3; });
+    addBackendCase("Приостановленные", [](QTestData &r) { r << 3 << QStringList{"Фильтр: Приостановленные"} << 1; });
 }
 
 // The list report: the caption, the filter line right before the table only when a filter
@@ -490,12 +471,12 @@ void TestZajaw::opening()
 
 void TestZajaw::mainWindowOpensIt_data()
 {
-    QTest::addColumn<QString>("backend");
+    addBackendColumn();
     QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("opens");
     for (const char *type : {"A", "D"})
-        backendRow(type, [&](QTestData &r) { r << QString::fromLatin1(type) << true; });
-    backendRow("R", [&](QTestData &r) { r << QStringLiteral("R") << false; });
+        addBackendCase(type, [&](QTestData &r) { r << QString::fromLatin1(type) << true; });
+    addBackendCase("R", [&](QTestData &r) { r << QStringLiteral("R") << false; });
 }
 
 // "Заявки" opens the window modally for the types the rights give, with the items read again.

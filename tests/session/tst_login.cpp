@@ -45,16 +45,14 @@ private slots:
 
     void listAndLastLogin_data()
     {
-        QTest::addColumn<QString>("backend");
+        addBackendColumn();
         QTest::addColumn<QString>("login");
         QTest::addColumn<QString>("shown");
-        for (const char *b : {"sqlite", "postgres"}) {
-            // clang-format off
-            QTest::addRow("%s: R never logged in", b) << b << "R" << "(никогда)";
-            QTest::addRow("%s: SYS ADMIN", b) << b << "SYS ADMIN" << "18.05.2005 13:33:38";
-            QTest::addRow("%s: P never logged in", b) << b << "P" << "(никогда)";
-            // clang-format on
-        }
+        // clang-format off
+        addBackendCase("R never logged in", [&](QTestData &r) { r << "R" << "(никогда)"; });
+        addBackendCase("SYS ADMIN", [&](QTestData &r) { r << "SYS ADMIN" << "18.05.2005 13:33:38"; });
+        addBackendCase("P never logged in", [&](QTestData &r) { r << "P" << "(никогда)"; });
+        // clang-format on
     }
     void listAndLastLogin()
     {
@@ -110,23 +108,21 @@ private slots:
 
     void attempt_data()
     {
-        QTest::addColumn<QString>("backend");
+        addBackendColumn();
         QTest::addColumn<QString>("login");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("userId");  // 0: refused
         QTest::addColumn<QString>("type");
-        for (const char *b : {"sqlite", "postgres"}) {
-            // clang-format off
-            QTest::addRow("%s: admin", b) << b << "SYS ADMIN" << "a" << 1 << "A";
-            QTest::addRow("%s: admin, other letter case", b) << b << "SYS ADMIN" << "A" << 1 << "A";
-            QTest::addRow("%s: engineer", b) << b << "R" << "r" << 4 << "R";
-            QTest::addRow("%s: dispatcher, other letter case", b) << b << "D" << "D" << 3 << "D";
-            QTest::addRow("%s: wrong password", b) << b << "P" << "x" << 0 << "";
-            QTest::addRow("%s: another user's password", b) << b << "R" << "p" << 0 << "";
-            QTest::addRow("%s: empty password", b) << b << "P" << "" << 0 << "";
-            QTest::addRow("%s: password with a blank after it", b) << b << "P" << "p " << 0 << "";
-            // clang-format on
-        }
+        // clang-format off
+        addBackendCase("admin", [&](QTestData &r) { r << "SYS ADMIN" << "a" << 1 << "A"; });
+        addBackendCase("admin, other letter case", [&](QTestData &r) { r << "SYS ADMIN" << "A" << 1 << "A"; });
+        addBackendCase("engineer", [&](QTestData &r) { r << "R" << "r" << 4 << "R"; });
+        addBackendCase("dispatcher, other letter case", [&](QTestData &r) { r << "D" << "D" << 3 << "D"; });
+        addBackendCase("wrong password", [&](QTestData &r) { r << "P" << "x" << 0 << ""; });
+        addBackendCase("another user's password", [&](QTestData &r) { r << "R" << "p" << 0 << ""; });
+        addBackendCase("empty password", [&](QTestData &r) { r << "P" << "" << 0 << ""; });
+        addBackendCase("password with a blank after it", [&](QTestData &r) { r << "P" << "p " << 0 << ""; });
+        // clang-format on
     }
     void attempt()
     {
@@ -173,7 +169,7 @@ private slots:
         QCOMPARE(again.el->text(), QStringLiteral("05.03.2024 09:15:42"));
     }
 
-    void wrongThenRight_data() { TestDb::addBackendRows(); }
+    void wrongThenRight_data() { addBackendCases(); }
     void wrongThenRight()
     {
         TAVRELL_TEST_DB(db);
@@ -198,7 +194,7 @@ private slots:
         QCOMPARE(logRows(db, 1), 1);
     }
 
-    void noUsers_data() { TestDb::addBackendRows(); }
+    void noUsers_data() { addBackendCases(); }
     void noUsers()
     {
         TAVRELL_TEST_DB(db);
@@ -222,7 +218,7 @@ private slots:
 
     // A database error is shown with the server's text and the dialog stays; the stored
     // last login does not move.
-    void databaseErrorOnLogin_data() { TestDb::addBackendRows(); }
+    void databaseErrorOnLogin_data() { addBackendCases(); }
     void databaseErrorOnLogin()
     {
         TAVRELL_TEST_DB(db);
@@ -243,7 +239,7 @@ private slots:
                  DayTime::of(QDate(2005, 5, 18), QTime(13, 33, 38)));
     }
 
-    void databaseErrorOnCreation_data() { TestDb::addBackendRows(); }
+    void databaseErrorOnCreation_data() { addBackendCases(); }
     void databaseErrorOnCreation()
     {
         TAVRELL_TEST_DB(db);
@@ -260,7 +256,7 @@ private slots:
         QVERIFY(!splash.isVisible());
     }
 
-    void splashAndDialog_data() { TestDb::addBackendRows(); }
+    void splashAndDialog_data() { addBackendCases(); }
     void splashAndDialog()
     {
         TAVRELL_TEST_DB(db);
@@ -291,7 +287,7 @@ private slots:
     }
 
     // Return in the password edit is the OK button.
-    void returnLogsIn_data() { TestDb::addBackendRows(); }
+    void returnLogsIn_data() { addBackendCases(); }
     void returnLogsIn()
     {
         TAVRELL_TEST_DB(db);

@@ -1,4 +1,5 @@
 // The change-password dialog, the user settings action on a real database, and the about box.
+#include "LoggedIn.h"
 #include "TestSupport.h"
 #include "core/DayTime.h"
 #include "core/Session.h"
@@ -21,16 +22,8 @@ namespace {
 
 const QDateTime LoginTime = DayTime::of(QDate(2024, 4, 1), QTime(8, 0, 0));
 
-// The seeded administrator, logged in.
-void logInAsAdmin()
-{
-    Session &s = session();
-    s = Session{};
-    s.CurrentUserId = 1;
-    s.CurrentUserType = QStringLiteral("A");
-    s.CurrentLogin = QStringLiteral("SYS ADMIN");
-    s.CurrentPassword = QStringLiteral("a");
-}
+// The seeded administrator.
+const LoggedIn Admin = LoggedIn::as("A").named(QStringLiteral("SYS ADMIN"), QStringLiteral("a"));
 
 QString storedPassword(const TestDb &db)
 {
@@ -122,11 +115,11 @@ private slots:
         QCOMPARE(dlg.LabeledEdit2->echoMode(), QLineEdit::Password);
     }
 
-    void okWithoutChange_data() { TestDb::addBackendRows(); }
+    void okWithoutChange_data() { addBackendCases(); }
     void okWithoutChange()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         FixedClock clock(LoginTime);
         ScriptedDialogs d;
         d.dialogs << [](QDialog &dlg) {
@@ -146,11 +139,11 @@ private slots:
         QCOMPARE(session().CurrentPassword, QStringLiteral("a"));
     }
 
-    void cancelWritesNothing_data() { TestDb::addBackendRows(); }
+    void cancelWritesNothing_data() { addBackendCases(); }
     void cancelWritesNothing()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         ScriptedDialogs d;
         dm->TblUsers->Open();
         // A new password typed, then the settings cancelled.
@@ -172,11 +165,11 @@ private slots:
         QVERIFY(dm->TblUsers->Active());
     }
 
-    void changePassword_data() { TestDb::addBackendRows(); }
+    void changePassword_data() { addBackendCases(); }
     void changePassword()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         FixedClock clock(LoginTime);
         ScriptedDialogs d;
         dm->TblUsers->Open();
@@ -228,11 +221,11 @@ private slots:
 
     // A refused change: the error is shown, the stored password stays; the session already
     // holds the new text.
-    void databaseError_data() { TestDb::addBackendRows(); }
+    void databaseError_data() { addBackendCases(); }
     void databaseError()
     {
         TAVRELL_TEST_DB(db);
-        logInAsAdmin();
+        Admin.logIn();
         ScriptedDialogs d;
         db.query(QStringLiteral("DROP VIEW ViewLog"));
         db.query(QStringLiteral("DROP TABLE UserLog"));

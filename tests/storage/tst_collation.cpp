@@ -74,7 +74,7 @@ class TestCollation : public QObject {
 private slots:
     void oldFileIsRepairedOnce();
     void newFileIsValidForOtherTools();
-    void programComparesRussianText_data() { TestDb::addBackendRows(); }
+    void programComparesRussianText_data() { addBackendCases(); }
     void programComparesRussianText();
 };
 

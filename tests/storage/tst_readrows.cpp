@@ -188,13 +188,11 @@ private slots:
     // the results of no row, one row and many rows.
     void sameValuesAsTheDriver_data()
     {
-        QTest::addColumn<QString>("backend");
+        addBackendColumn();
         QTest::addColumn<QString>("where");
-        for (const char *b : {"sqlite", "postgres"}) {
-            QTest::addRow("%s: every row", b) << b << "";
-            QTest::addRow("%s: one row", b) << b << "where id = 3";
-            QTest::addRow("%s: no row", b) << b << "where id < 0";
-        }
+        addBackendCase("every row", [&](QTestData &r) { r << ""; });
+        addBackendCase("one row", [&](QTestData &r) { r << "where id = 3"; });
+        addBackendCase("no row", [&](QTestData &r) { r << "where id < 0"; });
     }
 
     void sameValuesAsTheDriver()
@@ -236,7 +234,7 @@ private slots:
 
     // Thousands of rows: texts that recur in a column and texts that mostly differ, long
     // and short, in the same read.
-    void manyRowsSameAsTheDriver_data() { TestDb::addBackendRows(); }
+    void manyRowsSameAsTheDriver_data() { addBackendCases(); }
 
     void manyRowsSameAsTheDriver()
     {
@@ -331,7 +329,7 @@ private slots:
 
     // A dataset over a list longer than one read of the driver's: every row, in order, and
     // its edits posted as before.
-    void datasetReadsEveryRow_data() { TestDb::addBackendRows(); }
+    void datasetReadsEveryRow_data() { addBackendCases(); }
 
     void datasetReadsEveryRow()
     {

@@ -9,6 +9,7 @@
 // beside the program names the server, the data module connects), every message is answered
 // by the test's ScriptedDialogs, the user logs in, and the window is built and set up for him.
 // LoggedIn::nobody() leaves the window as it opens before the login: built, not set up.
+#include "LoggedIn.h"
 #include "TestSupport.h"
 #include "app/MainOpeners.h"
 #include "core/Session.h"
@@ -17,8 +18,6 @@
 #include "storage/IniFile.h"
 
 #include <QDir>
-#include <QList>
-#include <QPair>
 
 namespace MainWindowFixture {
 
@@ -42,56 +41,7 @@ inline QString startProgram(TestDb &db, const ScriptedDialogs &dialogs)
     return why;
 }
 
-inline void logIn(int userId, const QString &type)
-{
-    session() = Session();
-    session().CurrentUserId = userId;
-    session().CurrentUserType = type;
-    session().CurrentLogin = QStringLiteral("test");
-}
-
 }  // namespace MainWindowFixture
-
-// Who uses the window: a user of a type (its letter decides the rights) with his id, and what
-// his section of the settings file holds when he logs in.
-class LoggedIn {
-public:
-    static LoggedIn as(const QString &type, int userId = 1) { return LoggedIn(true, type, userId); }
-    static LoggedIn as(const char *type, int userId = 1) { return as(QString::fromUtf8(type), userId); }
-    // The window as it opens before anybody has logged in.
-    static LoggedIn nobody() { return LoggedIn(false, QString(), 0); }
-
-    // A value in the user's section of the settings file, written as the program left it.
-    LoggedIn &with(const QString &key, const QString &value)
-    {
-        m_settings.append({key, value});
-        return *this;
-    }
-
-    // After the program has started on `db`: the settings written, the session set.
-    void logIn(const TestDb &db) const
-    {
-        for (const auto &s : m_settings)
-            db.module()->SettingsFile()->writeString(QString::number(m_userId), s.first, s.second);
-        if (m_someone)
-            MainWindowFixture::logIn(m_userId, m_type);
-        else
-            session() = Session();
-    }
-    // As the start-up does after the login.
-    void setUp(TFrmmain &w) const
-    {
-        if (m_someone)
-            w.SetupForUser();
-    }
-
-private:
-    LoggedIn(bool someone, const QString &type, int userId) : m_someone(someone), m_type(type), m_userId(userId) {}
-    bool m_someone;
-    QString m_type;
-    int m_userId;
-    QList<QPair<QString, QString>> m_settings;
-};
 
 // The program started on `db` and `dialogs` (declared here) answering every message; ends the
 // test when it does not start.

@@ -110,11 +110,16 @@ LocalTimeZone::~LocalTimeZone()
 
 QString testPgServer() { return qEnvironmentVariable(PgServerVariable); }
 
-void TestDb::addBackendRows()
+void addBackendColumn() { QTest::addColumn<QString>("backend"); }
+
+void addBackendCase(const char *name, const std::function<void(QTestData &)> &fill)
 {
-    QTest::addColumn<QString>("backend");
-    QTest::newRow("sqlite") << QStringLiteral("sqlite");
-    QTest::newRow("postgres") << QStringLiteral("postgres");
+    for (const char *backend : {"sqlite", "postgres"}) {
+        QTestData &row = *name ? QTest::addRow("%s: %s", backend, name) : QTest::newRow(backend);
+        row << QString::fromLatin1(backend);
+        if (fill)
+            fill(row);
+    }
 }
 
 TestDb::TestDb(const QString &backend) : m_backend(backend)

@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 #include <memory>
 
@@ -106,9 +107,6 @@ public:
     QSqlQuery query(const QString &sql) const;  // runs it; QFAIL-style checks are the caller's
     QVariant scalar(const QString &sql) const;  // first column of the first row
 
-    // Adds the data rows "sqlite" and "postgres" (column "backend") to a data-driven test.
-    static void addBackendRows();
-
     // The register's table with every column, the department as a lookup: the fixture of the
     // tests of the datasets, the grid and its editors (the program's shared item table keeps
     // only what its lookups show). On the data module's connection, not open.
@@ -119,6 +117,20 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<Tdm> m_dm;
 };
+
+// Tables of cases run on both backends. A data-driven test declares the column "backend" first
+// (addBackendColumn), then each case with addBackendCase: one row a backend, named
+// "sqlite: <case>" and "postgres: <case>" ("sqlite" and "postgres" for a test that has no
+// cases of its own), the backend first and then what `fill` adds. The PostgreSQL rows are
+// always there; TAVRELL_TEST_DB skips them, or fails them under CI, when no server is given.
+void addBackendColumn();
+void addBackendCase(const char *name = "", const std::function<void(QTestData &)> &fill = {});
+// The whole table of a test that only runs once on each backend.
+inline void addBackendCases()
+{
+    addBackendColumn();
+    addBackendCase();
+}
 
 // Without a test PostgreSQL server the shared-database cases skip on a developer's machine;
 // under CI (the CI variable set) they fail, since the test command must run them there.
@@ -136,7 +148,7 @@ private:
     TestDb var(backendName);                                                                                           \
     QVERIFY2(var.ok(), qPrintable(var.error()))
 
-// Use at the start of a data-driven test function whose rows come from addBackendRows().
+// Use at the start of a data-driven test function whose rows come from addBackendCase().
 #define TAVRELL_TEST_DB(var)                                                                                           \
     QFETCH(QString, backend);                                                                                          \
     TAVRELL_TEST_DB_ON(var, backend)
