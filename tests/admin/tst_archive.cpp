@@ -186,7 +186,7 @@ private slots:
     void pathLongerThanTheRegister();
     void registerWidenedAtStart_data() { addBackendCases(); }
     void registerWidenedAtStart();
-    void upgradeGoesOnPastAFailedStep_data() { TestDb::addBackendRows(); }
+    void upgradeGoesOnPastAFailedStep_data() { addBackendCases(); }
     void upgradeGoesOnPastAFailedStep();
     void cancelling_data();
     void cancelling();

@@ -106,7 +106,7 @@ private slots:
     void declaredDateColumnFitsTheLocalesDate_data();
     void declaredDateColumnFitsTheLocalesDate();
     void closingAndStatusBar();
-    void ownDataSet_data() { TestDb::addBackendRows(); }
+    void ownDataSet_data() { addBackendCases(); }
     void ownDataSet();
     void modalOpening();
     void ownHandlers();
