@@ -358,6 +358,54 @@ inline qint64 libpqRead(QSqlDatabase db, const QString &sql, const QVariantMap &
     return n + rows;
 }
 
+// The same statement read as the program can read it without holding the whole result: row
+// by row (libpq's single-row mode, which the driver uses for a forward-only select), or in
+// batches of `batch` rows from a server cursor. Each value is touched as in libpqRead.
+inline qint64 libpqReadSingleRows(QSqlDatabase db, const QString &sql)
+{
+    PGconn *conn = pgConnection(db);
+    qint64 n = 0;
+    if (!PQsendQuery(conn, sql.toUtf8().constData()) || !PQsetSingleRowMode(conn))
+        fprintf(stderr, "libpq single rows: %s\n", PQerrorMessage(conn));
+    while (PGresult *r = PQgetResult(conn)) {
+        const int rows = PQntuples(r), cols = PQnfields(r);
+        for (int i = 0; i < rows; ++i)
+            for (int c = 0; c < cols; ++c)
+                n += PQgetvalue(r, i, c)[0] != 0;
+        n += rows;
+        PQclear(r);
+    }
+    return n;
+}
+
+inline qint64 libpqReadCursor(QSqlDatabase db, const QString &sql, int batch)
+{
+    PGconn *conn = pgConnection(db);
+    auto run = [conn](const QByteArray &statement) {
+        PGresult *r = PQexec(conn, statement.constData());
+        if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
+            fprintf(stderr, "libpq cursor: %s\n", PQresultErrorMessage(r));
+        return r;
+    };
+    PQclear(run("BEGIN"));
+    PQclear(run("DECLARE bench_rows NO SCROLL CURSOR FOR " + sql.toUtf8()));
+    const QByteArray fetch = "FETCH " + QByteArray::number(batch) + " FROM bench_rows";
+    qint64 n = 0;
+    for (int got = batch; got == batch;) {
+        PGresult *r = run(fetch);
+        got = PQntuples(r);
+        const int cols = PQnfields(r);
+        for (int i = 0; i < got; ++i)
+            for (int c = 0; c < cols; ++c)
+                n += PQgetvalue(r, i, c)[0] != 0;
+        n += got;
+        PQclear(r);
+    }
+    PQclear(run("CLOSE bench_rows"));
+    PQclear(run("COMMIT"));
+    return n;
+}
+
 // The floors a backend's figures are put against: the QSqlQuery loop on both, and the libpq
 // loop on the server.
 inline QVector<Floor> floors(QSqlDatabase db, const Target &t)

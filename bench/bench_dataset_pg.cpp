@@ -1,7 +1,8 @@
 // Speed of the dataset over a large equipment list on the shared server (the test server
 // that TAVRELL_TEST_PGSERVER names; a throwaway database made by the creation script):
 //   - a bare QSqlQuery loop, and a bare libpq loop reading every value as text (the floor
-//     under any reader);
+//     under any reader, holding the whole result at once); the same libpq loop row by row and
+//     in batches from a server cursor, the two ways of reading without holding it all;
 //   - the backend's read of the rows alone, against the driver's loop doing the same;
 //   - opening the equipment list with its two lookups and showing it in a grid model, as a
 //     ratio to the libpq loop (goal: at most 1.3).
@@ -91,6 +92,11 @@ int main(int argc, char **argv)
     });
 
     const Figure libpq = best([&] { n += bench::libpqRead(db, Sql, {}); });
+    const Figure singleRows = best([&] { n += bench::libpqReadSingleRows(db, Sql); });
+    const int batches[] = {1000, 10000};
+    Figure cursor[2];
+    for (int i = 0; i < 2; ++i)
+        cursor[i] = best([&] { n += bench::libpqReadCursor(db, Sql, batches[i]); });
 
     // The read alone, as a dataset asks for it: every column.
     std::vector<QVector<QVariant>> rows;
@@ -134,10 +140,14 @@ int main(int argc, char **argv)
     printf("items: %d (rows read: %d)\n", items, read);
     print("bare QSqlQuery loop:", bare);
     print("bare libpq loop (as text):", libpq);
+    print("  row by row (single-row mode):", singleRows);
+    print("  cursor, FETCH 1000:", cursor[0]);
+    print("  cursor, FETCH 10000:", cursor[1]);
     print("read, the driver's loop:", byDriver);
     print("read, the backend's:", byBackend);
     print("dataset + lookups + model:", ours);
     printf("ratio to the libpq loop (<= 1.3):  %.2f (%.2f)\n", ours.ms / libpq.ms, ours.cpuMs / libpq.cpuMs);
+    printf("ratio to the row-by-row libpq loop: %.2f (%.2f)\n", ours.ms / singleRows.ms, ours.cpuMs / singleRows.cpuMs);
     printf("ratio to the QSqlQuery loop:       %.2f (%.2f)\n", ours.ms / bare.ms, ours.cpuMs / bare.cpuMs);
     printf("backend's read / driver's loop:    %.2f (%.2f)\n", byBackend.ms / byDriver.ms,
            byBackend.cpuMs / byDriver.cpuMs);
