@@ -233,37 +233,20 @@ void Tdm::CreateDatabase()
 
 void Tdm::CreateDatabase(const QString &scriptText)
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    const QStringList lines = scriptText.split(lineBreak);
     m_backend->beginScript();
-    QString batch;
-    for (const QString &line : lines) {
-        // Trimming takes off blanks and control characters at both ends.
-        int b = 0, e = line.size();
-        while (b < e && line.at(b).unicode() <= 32)
-            ++b;
-        while (e > b && line.at(e - 1).unicode() <= 32)
-            --e;
-        const QString trimmed = line.mid(b, e - b);
-        if (trimmed.isEmpty())
-            continue;
-        if (trimmed == QLatin1String("GO")) {
-            try {
-                m_backend->execBatch(batch);
-            } catch (const TavrellError &e) {
-                // Without its database the rest of the script has nowhere to go.
-                if (Backend::choosesDatabase(batch)) {
-                    try {
-                        m_backend->endScript();
-                    } catch (const TavrellError &) {
-                    }
-                    throw DbError(e.message());
+    for (const QString &batch : Backend::batchesOf(scriptText)) {
+        try {
+            m_backend->execBatch(batch);
+        } catch (const TavrellError &e) {
+            // Without its database the rest of the script has nowhere to go.
+            if (Backend::choosesDatabase(batch)) {
+                try {
+                    m_backend->endScript();
+                } catch (const TavrellError &) {
                 }
-                ErrorBoxFmt(tr("Не прошла команда: \"%s\""), {batch});
+                throw DbError(e.message());
             }
-            batch.clear();
-        } else {
-            batch += QStringLiteral("\r\n ") + trimmed;
+            ErrorBoxFmt(tr("Не прошла команда: \"%s\""), {batch});
         }
     }
     try {

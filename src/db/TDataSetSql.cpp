@@ -93,6 +93,9 @@ void TDataSet::readRows(QSqlQuery &q)
 
 void TDataSet::execWrite(QSqlQuery &q, const QVariantList &binds, const QString &sql) const
 {
+    // The history of changes names who wrote.
+    if (const Backend *b = backend())
+        b->identifyUser();
     Backend::prepare(q, sql);
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds.at(i));

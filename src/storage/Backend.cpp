@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -56,6 +57,58 @@ bool Backend::isEmbeddedDatabaseFile(const QString &path)
         if (target == resolved(database + QLatin1String(suffix)))
             return true;
     return false;
+}
+
+QStringList Backend::batchesOf(const QString &scriptText)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList batches;
+    QString batch;
+    for (const QString &line : scriptText.split(lineBreak)) {
+        // Trimming takes off blanks and control characters at both ends.
+        int b = 0, e = line.size();
+        while (b < e && line.at(b).unicode() <= 32)
+            ++b;
+        while (e > b && line.at(e - 1).unicode() <= 32)
+            --e;
+        const QString trimmed = line.mid(b, e - b);
+        if (trimmed.isEmpty())
+            continue;
+        if (trimmed == QLatin1String("GO")) {
+            batches.append(batch);
+            batch.clear();
+        } else {
+            batch += QStringLiteral("\r\n ") + trimmed;
+        }
+    }
+    return batches;
+}
+
+void Backend::addHistoryTable()
+{
+    if (!tableRecord(QStringLiteral("history")).isEmpty())
+        return;
+    QFile f(scriptResource());
+    if (!f.open(QIODevice::ReadOnly))
+        throw FileError(
+            QCoreApplication::translate("Backend", "Не найден сценарий создания базы данных %1").arg(f.fileName()));
+    static const QRegularExpression ofHistory(
+        QStringLiteral("^\\s*(CREATE TABLE history|CREATE INDEX history_\\w+ ON history)\\b"),
+        QRegularExpression::MultilineOption);
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        throw DbError(userText(db.lastError()));
+    try {
+        // Another copy may have made it meanwhile: its table stops this one's.
+        for (const QString &batch : batchesOf(QString::fromUtf8(f.readAll())))
+            if (ofHistory.match(batch).hasMatch())
+                execStatement(batch);
+        if (!db.commit())
+            throw DbError(userText(db.lastError()));
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
 }
 
 void Backend::upgradeTables()

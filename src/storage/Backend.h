@@ -59,6 +59,9 @@ public:
     // Whether the batch is a "CREATE DATABASE" or a "use": the batches after a failed one
     // would have no database to run in.
     static bool choosesDatabase(const QString &batch);
+    // A creation script's batches in their order: the lines up to each line "GO", blank
+    // lines left out, each line trimmed.
+    static QStringList batchesOf(const QString &scriptText);
     // Around a whole creation script (the embedded database checks its keys at the end).
     virtual void beginScript();
     virtual void endScript();
@@ -90,6 +93,11 @@ public:
     // A condition that the column still holds a bound value ("?", never null), compared
     // exactly: for text, a change of letter case is a change.
     virtual QString holdsExactly(const QString &column, bool text) const = 0;
+
+    // Tells the database who is about to change rows (the session's user), where its history
+    // of changes cannot ask the program itself. Every write of the data-aware layer comes
+    // after it.
+    virtual void identifyUser() const {}
 
     // How long a statement waits for a database or a row that another copy is changing
     // before it gives up with the busy message.
@@ -161,6 +169,9 @@ protected:
     // The steps of upgradeTables in the order they run, each bringing one thing a database
     // made by an earlier version lacks; a step raises DbError when it cannot.
     virtual std::vector<std::function<void()>> upgradeSteps() = 0;
+    // The upgrade step that adds the history of changes (its table and indexes as the
+    // creation script makes them), in one transaction.
+    void addHistoryTable();
 
 public:
     // The server's own text of an error.

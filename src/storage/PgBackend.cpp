@@ -77,11 +77,21 @@ void PgBackend::openOn(const QString &database)
     db.setConnectOptions(connectionString(m_serverName, database));
     if (!db.open())
         throw DbError(userText(db.lastError()));
+    m_identifiedUser = -1;
     QSqlQuery q(db);
     q.exec(QStringLiteral("SET client_min_messages = warning"));
     // A row that another session holds in an open transaction: give up after a few seconds
     // with the busy message instead of freezing the program.
     q.exec(QStringLiteral("SET lock_timeout = %1").arg(BusyWaitMs));
+}
+
+void PgBackend::endScript()
+{
+    m_inScript = false;
+    // The seed rows are no change anybody made. A script that did not get as far as the
+    // program's database (it was refused) has nothing to follow.
+    if (!tableRecord(QStringLiteral("history")).isEmpty())
+        installHistoryTriggers();
 }
 
 void PgBackend::open()
@@ -201,6 +211,7 @@ void PgBackend::addToLog(const QDateTime &dt, int action, int userId)
 
 void PgBackend::changePassword(int userId, const QDateTime &dt, const QString &passw)
 {
+    identifyUser();
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("SELECT changepassword(:usr, CAST(:dt AS timestamp), CAST(:passw AS varchar))"));
     q.bindValue(QStringLiteral(":usr"), userId);
@@ -307,6 +318,8 @@ std::vector<std::function<void()>> PgBackend::upgradeSteps()
             exec(q, QStringLiteral("CREATE INDEX IF NOT EXISTS remont_nach ON remont (nach_rem, id)"));
         },
         [this] { widenArchivePaths(); },
+        [this] { addHistoryTable(); },
+        [this] { installHistoryTriggers(); },
     };
 }
 

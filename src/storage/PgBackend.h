@@ -11,7 +11,7 @@ public:
     QString scriptResource() const override { return QStringLiteral(":/sql/create_pg.sql"); }
     void open() override;
     void beginScript() override { m_inScript = true; }
-    void endScript() override { m_inScript = false; }
+    void endScript() override;
 
     int getId(const QString &name) override;
     void addToLog(const QDateTime &dt, int action, int userId) override;
@@ -38,6 +38,8 @@ public:
 
     bool isDatabaseFile(const QString &) const override { return false; }
 
+    void identifyUser() const override;
+
     // Past the first two rows, straight from the driver's connection through libpq; a column
     // of a type not known here leaves the read to the driver.
     void readRows(QSqlQuery &q, const QVector<ReadColumn> &columns,
@@ -59,6 +61,10 @@ private:
     // Makes the register of archives hold 255 characters of path (it held 50).
     void widenArchivePaths();
     void openOn(const QString &database);
+    // The history of changes (PgHistory.cpp): its function and a trigger on each table.
+    void installHistoryTriggers();
     QString m_serverName;
     bool m_inScript = false;
+    // The user the connection's session setting names (-1: not set since it was opened).
+    mutable int m_identifiedUser = -1;
 };

@@ -204,6 +204,7 @@ void SqliteBackend::openFile(QSqlDatabase &db, const QString &file, bool enforce
     }
     sqlite3_create_collation_v2(h, RussianCi, SQLITE_UTF8, nullptr, compareRussianCi, nullptr);
     sqlite3_busy_handler(h, waitWhileBusy, nullptr);
+    registerHistoryFunctions(h);
     pragma(db, QStringLiteral("PRAGMA foreign_keys = %1").arg(enforceKeys ? "ON" : "OFF"));
     // Readers never block the writer and the writer never blocks readers; a reader holds
     // nothing once its rows are read.
@@ -281,6 +282,9 @@ void SqliteBackend::useDatabase(const QString &name)
         QSqlDatabase db = connection();
         try {
             openFile(db, file, !m_inScript);
+            // Within the creation script the tables are yet to come: made at its end.
+            if (!m_inScript)
+                installHistoryTriggers(db);
         } catch (const DbError &e) {
             reason = e.message();
         }
@@ -345,6 +349,8 @@ void SqliteBackend::endScript()
         return;
     // Built with SQLite's own collations from the start: nothing to re-index on opening.
     pragma(db, QStringLiteral("PRAGMA user_version = %1").arg(StockIndexesVersion));
+    // The seed rows are no change anybody made.
+    installHistoryTriggers(db);
     pragma(db, QStringLiteral("PRAGMA foreign_keys = ON"));
     QSqlQuery q(db);
     exec(q, QStringLiteral("PRAGMA foreign_key_check"));
@@ -607,6 +613,7 @@ std::vector<std::function<void()>> SqliteBackend::upgradeSteps()
             exec(q, QStringLiteral("CREATE INDEX IF NOT EXISTS remont_nach ON remont (Nach_rem, id)"));
         },
         [this] { widenArchivePaths(); },
+        [this] { addHistoryTable(); },
     };
 }
 

@@ -72,6 +72,10 @@ private:
     // Makes the register of archives hold 255 characters of path (it held 50).
     void widenArchivePaths();
     static int fileVersion(QSqlDatabase &db);
+    // The history of changes (SqliteHistory.cpp): the function the triggers ask for the user,
+    // on every connection; the triggers, on the program's connection to its database.
+    static void registerHistoryFunctions(struct sqlite3 *handle);
+    static void installHistoryTriggers(QSqlDatabase &db);
     static void reindexOldFile(QSqlDatabase &db);
 
     // Runs `body` inside BEGIN IMMEDIATE ... COMMIT; rolls back and raises on error.

@@ -2,11 +2,10 @@
 // colleague changed it since this copy read it. A change of the same field (letter case
 // included) or a deleted row is refused and the typing kept; other fields go through; and
 // nobody changing anything never counts as a change, for any column type.
+#include "Colleague.h"
 #include "TestSupport.h"
 #include "core/DayTime.h"
 #include "db/TDataSet.h"
-#include "storage/PgBackend.h"
-#include "storage/SqliteBackend.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -17,50 +16,6 @@ namespace {
 
 const QString Conflict = QStringLiteral("Другой пользователь изменил или удалил эту запись после того, как она была "
                                         "прочитана. Обновите данные, чтобы увидеть её текущий вид.");
-
-// The other copy: its own connection to the same database, opened as the program opens it.
-class Colleague {
-public:
-    explicit Colleague(const TestDb &db)
-    {
-        m_db = QSqlDatabase::addDatabase(db.isPostgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), Name);
-        try {
-            if (db.isPostgres()) {
-                m_db.setConnectOptions(PgBackend::connectionString(db.serverName(), Backend::databaseName()));
-                if (!m_db.open())
-                    m_error = m_db.lastError().text();
-            } else {
-                SqliteBackend::openFile(m_db, SqliteBackend::fileFor(Backend::databaseName()), true);
-            }
-        } catch (const TavrellError &e) {
-            m_error = e.message();
-        }
-    }
-    ~Colleague()
-    {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(Name);
-    }
-    const QString &error() const { return m_error; }
-    // Runs a statement; the error text, or empty.
-    QString exec(const QString &sql)
-    {
-        QSqlQuery q(m_db);
-        return q.exec(sql) ? QString() : q.lastError().text();
-    }
-
-private:
-    static constexpr const char *Name = "colleague";
-    QSqlDatabase m_db;
-    QString m_error;
-};
-
-#define COLLEAGUE_RUNS(colleague, sql)                                                                                 \
-    do {                                                                                                               \
-        const QString err_ = (colleague).exec(sql);                                                                    \
-        QVERIFY2(err_.isEmpty(), qPrintable(err_));                                                                    \
-    } while (false)
 
 // Name and number of item 104 in the database; empty when it is gone.
 QStringList item104(TestDb &db)

@@ -483,3 +483,21 @@ SET QUOTED_IDENTIFIER OFF
 GO
 SET ANSI_NULLS ON
 GO
+/* the history of changes: one row per column an insert, change or delete touched, written
+by the program's triggers in the change's own transaction (a password only as changed) */
+CREATE TABLE history (
+    id integer PRIMARY KEY,
+    dt datetime NOT NULL,
+    usr int,
+    tblname varchar(20) NOT NULL,
+    rowkey varchar(40) NOT NULL,
+    action char(1) NOT NULL,
+    field varchar(20) NOT NULL,
+    was text,
+    became text
+)
+GO
+CREATE INDEX history_row ON history (tblname, rowkey, id)
+GO
+CREATE INDEX history_dt ON history (dt)
+GO
