@@ -41,6 +41,9 @@ const QList<ArchivedTable> &archivedTables()
         {"users", true, "ID"},
         {"vidu", true, "id"},
         {"zajav", false, "id"},
+        // The history of changes: a file of its own in the full archive alone, after the
+        // tables whose changes it holds.
+        {"history", false, "id", true},
     };
     return tables;
 }
@@ -49,8 +52,8 @@ bool archiveTakes(ArchiveKind kind, const ArchivedTable &table)
 {
     switch (kind) {
     case ArchiveKind::Full: return true;
-    case ArchiveKind::Directories: return table.directory;
-    case ArchiveKind::Data: return !table.directory;
+    case ArchiveKind::Directories: return table.directory && !table.fullOnly;
+    case ArchiveKind::Data: return !table.directory && !table.fullOnly;
     }
     return false;
 }

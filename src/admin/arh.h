@@ -16,7 +16,8 @@ class FileGroup;
 struct ArchivedTable {
     const char *name;
     bool directory;
-    const char *key;  // the primary key, for reading the table in parts
+    const char *key;        // the primary key, for reading the table in parts
+    bool fullOnly = false;  // only in the full archive (the history of changes)
 };
 const QList<ArchivedTable> &archivedTables();
 

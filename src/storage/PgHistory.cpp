@@ -16,7 +16,8 @@
 namespace {
 
 // The columns are walked in the table's order (json keeps it); values are compared as text,
-// exactly (a change of letter case is a change).
+// exactly (a change of letter case is a change). The trigger's arguments: the key columns and
+// the date-time columns, each a list with commas.
 QString functionText()
 {
     QStringList hidden, ignored;
@@ -33,19 +34,27 @@ DECLARE
     o json := CASE WHEN TG_OP <> 'INSERT' THEN to_json(OLD) END;
     n json := CASE WHEN TG_OP <> 'DELETE' THEN to_json(NEW) END;
     act char(1) := left(TG_OP, 1);
+    keys text[] := string_to_array(TG_ARGV[0], ',');
+    dates text[] := string_to_array(TG_ARGV[1], ',');
     k text;
 BEGIN
     SELECT string_agg(coalesce(n, o) ->> a.c, '/' ORDER BY a.i) INTO k
-    FROM unnest(TG_ARGV) WITH ORDINALITY AS a(c, i);
+    FROM unnest(keys) WITH ORDINALITY AS a(c, i);
     INSERT INTO history (dt, usr, tblname, rowkey, action, field, was, became)
     SELECT localtimestamp(3), nullif(current_setting('tavrell.usr', true), '')::integer,
-           TG_TABLE_NAME, k, act, f.key,
-           CASE WHEN TG_TABLE_NAME || '.' || f.key IN (%1) THEN NULL ELSE o ->> f.key END,
-           CASE WHEN TG_TABLE_NAME || '.' || f.key IN (%1) THEN NULL ELSE n ->> f.key END
-    FROM json_each(coalesce(n, o)) WITH ORDINALITY AS f(key, value, i)
-    WHERE (o ->> f.key) IS DISTINCT FROM (n ->> f.key) COLLATE "C"
-      AND TG_TABLE_NAME || '.' || f.key NOT IN (%2)
-    ORDER BY f.i;
+           TG_TABLE_NAME, k, act, v.key,
+           CASE WHEN v.hidden THEN NULL
+                WHEN v.key = ANY (dates) THEN to_char(v.was::timestamp, 'YYYY-MM-DD HH24:MI:SS.MS')
+                ELSE v.was END,
+           CASE WHEN v.hidden THEN NULL
+                WHEN v.key = ANY (dates) THEN to_char(v.became::timestamp, 'YYYY-MM-DD HH24:MI:SS.MS')
+                ELSE v.became END
+    FROM (SELECT f.key, f.i, o ->> f.key AS was, n ->> f.key AS became,
+                 TG_TABLE_NAME || '.' || f.key IN (%1) AS hidden
+          FROM json_each(coalesce(n, o)) WITH ORDINALITY AS f(key, value, i)) v
+    WHERE v.was IS DISTINCT FROM v.became COLLATE "C"
+      AND TG_TABLE_NAME || '.' || v.key NOT IN (%2)
+    ORDER BY v.i;
     IF FOUND THEN
         PERFORM pg_notify('tavrell_changes', TG_TABLE_NAME || ' ' || act || ' ' || k);
     END IF;
@@ -79,13 +88,21 @@ void PgBackend::installHistoryTriggers()
     try {
         exec(q, function);
         for (const History::Table &t : History::tables()) {
-            QStringList keys;
-            for (const QString &k : t.keys)
-                keys.append(QLatin1Char('\'') + k + QLatin1Char('\''));
+            // Its date-time columns, written in the program's own form ("2005-03-01
+            // 09:00:00.000", as the embedded database keeps them), not json's.
+            q.prepare(QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                     "WHERE table_schema = current_schema() AND table_name = :t "
+                                     "AND data_type LIKE 'timestamp%' ORDER BY ordinal_position"));
+            q.bindValue(QStringLiteral(":t"), t.name);
+            exec(q);
+            QStringList dates;
+            while (q.next())
+                dates.append(q.value(0).toString());
+            q.finish();
             exec(q, QStringLiteral("DROP TRIGGER IF EXISTS history_%1 ON %1").arg(t.name));
             exec(q, QStringLiteral("CREATE TRIGGER history_%1 AFTER INSERT OR UPDATE OR DELETE ON %1 "
-                                   "FOR EACH ROW EXECUTE FUNCTION history_record(%2)")
-                        .arg(t.name, keys.join(QStringLiteral(", "))));
+                                   "FOR EACH ROW EXECUTE FUNCTION history_record('%2', '%3')")
+                        .arg(t.name, t.keys.join(QLatin1Char(',')), dates.join(QLatin1Char(','))));
         }
         if (!db.commit())
             throw DbError(userText(db.lastError()));

@@ -225,7 +225,9 @@ void TestArchive::kinds_data()
     QTest::addColumn<QString>("kindName");
     const QStringList all{"Operations", "States", "izdel", "otdel", "rem_op", "rem_res",
                           "remont",     "resurs", "users", "vidu",  "zajav"};
-    addBackendCase("full", [&](QTestData &r) { r << 0 << all << QStringLiteral("Полная архивация"); });
+    // The full archive also holds the history of changes, in a file of its own.
+    addBackendCase("full",
+                   [&](QTestData &r) { r << 0 << all + QStringList{"history"} << QStringLiteral("Полная архивация"); });
     addBackendCase("directories", [&](QTestData &r) {
         r << 1 << QStringList{"Operations", "States", "otdel", "users", "vidu"} << QStringLiteral("Справочники");
     });
@@ -399,7 +401,7 @@ void TestArchive::longPathKeptWhole()
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     const QString folder = QDir(dataFolder).filePath(QStringLiteral("2005_3_5")) + QLatin1Char('/');
     QVERIFY(folder.size() > 50);
-    QCOMPARE(filesIn(folder).size(), 11);
+    QCOMPARE(filesIn(folder).size(), 12);
     QCOMPARE(db.scalar(QStringLiteral("select path from exp_data")).toString(), folder);
     QCOMPARE(frm.TblExp->FieldByName(QStringLiteral("path"))->AsString(), folder);
 }
@@ -595,7 +597,7 @@ void TestArchive::deletingRegisterRows()
     QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("Подтвердите"));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 0);
     QCOMPARE(frm.statusText(), QStringLiteral("Всего 0 запись(сей)"));
-    QCOMPARE(filesIn(archiveFolder(db)).size(), 11);
+    QCOMPARE(filesIn(archiveFolder(db)).size(), 12);
 }
 
 void TestArchive::interruptedKeepsTheEarlier_data()
@@ -635,7 +637,7 @@ void TestArchive::interruptedKeepsTheEarlier()
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     const QString folder = archiveFolder(db);
     const QMap<QString, QByteArray> earlier = snapshot(folder);
-    QCOMPARE(earlier.size(), 11);
+    QCOMPARE(earlier.size(), 12);
 
     changeData(db);
     clock.current = Day.addSecs(300);
@@ -705,8 +707,8 @@ void TestArchive::killedIsPutRightAtTheNext()
     }
     QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
     QCOMPARE(db.scalar(QStringLiteral("select count(*) from exp_data")).toInt(), 1);
-    QCOMPARE(steps.size(), 11 + 1 + 1 + 11 + 11 + 1 + 1);
-    QCOMPARE(steps.filter(QStringLiteral("set aside")).size(), 11);
+    QCOMPARE(steps.size(), 12 + 1 + 1 + 12 + 12 + 1 + 1);
+    QCOMPARE(steps.filter(QStringLiteral("set aside")).size(), 12);
     const int committed = steps.indexOf(QStringLiteral("journal removed"));
 
     for (int i = 0; i < steps.size(); ++i) {
@@ -760,6 +762,9 @@ void TestArchive::sameFilesOnBothBackends()
         db.query(QStringLiteral("insert into remont (id, Kod_vida, Kod_izd, Otdel, Prichina, Nach_rem, Okonh_rem, "
                                 "Specialist) values (900, 11, 101, 'Плановый', 'замятие', "
                                 "'2005-03-05 09:05:07.123', '1999-05-20 00:00:00.000', 'Иванов')"));
+        db.query(QStringLiteral("update remont set Okonh_rem = '2004-07-13 12:00:00.500' where id = 200"));
+        // The history's own times are the moments the test ran.
+        db.query(QStringLiteral("update history set dt = '2005-03-06 10:00:00.000'"));
         TFrmArchive frm;
         frm.MakeArhive->click();
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.texts().join(QLatin1Char('|'))));
@@ -768,7 +773,7 @@ void TestArchive::sameFilesOnBothBackends()
     const QMap<QString, QByteArray> sqlite = made.value(QStringLiteral("sqlite"));
     const QMap<QString, QByteArray> postgres = made.value(QStringLiteral("postgres"));
     QCOMPARE(sqlite.keys(), postgres.keys());
-    QCOMPARE(sqlite.size(), 11);
+    QCOMPARE(sqlite.size(), 12);
     for (const QString &file : sqlite.keys())
         QCOMPARE(Cp1251::decode(sqlite.value(file)), Cp1251::decode(postgres.value(file)));
     QVERIFY2(Cp1251::decode(sqlite.value(QStringLiteral("remont.csv")))
@@ -777,6 +782,11 @@ void TestArchive::sameFilesOnBothBackends()
     QVERIFY(Cp1251::decode(sqlite.value(QStringLiteral("izdel.csv")))
                 .startsWith(QStringLiteral(
                     "101;HP deskjet 1220;принтер;20.05.1999;В-64 21;134567;2;13;21.01.2004;;;;A4 ;;\r\n")));
+    // The dates a change touched, as the embedded database keeps them, on both.
+    QVERIFY2(
+        Cp1251::decode(sqlite.value(QStringLiteral("history.csv")))
+            .contains(QStringLiteral(";remont;200;U;okonh_rem;2004-07-12 00:00:00.000;2004-07-13 12:00:00.500\r\n")),
+        sqlite.value(QStringLiteral("history.csv")).constData());
 }
 
 // Characters outside Windows-1251 are written as one "?" each (a character beyond the
@@ -794,11 +804,13 @@ void TestArchive::charactersOutsideTheCodePage()
     const QString folder = archiveFolder(db);
     QVERIFY(bytesOf(folder + QStringLiteral("izdel.csv")).contains(Cp1251::encode(u";ок ? и ?!;")));
     QVERIFY(bytesOf(folder + QStringLiteral("otdel.csv")).contains("\r\n12;???\r\n"));
-    // The columns by the names the database gives them (the shared server's in lower case).
+    // The columns by the names the database gives them (the shared server's in lower case);
+    // the history holds the changed texts too.
     QCOMPARE(dialogs.texts().join(QLatin1Char('|')).toLower(),
              QStringLiteral("Архивация завершена.\rСимволов, которых нет в кодировке Windows-1251, "
-                            "не удалось записать: 5. Вместо каждого из них в файле стоит знак \"?\".\r"
-                            "файл izdel.csv, столбец Info: 2\rфайл otdel.csv, столбец Name: 3")
+                            "не удалось записать: 10. Вместо каждого из них в файле стоит знак \"?\".\r"
+                            "файл izdel.csv, столбец Info: 2\rфайл otdel.csv, столбец Name: 3\r"
+                            "файл history.csv, столбец became: 5")
                  .toLower());
     QCOMPARE(dialogs.messages.at(0).caption, QStringLiteral("К Вашему Сведению"));
 }
