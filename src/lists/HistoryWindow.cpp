@@ -345,10 +345,11 @@ ListWindowDecl TFrmHistory::declaration(const QString &table, const QString &key
             // reads the index; the prefix check keeps it exact.
             where = QStringLiteral("where (h.tblname = :t and h.rowkey = :k) or "
                                    "(h.tblname in ('rem_op', 'rem_res') and h.rowkey > :lo and h.rowkey < :hi "
-                                   "and substr(h.rowkey, 1, :n) = :lo) ");
+                                   "and substr(h.rowkey, 1, :n) = :prefix) ");
             ds.setParam(QStringLiteral("lo"), key + QLatin1Char('/'));
             ds.setParam(QStringLiteral("hi"), key + QLatin1Char('0'));  // '0' follows '/'
             ds.setParam(QStringLiteral("n"), int(key.size() + 1));
+            ds.setParam(QStringLiteral("prefix"), key + QLatin1Char('/'));
         }
         ds.setSQL(historySelect() + where + QStringLiteral("order by h.id desc"));
         ds.setParam(QStringLiteral("t"), table);
