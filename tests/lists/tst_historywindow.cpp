@@ -362,7 +362,7 @@ void TestHistoryWindow::exportWritesShownTexts()
     for (int r = 0; r < 5; ++r)
         expected << QString::number(r + 1) + QLatin1Char(';') + probe.row(r).join(QLatin1Char(';'));
     QCOMPARE(lines.mid(1), expected);
-    QVERIFY2(lines.at(3).endsWith(QLatin1String(";SYS ADMIN;Состояние;Удовлетворительное;Списан")),
+    QVERIFY2(lines.at(3).endsWith(QStringLiteral(";SYS ADMIN;Состояние;Удовлетворительное;Списан")),
              qPrintable(lines.at(3)));
 }
 
