@@ -26,7 +26,7 @@ ListWindowDecl TFrmHistoryAll::declaration(const std::shared_ptr<HistoryTexts> &
     d.ReadOnly = true;
     d.GridEditable = false;
     d.NavigatorButtons = DBNavigator::MoveButtons() << DBNavigator::Refresh;
-    d.Size = QSize(1000, 520);
+    d.Size = QSize(1240, 560);
     d.ReportHeadingOf = [](const TFrmKl &window) {
         const auto &self = static_cast<const TFrmHistoryAll &>(window);
         QString text = tr("С %1 по %2")

@@ -289,7 +289,9 @@ void declareHistoryFields(TDataSet &ds, const std::shared_ptr<HistoryTexts> &tex
 {
     ds.addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
     ds.addField(QStringLiteral("dt"), FieldType::DateTime).setDisplayLabel(text(T("Дата и время")));
-    ds.addField(QStringLiteral("login"), FieldType::String, 20).setDisplayLabel(text(T("Пользователь")));
+    ds.addField(QStringLiteral("login"), FieldType::String, 20)
+        .setDisplayLabel(text(T("Пользователь")))
+        .setDisplayWidth(12);
     ds.addField(QStringLiteral("tblname"), FieldType::String, 20)
         .setDisplayLabel(text(T("Таблица")))
         .setVisible(tableAndKey)
@@ -302,7 +304,7 @@ void declareHistoryFields(TDataSet &ds, const std::shared_ptr<HistoryTexts> &tex
     ds.addField(QStringLiteral("action"), FieldType::FixedChar, 1).setVisible(false);
     ds.addField(QStringLiteral("field"), FieldType::String, 20)
         .setDisplayLabel(text(T("Поле")))
-        .setDisplayWidth(25)
+        .setDisplayWidth(24)
         .setOnGetText([texts](const TField &f) {
             return texts->label(fieldText(f, "tblname"), fieldText(f, "rowkey"), f.AsString());
         });
@@ -316,11 +318,11 @@ void declareHistoryFields(TDataSet &ds, const std::shared_ptr<HistoryTexts> &tex
     };
     ds.addField(QStringLiteral("was"), FieldType::Memo)
         .setDisplayLabel(text(T("Было")))
-        .setDisplayWidth(25)
+        .setDisplayWidth(26)
         .setOnGetText(value(true));
     ds.addField(QStringLiteral("became"), FieldType::Memo)
         .setDisplayLabel(text(T("Стало")))
-        .setDisplayWidth(25)
+        .setDisplayWidth(26)
         .setOnGetText(value(false));
     ds.setReadOnly(true);
     // The names the rows need, read with the rows (before a grid shows them).
@@ -359,7 +361,7 @@ ListWindowDecl TFrmHistory::declaration(const QString &table, const QString &key
     d.ReadOnly = true;
     d.GridEditable = false;
     d.NavigatorButtons = DBNavigator::MoveButtons() << DBNavigator::Refresh;
-    d.Size = QSize(820, 400);
+    d.Size = QSize(1000, 420);
     d.ReportHeadingOf = [rowName](const TFrmKl &) { return ReportHeading{rowName, true}; };
     return d;
 }
