@@ -9,16 +9,19 @@ struct DirectoryRow {
     const char *name;
     const char *caption;
     TDataSet *SharedDataSets::*table;
+    const char *history;  // the table's name in the history of changes
 };
 
 const DirectoryRow Directories[] = {
     {Directory::KlVidrem, "FrmKlvidrem", QT_TRANSLATE_NOOP("TFrmKl", "Справочник видов ремонта"),
-     &SharedDataSets::Tblvidu},
+     &SharedDataSets::Tblvidu, "vidu"},
     {Directory::KlStates, "FrmKlStates", QT_TRANSLATE_NOOP("TFrmKl", "Справочник состояний"),
-     &SharedDataSets::TblStates},
-    {Directory::Resurs, "FrmResurs", QT_TRANSLATE_NOOP("TFrmKl", "Ресурсы"), &SharedDataSets::Tblresurs},
-    {Directory::KlAct, "FrmKlAct", QT_TRANSLATE_NOOP("TFrmKl", "Справочник операций"), &SharedDataSets::TblOperations},
-    {Directory::KlOtdels, "FrmKlOtdels", QT_TRANSLATE_NOOP("TFrmKl", "Отделы предприятия"), &SharedDataSets::TblOtdel},
+     &SharedDataSets::TblStates, "states"},
+    {Directory::Resurs, "FrmResurs", QT_TRANSLATE_NOOP("TFrmKl", "Ресурсы"), &SharedDataSets::Tblresurs, "resurs"},
+    {Directory::KlAct, "FrmKlAct", QT_TRANSLATE_NOOP("TFrmKl", "Справочник операций"), &SharedDataSets::TblOperations,
+     "operations"},
+    {Directory::KlOtdels, "FrmKlOtdels", QT_TRANSLATE_NOOP("TFrmKl", "Отделы предприятия"), &SharedDataSets::TblOtdel,
+     "otdel"},
 };
 
 }  // namespace
@@ -26,7 +29,11 @@ const DirectoryRow Directories[] = {
 ListWindowDecl directoryWindow(Directory directory)
 {
     for (const DirectoryRow &row : Directories)
-        if (row.directory == directory)
-            return {QLatin1String(row.name), QCoreApplication::translate("TFrmKl", row.caption), dm->*row.table};
+        if (row.directory == directory) {
+            ListWindowDecl d(QLatin1String(row.name), QCoreApplication::translate("TFrmKl", row.caption),
+                             dm->*row.table);
+            d.HistoryTable = QLatin1String(row.history);
+            return d;
+        }
     return {};
 }

@@ -13,6 +13,7 @@ ListWindowDecl usersWindow()
                      {ListColumn(QStringLiteral("login")), ListColumn(QStringLiteral("passw")),
                       ListColumn(QStringLiteral("tp")).pickList(types), ListColumn(QStringLiteral("LastEnter"))});
     d.Size = QSize(620, 350);  // the four columns side by side
+    d.HistoryTable = QStringLiteral("users");
     return d;
 }
 

@@ -4,6 +4,7 @@
 #include "app/MainOpeners.h"
 
 #include "admin/Directories.h"
+#include "admin/HistoryAll.h"
 #include "admin/arh.h"
 #include "admin/find.h"
 #include "admin/users.h"
@@ -60,6 +61,7 @@ void registerWindowOpeners()
         {W::Departments, directoryWindowOf<Directory::KlOtdels>},
         {W::Users, declared<usersWindow>},
         {W::UserLog, modal<TFrmLogList>},
+        {W::History, modal<TFrmHistoryAll>},
         {W::Archive, modal<TFrmArchive>},
         {W::RepairHistory, modal<TFrmOper>},
         {W::Requests, modal<TFrmZajaw>},

@@ -59,8 +59,23 @@ bool PlainText::wholeNumber(const TField &field, int &value) const
     return !stored.isNull();
 }
 
+namespace {
+
+const char *const ShownTexts = "tavrellExportsShownTexts";
+
+}  // namespace
+
+void exportShownTexts(TDataSet *dataSet) { dataSet->setProperty(ShownTexts, true); }
+
 QString PlainText::operator()(const TField &field) const
 {
+    // Asked once per dataset: a large export reads millions of cells.
+    if (field.DataSet() != m_askedSet) {
+        m_askedSet = field.DataSet();
+        m_shownTexts = m_askedSet && m_askedSet->property(ShownTexts).toBool();
+    }
+    if (m_shownTexts)
+        return field.DisplayText();
     switch (field.DataType()) {
     case FieldType::Float: {
         const QVariant v = field.value();

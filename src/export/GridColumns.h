@@ -34,7 +34,8 @@ void walkGridRecords(TDataSet &dataSet, const QList<GridColumn> &columns,
 // A field's value in the plain text form that the exports write (CSV, mail, reports, the
 // archive): null is "", a number with a fraction has no digit grouping and the locale's
 // decimal separator (12345,5 in a Russian locale, 12345.5 in C), up to 15 significant
-// digits; everything else as TField::AsString gives it.
+// digits; everything else as TField::AsString gives it. A dataset marked with
+// exportShownTexts gives the texts its fields show instead.
 class PlainText {
 public:
     PlainText();
@@ -55,7 +56,14 @@ private:
     static constexpr qsizetype MaxNumbers = 4096;
     mutable QHash<qint64, QString> m_numbers;
     mutable QHash<QString, QString> m_storedDates;
+    mutable const TDataSet *m_askedSet = nullptr;
+    mutable bool m_shownTexts = false;
 };
+
+// The exports of this dataset write what its fields show (their get-text handlers): a list
+// whose stored values mean nothing to a reader (the history of changes, whose values are
+// keys and dates as texts) shows and exports the same texts.
+void exportShownTexts(TDataSet *dataSet);
 
 // The captions of the columns, in order.
 QStringList gridCaptions(const QList<GridColumn> &columns);

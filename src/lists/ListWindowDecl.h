@@ -145,4 +145,12 @@ struct ListWindowDecl {
     bool HasStatusBar = true;
     // The report's line under its title, as the window shows it when the report is made.
     std::function<ReportHeading(const TFrmKl &)> ReportHeadingOf;
+
+    // The history of changes of the rows: the table it names them by ("otdel"); empty for
+    // none. The template then adds the button BtnHistory that opens the current row's.
+    QString HistoryTable;
+    // The current row's key in that history; empty: the row's "id".
+    std::function<QString(const TDataSet &)> HistoryKeyOf;
+    // What the history's report names the row by; empty: the row's first shown field.
+    std::function<QString(const TDataSet &)> HistoryRowName;
 };

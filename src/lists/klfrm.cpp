@@ -6,6 +6,7 @@
 #include "export/sg2csv.h"
 #include "export/sg2mail.h"
 #include "export/sg2word.h"
+#include "lists/HistoryWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -126,6 +127,18 @@ TFrmKl::TFrmKl(const ListWindowDecl &decl, QWidget *parent) : QDialog(parent), m
     });
     for (const ListButton &b : decl.Buttons)
         addToolButton(b);
+    if (!decl.HistoryTable.isEmpty()) {
+        const QString table = decl.HistoryTable;
+        BtnHistory = addToolButton(ListButton(
+                                       QStringLiteral("BtnHistory"), tr("История изменений"),
+                                       [](TFrmKl &w) { w.BtnHistoryClick(); },
+                                       QIcon::fromTheme(QStringLiteral("document-open-recent"),
+                                                        standardIcon(this, QStyle::SP_FileDialogInfoView)))
+                                       .at(ToolPlace::BeforeClose)
+                                       .enabledWhen([table](const TFrmKl &w) {
+                                           return ListButton::hasRows(w) && RowHistory::mayView(table);
+                                       }));
+    }
 
     resize(decl.Size);
     FormCreate();
@@ -314,5 +327,29 @@ void TFrmKl::BtnSendToMailClick() { GridToMail(windowTitle(), grid, DsLoc->DataS
 void TFrmKl::BtnExportClick() { GridToCSV(windowTitle(), grid, DsLoc->DataSet(), true); }
 
 void TFrmKl::BtnCloseClick() { close(); }
+
+void TFrmKl::BtnHistoryClick()
+{
+    const TDataSet *ds = DsLoc->DataSet();
+    if (!ListButton::hasRows(*this) || m_decl.HistoryTable.isEmpty())
+        return;
+    QString key;
+    if (m_decl.HistoryKeyOf) {
+        key = m_decl.HistoryKeyOf(*ds);
+    } else if (const TField *id = ds->FindField(QStringLiteral("id"))) {
+        key = id->AsString();
+    }
+    QString name;
+    if (m_decl.HistoryRowName) {
+        name = m_decl.HistoryRowName(*ds);
+    } else {
+        for (const TField *f : ds->Fields())
+            if (f->Visible()) {
+                name = f->DisplayText();
+                break;
+            }
+    }
+    showRowHistory(m_decl.HistoryTable, key, name, this);
+}
 
 int showListWindow(const ListWindowDecl &decl, QWidget *parent) { return showModal<TFrmKl>(decl, parent); }

@@ -32,6 +32,7 @@ public:
     QToolButton *BtnSendToMail;
     QToolButton *BtnExport;
     QToolButton *BtnClose;
+    QToolButton *BtnHistory = nullptr;  // declared with a history table only
     TDBGrid *grid;
     QStatusBar *StatusBar;  // null when declared without one
 
@@ -76,6 +77,8 @@ protected:
     // The grid as a CSV file the user chooses.
     void BtnExportClick();
     void BtnCloseClick();
+    // The current row's history of changes.
+    void BtnHistoryClick();
     // Whether the window may close now (a window that saves a pending row on closing does
     // it here); typed values are already stored in the row.
     virtual bool closeQuery() { return true; }

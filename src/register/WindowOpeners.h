@@ -15,6 +15,7 @@ enum class OpenedWindow {
     Departments,
     Users,
     UserLog,
+    History,
     Archive,
     RepairHistory,
     Requests,

@@ -4,6 +4,7 @@
 #include "core/Seams.h"
 #include "data/Tdm.h"
 #include "db/DBEditors.h"
+#include "lists/HistoryWindow.h"
 #include "register/main.h"
 
 #include <QGridLayout>
@@ -17,7 +18,7 @@
 // ---------------------------------------------------------------------------------------
 // TFrmEdit
 
-TFrmEdit::TFrmEdit(TDataSource *source, QWidget *parent) : QDialog(parent)
+TFrmEdit::TFrmEdit(TDataSource *source, QWidget *parent) : QDialog(parent), m_source(source)
 {
     setObjectName(QStringLiteral("FrmEdit"));
     setSizeGripEnabled(true);
@@ -60,6 +61,18 @@ TFrmEdit::TFrmEdit(TDataSource *source, QWidget *parent) : QDialog(parent)
     MemoInfo->setDataSource(source);
     MemoInfo->setDataField(QStringLiteral("Info"));
 
+    BtnHistory = new QPushButton(tr("История изменений"), this);
+    BtnHistory->setObjectName(QStringLiteral("BtnHistory"));
+    BtnHistory->setAutoDefault(false);
+    Guard::connect(BtnHistory, &QPushButton::clicked, this, [this](bool) { BtnHistoryClick(); });
+    const auto historyState = [this] {
+        const TDataSet *ds = m_source->DataSet();
+        BtnHistory->setEnabled(ds && ds->Active() && !ds->IsEmpty() && ds->State() != DataSetState::Insert &&
+                               RowHistory::mayView(QStringLiteral("izdel")));
+    };
+    connect(source, &TDataSource::stateChange, this, historyState);
+    historyState();
+
     BtnOK = new QPushButton(tr("OK"), this);
     BtnOK->setObjectName(QStringLiteral("BtnOK"));
     BtnOK->setDefault(true);
@@ -93,6 +106,7 @@ TFrmEdit::TFrmEdit(TDataSource *source, QWidget *parent) : QDialog(parent)
         grid->setColumnStretch(c, 1);
 
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(BtnHistory);
     buttons->addStretch(1);
     buttons->addWidget(BtnOK);
     buttons->addWidget(BtnCancel);
@@ -131,6 +145,24 @@ bool TFrmEdit::commitEditors()
         return false;
     }
     return true;
+}
+
+namespace {
+
+// The history of the item that is the current row of `ds`.
+void showItemHistory(const TDataSet &ds, QWidget *parent)
+{
+    const auto text = [&ds](const char *field) { return ds.FieldByName(QLatin1String(field))->AsString(); };
+    showRowHistory(QStringLiteral("izdel"), text("id"), itemTitle(text("Name"), text("Seria"), text("Nomer")), parent);
+}
+
+}  // namespace
+
+void TFrmEdit::BtnHistoryClick()
+{
+    const TDataSet *ds = m_source->DataSet();
+    if (ds && ds->Active() && !ds->IsEmpty() && ds->State() != DataSetState::Insert)
+        showItemHistory(*ds, this);
 }
 
 void TFrmEdit::accept()
@@ -194,6 +226,12 @@ void TFrmmain::BtnEditClick()
     editor.ComboForm->setCurrentIndex(
         editor.ComboForm->findText(Qry->FieldByName(QStringLiteral("form"))->AsString().trimmed()));
     runEditor(editor, Qry);
+}
+
+void TFrmmain::ActHistoryExecute()
+{
+    if (Qry->Active() && !Qry->IsEmpty())
+        showItemHistory(*Qry, this);
 }
 
 void TFrmmain::BtnDelClick()

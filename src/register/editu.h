@@ -27,6 +27,7 @@ public:
     DBLookupComboBox *ComboState;
     DBLookupComboBox *ComboOtdel;
     DBMemo *MemoInfo;
+    QPushButton *BtnHistory;  // the item's history of changes; not for one not yet stored
     QPushButton *BtnOK;
     QPushButton *BtnCancel;
 
@@ -38,9 +39,15 @@ public:
     // refuses a text, with the focus on that editor.
     bool commitEditors();
 
+    // Opens the history of the item edited (a new one has none yet).
+    void BtnHistoryClick();
+
 public slots:
     void accept() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
+
+private:
+    TDataSource *m_source;
 };

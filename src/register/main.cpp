@@ -375,6 +375,7 @@ void TFrmmain::DataSource1DataChange()
     const bool hasItems = Qry->Active() && !Qry->IsEmpty();
     ActEdit->setEnabled(hasItems && mayUse(ActEdit));
     ActDel->setEnabled(hasItems && mayUse(ActDel));
+    ActHistory->setEnabled(hasItems && mayUse(ActHistory));
 }
 
 void TFrmmain::showCount()

@@ -50,8 +50,8 @@ public:
     QComboBox *ComboSort2;
     QPushButton *BitBtn2;  // hides the sort panel
 
-    QAction *ActAdd, *ActEdit, *ActDel, *FulltextFind;
-    QAction *Action10, *FileAdminUser, *FileLogView, *ActExit;
+    QAction *ActAdd, *ActEdit, *ActDel, *ActHistory, *FulltextFind;
+    QAction *Action10, *FileAdminUser, *FileLogView, *FileHistoryView, *ActExit;
     QAction *SprVidRemont, *SprStates, *SprResurs, *Action14, *Action1;
     QAction *ObrZajaw, *ObrRemont, *RepRashPerPeriod;
     QAction *ExpToWord, *ExpToMail, *ExpToExcel, *ActPrintCard, *ViewTechOnOtdel;
@@ -99,6 +99,8 @@ public:
     void BtnAddClick();
     void BtnEditClick();
     void BtnDelClick();
+    // The current item's history of changes.
+    void ActHistoryExecute();
     void QryNewRecord(TDataSet &dataSet);
 
     // Equipment reports (mainreports.cpp).

@@ -69,6 +69,13 @@ ListWindowDecl TFrmOper::declaration()
                  ListColumn(QStringLiteral("Specialist")), ListColumn(QStringLiteral("Okonh_rem"))};
     d.CloseName = QStringLiteral("SpeedButton1");
     d.Size = QSize(950, 480);
+    d.HistoryTable = QStringLiteral("remont");
+    // The repair by its item and its start.
+    d.HistoryRowName = [](const TDataSet &rem) {
+        const QString item = rem.FieldByName(name("Изделие"))->DisplayText();
+        const QString started = rem.FieldByName(QStringLiteral("Nach_rem"))->DisplayText();
+        return tr("Ремонт: %1, %2").arg(item, started);
+    };
     return d;
 }
 

@@ -34,6 +34,10 @@ ListWindowDecl TFrmZajaw::declaration()
     // The item lookup shows the items added since they were last read.
     d.Reread = {dm->TblIsdel};
     d.Size = QSize(900, 560);
+    d.HistoryTable = QStringLiteral("zajav");
+    d.HistoryRowName = [](const TDataSet &requests) {
+        return tr("Заявка: %1").arg(requests.FieldByName(QStringLiteral("Opis"))->DisplayText());
+    };
     // The report names the filter the list shows under its title.
     d.ReportHeadingOf = [](const TFrmKl &window) {
         const auto &self = static_cast<const TFrmZajaw &>(window);

@@ -35,10 +35,14 @@ const ActionCase ActionCases[] = {
      "Администрирование пользователей", "", false, "A"},
     {"FileLogView", "Файл", "Лог работы пользователей", "Лог работы пользователей", "Лог работы пользователей", "",
      false, "A"},
+    {"FileHistoryView", "Файл", "История изменений", "История изменений", "История изменений всех данных", "",
+     false, "A"},
     {"ActExit", "Файл", "Выход", "Выход", "Выйти из программы", "Alt+F4", true, "ADPR"},
     {"ActAdd", "Оргтехника", "Добавить", "Добавить", "Добавить", "Ctrl+N", true, "AR"},
     {"ActEdit", "Оргтехника", "Редактировать", "Редактировать", "Редактировать", "F2", true, "AR"},
     {"ActDel", "Оргтехника", "Удалить", "Удалить", "Удалить", "", true, "AR"},
+    {"ActHistory", "Оргтехника", "История изменений", "История изменений", "История изменений позиции", "", false,
+     "ADPR"},
     {"FulltextFind", "Оргтехника", "Полнотекстовый поиск", "Полнотекстовый поиск", "Полнотекстовый поиск", "Ctrl+F",
      false, "ADPR"},
     {"SprVidRemont", "Справочники", "Виды ремонта", "Виды ремонта", "Виды ремонта", "", false, "A"},
@@ -73,17 +77,12 @@ struct OpenerCase {
 };
 
 const OpenerCase OpenerCases[] = {
-    {&TFrmmain::FulltextFind, OpenedWindow::Search},
-    {&TFrmmain::FileAdminUser, OpenedWindow::Users},
-    {&TFrmmain::FileLogView, OpenedWindow::UserLog},
-    {&TFrmmain::SprVidRemont, OpenedWindow::RepairKinds},
-    {&TFrmmain::SprStates, OpenedWindow::States},
-    {&TFrmmain::SprResurs, OpenedWindow::Resources},
-    {&TFrmmain::Action14, OpenedWindow::Operations},
-    {&TFrmmain::Action1, OpenedWindow::Departments},
-    {&TFrmmain::ObrZajaw, OpenedWindow::Requests},
-    {&TFrmmain::ObrRemont, OpenedWindow::RepairHistory},
-    {&TFrmmain::RepRashPerPeriod, OpenedWindow::Consumption},
+    {&TFrmmain::FulltextFind, OpenedWindow::Search},      {&TFrmmain::FileAdminUser, OpenedWindow::Users},
+    {&TFrmmain::FileLogView, OpenedWindow::UserLog},      {&TFrmmain::FileHistoryView, OpenedWindow::History},
+    {&TFrmmain::SprVidRemont, OpenedWindow::RepairKinds}, {&TFrmmain::SprStates, OpenedWindow::States},
+    {&TFrmmain::SprResurs, OpenedWindow::Resources},      {&TFrmmain::Action14, OpenedWindow::Operations},
+    {&TFrmmain::Action1, OpenedWindow::Departments},      {&TFrmmain::ObrZajaw, OpenedWindow::Requests},
+    {&TFrmmain::ObrRemont, OpenedWindow::RepairHistory},  {&TFrmmain::RepRashPerPeriod, OpenedWindow::Consumption},
     {&TFrmmain::Arhive, OpenedWindow::Archive},
 };
 

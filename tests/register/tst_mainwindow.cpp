@@ -261,8 +261,8 @@ void TestMainWindow::menusAndToolbar()
     TAVRELL_TEST_DB_ON(db, "sqlite");
     TAVRELL_MAIN_WINDOW(w, dialogs, db, LoggedIn::nobody());
     const QList<QPair<QString, QString>> menus = {
-        {"Файл", "Action10 FileAdminUser FileLogView - ActExit"},
-        {"Оргтехника", "ActAdd ActEdit ActDel - FulltextFind"},
+        {"Файл", "Action10 FileAdminUser FileLogView FileHistoryView - ActExit"},
+        {"Оргтехника", "ActAdd ActEdit ActDel ActHistory - FulltextFind"},
         {"Справочники", "SprVidRemont SprStates SprResurs Action14 - Action1"},
         {"Обработка", "ObrZajaw ObrRemont - RepRashPerPeriod"},
         {"Экспорт", "ExpToWord ExpToMail ExpToExcel - ActPrintCard ViewTechOnOtdel"},

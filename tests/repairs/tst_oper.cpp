@@ -85,8 +85,9 @@ void TestOper::window()
     TFrmOper frm;
     QCOMPARE(frm.objectName(), QStringLiteral("FrmOper"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("История работ"));
-    QCOMPARE(ListWindowProbe(frm).barOrder(), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport",
-                                                           "SpeedButton1", "BtnItems", "BtnOper", "CheckBox1"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(),
+             (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnHistory", "SpeedButton1",
+                          "BtnItems", "BtnOper", "CheckBox1"}));
     QCOMPARE(frm.BtnItems->text(), QStringLiteral("Комплектующие"));
     QCOMPARE(frm.BtnOper->text(), QStringLiteral("Работы"));
     QCOMPARE(frm.CheckBox1->text(), QStringLiteral("Панель поиска"));

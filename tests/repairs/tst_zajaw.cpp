@@ -110,8 +110,9 @@ void TestZajaw::parts()
     TFrmZajaw frm;
     QCOMPARE(frm.objectName(), QStringLiteral("FrmZajaw"));
     QCOMPARE(frm.windowTitle(), QStringLiteral("Заявки"));
-    QCOMPARE(ListWindowProbe(frm).barOrder(), (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport",
-                                                           "BtnCard", "BtnClose", "Label1", "Combofilter"}));
+    QCOMPARE(ListWindowProbe(frm).barOrder(),
+             (QStringList{"DBNavigator1", "BtnRep", "BtnSendToMail", "BtnExport", "BtnHistory", "BtnCard", "BtnClose",
+                          "Label1", "Combofilter"}));
     QCOMPARE(frm.BtnCard->toolTip(), QStringLiteral("Печать карточки"));
     QVERIFY(!frm.DBNavigator1->isButtonVisible(DBNavigator::Refresh));
     QCOMPARE(frm.DBNavigator1->button(DBNavigator::Prior)->toolTip(), QStringLiteral("Предыдущая записи"));
