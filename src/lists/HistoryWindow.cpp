@@ -2,11 +2,14 @@
 
 #include "core/MsgBox.h"
 #include "core/Session.h"
+#include "data/Tdm.h"
 #include "db/TDataSet.h"
 #include "export/GridColumns.h"
 
 #include <QLocale>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlRecord>
 #include <QStyle>
 
 namespace {
@@ -285,6 +288,30 @@ QString historySelect()
                           "from history h left outer join users u on u.ID = h.usr ");
 }
 
+QString changeOrder()
+{
+    // The columns of every table, in their order: the same on both backends.
+    static QString byColumn;
+    if (byColumn.isEmpty()) {
+        QStringList tables;
+        const QSqlDatabase db = dm->connection();
+        for (const QString &t : RowHistory::tables()) {
+            const QSqlRecord columns = db.record(t);
+            QStringList cases;
+            for (int i = 0; i < columns.count(); ++i)
+                cases << QStringLiteral("when '%1' then %2").arg(columns.fieldName(i).toLower()).arg(i);
+            if (!cases.isEmpty())
+                tables << QStringLiteral("when '%1' then case h.field %2 end").arg(t, cases.join(QLatin1Char(' ')));
+        }
+        if (!tables.isEmpty())
+            byColumn = QStringLiteral("case h.tblname %1 end").arg(tables.join(QLatin1Char(' ')));
+    }
+    const QString column = byColumn.isEmpty() ? QStringLiteral("0") : byColumn;
+    return QStringLiteral("order by max(h.id) over (partition by h.dt, h.usr, h.tblname, h.rowkey, h.action) desc, "
+                          "%1, h.id desc")
+        .arg(column);
+}
+
 void declareHistoryFields(TDataSet &ds, const std::shared_ptr<HistoryTexts> &texts, bool tableAndKey)
 {
     ds.addField(QStringLiteral("id"), FieldType::Integer).setVisible(false);
@@ -353,7 +380,7 @@ ListWindowDecl TFrmHistory::declaration(const QString &table, const QString &key
             ds.setParam(QStringLiteral("n"), int(key.size() + 1));
             ds.setParam(QStringLiteral("prefix"), key + QLatin1Char('/'));
         }
-        ds.setSQL(historySelect() + where + QStringLiteral("order by h.id desc"));
+        ds.setSQL(historySelect() + where + changeOrder());
         ds.setParam(QStringLiteral("t"), table);
         ds.setParam(QStringLiteral("k"), key);
         declareHistoryFields(ds, texts, false);

@@ -45,6 +45,10 @@ private:
 void declareHistoryFields(TDataSet &ds, const std::shared_ptr<HistoryTexts> &texts, bool tableAndKey);
 // The select list and joins of a history query, each row's user by his login.
 QString historySelect();
+// The order of one row's history: the newest change first, the columns of one change in their
+// table's order (the embedded database records them in no set order). A change: the rows of
+// one row with one time, user and action.
+QString changeOrder();
 
 // The history of one row, newest first. A repair's includes its operations and resources.
 class TFrmHistory : public TFrmKl {

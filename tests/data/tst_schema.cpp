@@ -383,22 +383,13 @@ void TestSchema::tablesAndColumns()
     for (const QString &t : dm->connection().tables(QSql::Tables))
         tables << t.toLower();
     tables.sort();
-    QStringList sortedExpected = expectedTables;
+    // And the history of changes, which the program keeps beside the tables it records.
+    QStringList sortedExpected = expectedTables + QStringList{QStringLiteral("history")};
     sortedExpected.sort();
     QCOMPARE(tables, sortedExpected);
 
-    for (const QString &table : expectedTables) {
-        QStringList expected, actual;
-        for (const Column &c : kColumns) {
-            if (lower(c.table) != table)
-                continue;
-            const QString type = db.isPostgres() ? typeOnPostgres(c) : typeOnSqlite(c);
-            // Character columns compare without regard to case: "ci" on the server; SQLite's
-            // own NOCASE in the embedded file, which any SQLite tool reads (the program names
-            // its Russian order in its queries).
-            const QString coll = isCharacter(c) ? (db.isPostgres() ? "ci" : "NOCASE") : "";
-            expected << QStringLiteral("%1 %2%3 %4").arg(lower(c.name), type, c.notNull ? " NOT NULL" : "", coll);
-        }
+    // Each column of a table as "name type[ NOT NULL] collation", as the database declares it.
+    auto declared = [&](const QString &table, QStringList &actual) {
         if (db.isPostgres()) {
             QSqlQuery q(dm->connection());
             QVERIFY(q.prepare(QStringLiteral(
@@ -430,8 +421,36 @@ void TestSchema::tablesAndColumns()
                                    notNull ? " NOT NULL" : "", coll == QLatin1String("BINARY") ? QString() : coll);
             }
         }
+    };
+    for (const QString &table : expectedTables) {
+        QStringList expected, actual;
+        for (const Column &c : kColumns) {
+            if (lower(c.table) != table)
+                continue;
+            const QString type = db.isPostgres() ? typeOnPostgres(c) : typeOnSqlite(c);
+            // Character columns compare without regard to case: "ci" on the server; SQLite's
+            // own NOCASE in the embedded file, which any SQLite tool reads (the program names
+            // its Russian order in its queries).
+            const QString coll = isCharacter(c) ? (db.isPostgres() ? "ci" : "NOCASE") : "";
+            expected << QStringLiteral("%1 %2%3 %4").arg(lower(c.name), type, c.notNull ? " NOT NULL" : "", coll);
+        }
+        declared(table, actual);
         QCOMPARE(actual, expected);
     }
+
+    // The history's own columns: its key and texts are no character data of the program's.
+    QStringList history;
+    declared(QStringLiteral("history"), history);
+    if (db.isPostgres())
+        QCOMPARE(history, (QStringList{"id bigint NOT NULL ", "dt timestamp(3) without time zone NOT NULL ",
+                                       "usr integer ", "tblname character varying(20) NOT NULL C",
+                                       "rowkey character varying(40) NOT NULL C", "action character(1) NOT NULL ",
+                                       "field character varying(20) NOT NULL ", "was text ", "became text "}));
+    else
+        QCOMPARE(history,
+                 (QStringList{"id integer ", "dt datetime NOT NULL ", "usr int ", "tblname varchar(20) NOT NULL ",
+                              "rowkey varchar(40) NOT NULL ", "action char(1) NOT NULL ", "field varchar(20) NOT NULL ",
+                              "was text ", "became text "}));
 }
 
 void TestSchema::columnSizesCountCharacters()
