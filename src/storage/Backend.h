@@ -94,6 +94,9 @@ public:
     // exactly: for text, a change of letter case is a change.
     virtual QString holdsExactly(const QString &column, bool text) const = 0;
 
+    // Starts following what the other copies change (see ChangeFeed), from now on.
+    virtual std::unique_ptr<class ChangeFeed> watchChanges(QObject *parent = nullptr) const = 0;
+
     // Tells the database who is about to change rows (the session's user), where its history
     // of changes cannot ask the program itself. Every write of the data-aware layer comes
     // after it.

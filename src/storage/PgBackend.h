@@ -2,6 +2,7 @@
 // A shared PostgreSQL server. The server name is a host, "host:port", or a libpq
 // connection string; authentication is libpq's own (the OS user, ~/.pgpass, PG* variables).
 #include "storage/Backend.h"
+#include "storage/ChangeFeed.h"
 
 class PgBackend : public Backend {
 public:
@@ -39,6 +40,7 @@ public:
     bool isDatabaseFile(const QString &) const override { return false; }
 
     void identifyUser() const override;
+    std::unique_ptr<ChangeFeed> watchChanges(QObject *parent = nullptr) const override;
 
     // Past the first two rows, straight from the driver's connection through libpq; a column
     // of a type not known here leaves the read to the driver.

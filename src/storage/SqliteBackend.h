@@ -5,6 +5,7 @@
 // The file uses SQLite's own collations only; the program's Russian text order is the
 // collation RussianCi, registered on each of its connections and named in its queries.
 #include "storage/Backend.h"
+#include "storage/ChangeFeed.h"
 
 class SqliteBackend : public Backend {
 public:
@@ -37,6 +38,7 @@ public:
     QHash<QString, QString> declaredTypes(const QString &table, const QSqlRecord &columns) const override;
 
     bool isDatabaseFile(const QString &path) const override { return isEmbeddedDatabaseFile(path); }
+    std::unique_ptr<ChangeFeed> watchChanges(QObject *parent = nullptr) const override;
 
     // Straight from SQLite: the driver's loop costs as much again as the reading. A date in
     // the program's own form comes as a date-time: as text it takes eight times the memory.

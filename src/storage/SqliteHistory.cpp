@@ -42,6 +42,9 @@ QStringList columnsOf(QSqlDatabase &db, const QString &table)
 }
 
 const QString Now = QStringLiteral("strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')");
+// This connection's own changes, by the last history row each wrote: the copy's follower of
+// the other copies' changes passes them over.
+const QString NotedAsOwn = QStringLiteral("INSERT INTO own_changes VALUES (last_insert_rowid());");
 
 // A column's value as the history keeps it: a number with a fraction written as the server
 // writes it ("1", not "1.0"); a password not at all.
@@ -78,10 +81,10 @@ QString wholeRowTrigger(const History::Table &t, const QStringList &columns, cha
     }
     return QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS history_%1_%2 AFTER %3 ON main.%1 BEGIN "
                           "INSERT INTO history (dt, usr, tblname, rowkey, action, field, was, became) "
-                          "SELECT %4, tavrell_user(), %5, %6, %7, f, w, b FROM (%8) ORDER BY n; END")
+                          "SELECT %4, tavrell_user(), %5, %6, %7, f, w, b FROM (%8) ORDER BY n; %9 END")
         .arg(t.name, insert ? QStringLiteral("i") : QStringLiteral("d"),
              insert ? QStringLiteral("INSERT") : QStringLiteral("DELETE"), Now, quoted(t.name), keyOf(t, row),
-             quoted(QString(QLatin1Char(action))), selects.join(QStringLiteral(" UNION ALL ")));
+             quoted(QString(QLatin1Char(action))), selects.join(QStringLiteral(" UNION ALL ")), NotedAsOwn);
 }
 
 // A change of one column. One trigger a column: a statement is compiled with the triggers of
@@ -93,10 +96,10 @@ QString columnTrigger(const History::Table &t, const QString &column)
     return QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS history_%1_u_%2 AFTER UPDATE OF %3 ON main.%1 "
                           "WHEN OLD.%3 IS NOT NEW.%3 COLLATE BINARY BEGIN "
                           "INSERT INTO history (dt, usr, tblname, rowkey, action, field, was, became) "
-                          "VALUES (%4, tavrell_user(), %5, %6, 'U', %7, %8, %9); END")
+                          "VALUES (%4, tavrell_user(), %5, %6, 'U', %7, %8, %9); %10 END")
         .arg(t.name, column.toLower(), column, Now, quoted(t.name), keyOf(t, QStringLiteral("NEW")),
              quoted(column.toLower()), valueOf(t, QStringLiteral("OLD"), column),
-             valueOf(t, QStringLiteral("NEW"), column));
+             valueOf(t, QStringLiteral("NEW"), column), NotedAsOwn);
 }
 
 }  // namespace
@@ -108,6 +111,11 @@ void SqliteBackend::registerHistoryFunctions(sqlite3 *handle)
 
 void SqliteBackend::installHistoryTriggers(QSqlDatabase &db)
 {
+    {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS own_changes (id integer PRIMARY KEY)")))
+            throw DbError(userText(q.lastError()));
+    }
     for (const History::Table &t : History::tables()) {
         const QStringList columns = columnsOf(db, t.name);
         // A table the file does not have (a damaged or foreign file) gets none.
