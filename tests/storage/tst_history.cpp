@@ -204,7 +204,9 @@ void TestHistory::olderDatabaseGetsTheHistory()
     const auto user = LoggedIn::as("A", 1).scoped();
     // As an earlier version left it: no table (and on the server no triggers).
     if (db.isPostgres())
-        db.query(QStringLiteral("drop function history_record() cascade"));
+        db.query(QStringLiteral("do $$ declare f text; begin "
+                                "for f in select proname from pg_proc where proname like 'history\\_%' loop "
+                                "execute 'drop function ' || f || '() cascade'; end loop; end $$"));
     db.query(QStringLiteral("drop table history"));
     TDataSet *t = dm->TblStates;
     t->Open();
