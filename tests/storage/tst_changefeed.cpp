@@ -1,6 +1,7 @@
 // What another copy changes reaches this one, on both backends: within the two seconds a
 // user may wait, each row once with its last change, and never this copy's own changes, even
 // when they come between the other copy's.
+#include "Colleague.h"
 #include "LoggedIn.h"
 #include "TestSupport.h"
 #include "db/TDataSet.h"
@@ -15,43 +16,6 @@
 Q_DECLARE_METATYPE(RowChange)
 
 namespace {
-
-// Another copy of the program: a connection of its own, opened as the program opens it (on
-// the embedded database with its own triggers of the history).
-class OtherSeat {
-public:
-    explicit OtherSeat(const TestDb &db) : m_backend(Backend::forServer(db.serverName(), QStringLiteral("seat_b")))
-    {
-        try {
-            m_backend->open();
-            m_backend->execBatch(QStringLiteral("use [org_tech]"));
-        } catch (const TavrellError &e) {
-            m_error = e.message();
-        }
-    }
-    ~OtherSeat()
-    {
-        m_backend->connection().close();
-        m_backend.reset();
-        QSqlDatabase::removeDatabase(QStringLiteral("seat_b"));
-    }
-    const QString &error() const { return m_error; }
-    QString exec(const QString &sql)
-    {
-        QSqlQuery q(m_backend->connection());
-        return q.exec(sql) ? QString() : q.lastError().text();
-    }
-
-private:
-    std::unique_ptr<Backend> m_backend;
-    QString m_error;
-};
-
-#define SEAT_B_RUNS(seat, sql)                                                                                         \
-    do {                                                                                                               \
-        const QString err_ = (seat).exec(sql);                                                                         \
-        QVERIFY2(err_.isEmpty(), qPrintable(err_));                                                                    \
-    } while (false)
 
 QStringList texts(const QList<RowChange> &changes)
 {
@@ -101,18 +65,18 @@ void TestChangeFeed::otherSeatsChangesArrive()
     const std::unique_ptr<ChangeFeed> feed = dm->backend().watchChanges();
     QSignalSpy spy(feed.get(), &ChangeFeed::arrived);
 
-    SEAT_B_RUNS(seatB, QStringLiteral("update otdel set name = 'Плановый отдел' where id = 13"));
+    COLLEAGUE_RUNS(seatB, QStringLiteral("update otdel set name = 'Плановый отдел' where id = 13"));
     QCOMPARE(arrivedWithin2s(spy), QStringList{QStringLiteral("otdel U 13")});
 
     // A new row changed again before anyone looked, and a resource line of a repair (its key
     // is two columns'): each row once, with its last change.
-    SEAT_B_RUNS(seatB, QStringLiteral("insert into otdel (id, name) values (50, 'Новый')"));
-    SEAT_B_RUNS(seatB, QStringLiteral("update otdel set name = 'Новый отдел' where id = 50"));
-    SEAT_B_RUNS(seatB, QStringLiteral("update rem_res set cnt = 3 where rem_id = 200 and res_id = 100"));
+    COLLEAGUE_RUNS(seatB, QStringLiteral("insert into otdel (id, name) values (50, 'Новый')"));
+    COLLEAGUE_RUNS(seatB, QStringLiteral("update otdel set name = 'Новый отдел' where id = 50"));
+    COLLEAGUE_RUNS(seatB, QStringLiteral("update rem_res set cnt = 3 where rem_id = 200 and res_id = 100"));
     feed->poll();
     QCOMPARE(arrivedWithin2s(spy), (QStringList{QStringLiteral("otdel U 50"), QStringLiteral("rem_res U 200/100")}));
 
-    SEAT_B_RUNS(seatB, QStringLiteral("delete from otdel where id = 50"));
+    COLLEAGUE_RUNS(seatB, QStringLiteral("delete from otdel where id = 50"));
     QCOMPARE(arrivedWithin2s(spy), QStringList{QStringLiteral("otdel D 50")});
     // Nothing more without a change.
     feed->poll();
@@ -138,12 +102,12 @@ void TestChangeFeed::ownChangesNeverArrive()
     feed->poll();
     QCOMPARE(arrivedWithin2s(spy), QStringList());
 
-    SEAT_B_RUNS(seatB, QStringLiteral("update otdel set name = 'Техотдел' where id = 14"));
+    COLLEAGUE_RUNS(seatB, QStringLiteral("update otdel set name = 'Техотдел' where id = 14"));
     QVERIFY(t->Locate("id", 11));
     t->Edit();
     t->FieldByName("Name")->setText(QStringLiteral("Администрация"));
     t->Post();
-    SEAT_B_RUNS(seatB, QStringLiteral("update otdel set name = 'Издательство' where id = 15"));
+    COLLEAGUE_RUNS(seatB, QStringLiteral("update otdel set name = 'Издательство' where id = 15"));
     feed->poll();
     QCOMPARE(arrivedWithin2s(spy), (QStringList{QStringLiteral("otdel U 14"), QStringLiteral("otdel U 15")}));
 }

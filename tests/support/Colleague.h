@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <memory>
 
 class Colleague {
 public:
@@ -45,6 +46,38 @@ public:
 private:
     static constexpr const char *Name = "colleague";
     QSqlDatabase m_db;
+    QString m_error;
+};
+
+// Another copy of the program opened through its backend, as the program opens its database:
+// on the embedded one with its own triggers of the history, so that its changes are recorded
+// as a copy's are. COLLEAGUE_RUNS runs its statements too.
+class OtherSeat {
+public:
+    explicit OtherSeat(const TestDb &db) : m_backend(Backend::forServer(db.serverName(), QStringLiteral("seat_b")))
+    {
+        try {
+            m_backend->open();
+            m_backend->execBatch(QStringLiteral("use [org_tech]"));
+        } catch (const TavrellError &e) {
+            m_error = e.message();
+        }
+    }
+    ~OtherSeat()
+    {
+        m_backend->connection().close();
+        m_backend.reset();
+        QSqlDatabase::removeDatabase(QStringLiteral("seat_b"));
+    }
+    const QString &error() const { return m_error; }
+    QString exec(const QString &sql)
+    {
+        QSqlQuery q(m_backend->connection());
+        return q.exec(sql) ? QString() : q.lastError().text();
+    }
+
+private:
+    std::unique_ptr<Backend> m_backend;
     QString m_error;
 };
 
